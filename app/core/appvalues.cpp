@@ -1,0 +1,100 @@
+#include "app/core/appvalues.h"
+
+#include "app/core/routines.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QLocale>
+
+namespace core {
+
+AppValues& appValues()
+{
+    static AppValues values;
+    return values;
+}
+
+const QList<InstallationProfile>& profileTable()
+{
+    // Installation data: organisation, addresses and where each installation keeps its database.
+    static const QList<InstallationProfile> table = [] {
+        const QString state = QStringLiteral("Estado de Alagoas");
+        const QString sep = QStringLiteral(":");
+        const QString drive = QStringLiteral("C:");
+        const QString file = QStringLiteral("KORVALIS_PROTOCOLO.fdb");
+        QList<InstallationProfile> t;
+        // 0: demonstration organisation, database file beside the program (embedded engine).
+        t.append({QStringLiteral("Prefeitura Municipal de Demonstração"), QStringLiteral("11.222.333/0001-81"),
+                  QStringLiteral("Praça da Matriz, 100, Centro"), state,
+                  QStringLiteral("localhost:/var/lib/protocolo/KORVALIS_PROTOCOLO.fdb"), false, false,
+                  QStringLiteral("localhost"), sep, drive, file});
+        // 1: remote installation.
+        t.append({QStringLiteral("Câmara Municipal de Marechal Deodoro"), QStringLiteral("12.200.140/0001-05"),
+                  QStringLiteral("Rua Dr. Luiz Lavenère, 115, Centro"), state,
+                  QStringLiteral("servidor-camara/3050:/dados/protocolo/KORVALIS_PROTOCOLO.fdb"), true, false,
+                  QStringLiteral("servidor-camara"), sep, drive, file});
+        // 2: database file in the program's folder.
+        t.append({QStringLiteral("Prefeitura Municipal de Pilar"), QStringLiteral("12.264.419/0001-60"),
+                  QStringLiteral("Rua Barão de Atalaia, 56, Centro"), state,
+                  QStringLiteral("servidor-pilar:/dados/protocolo/KORVALIS_PROTOCOLO.fdb"), false, false,
+                  QStringLiteral("servidor-pilar"), sep, drive, file});
+        // 3: database file in the program's folder; no remote location at all.
+        t.append({QStringLiteral("Câmara Municipal de Atalaia"), QStringLiteral("12.198.702/0001-40"), QString(),
+                  state, QString(), false, false, QStringLiteral("servidor-atalaia"), sep, drive, file});
+        // 4: the delivered installation, a database server on the town hall's network.
+        t.append({QStringLiteral("Prefeitura Municipal de Satuba"), QStringLiteral("12.200.291/0001-44"),
+                  QStringLiteral("Rua Senador Rui Palmeira, 240, Centro"), state,
+                  QStringLiteral("servidor-satuba/3050:/dados/protocolo/KORVALIS_PROTOCOLO.fdb"), true, false,
+                  QStringLiteral("servidor-satuba"), sep, drive, file});
+        return t;
+    }();
+    return table;
+}
+
+InstallationProfile profileFor(int number)
+{
+    const auto& t = profileTable();
+    if (number < 0 || number >= t.size())
+        return {};
+    return t.at(number);
+}
+
+QString formatUpdateStamp(const QDateTime& fileTime)
+{
+    const QString prefix = QStringLiteral("Atualizado em ");
+    if (!fileTime.isValid())
+        return prefix + QStringLiteral("-");
+    // AM/PM in English, as the stamp has always been written, whatever the locale.
+    return prefix + QLocale::c().toString(fileTime, QStringLiteral("dd/MM/yyyy 'as' hh:mm:ss AP"));
+}
+
+void initialiseAppValues(int profileNumber)
+{
+    AppValues& v = appValues();
+    v = AppValues{};
+    v.profileNumber = profileNumber;
+    v.profile = profileFor(profileNumber);
+    v.makerPhone = QStringLiteral("(82) 3221-0000");
+    v.makerEmail = QStringLiteral("suporte@korvalis.com.br");
+    v.makerSite = QStringLiteral("www.korvalis.com.br");
+    // The stamp is the time of the program's own file, wherever it was started from.
+    const QString self = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
+    v.updateStamp = formatUpdateStamp(routines::fileTime(self));
+}
+
+QColor colourFromName(const QString& name)
+{
+    if (name == QLatin1String("clSilver"))
+        return QColor(192, 192, 192);
+    if (name == QLatin1String("clWhite"))
+        return QColor(255, 255, 255);
+    if (name == QLatin1String("clSkyBlue"))
+        return QColor(166, 202, 240);
+    if (name == QLatin1String("clNavy"))
+        return QColor(0, 0, 128);
+    if (name == QLatin1String("clBlack"))
+        return QColor(0, 0, 0);
+    return QColor(name.startsWith(QLatin1String("cl")) ? name.mid(2).toLower() : name);
+}
+
+} // namespace core

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QColor>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+namespace core {
+
+// One row of the installation profile table compiled into the program.
+struct InstallationProfile {
+    QString organisationName;
+    QString organisationCnpj;
+    QString organisationAddress;
+    QString stateName;
+    QString remoteLocation;   // "host[/port]:/path/file.fdb" in the server's own form
+    bool remote = false;
+    bool localServer = false;
+    QString localServerAddress;
+    QString serverSeparator;  // ":"
+    QString serverDrive;      // "C:"
+    QString databaseFileName; // "KORVALIS_PROTOCOLO.fdb"
+};
+
+// Values fixed at start-up and read everywhere; nothing changes them after start-up
+// except the working folder, which the connection step sets in the local modes.
+struct AppValues {
+    QString systemName = QStringLiteral("Protocolo-Korvalis");
+    QString versionText = QStringLiteral("Versão 2013");
+    QString updateStamp;
+    QString developerText = QStringLiteral("K O R V A L I S");
+    QString makerPhone;
+    QString makerEmail;
+    QString makerSite;
+    QString exerciseYear = QStringLiteral("2019");
+    QString highlightColourName = QStringLiteral("clSkyBlue");
+    QStringList rowColourNames{QStringLiteral("clSilver"), QStringLiteral("clWhite")};
+    int profileNumber = 0;
+    QString workingFolder;
+    InstallationProfile profile;
+};
+
+AppValues& appValues();
+
+// The compiled-in table; rows 0 to 4.
+const QList<InstallationProfile>& profileTable();
+// The row for a number, or an empty profile (both flags off) when none matches.
+InstallationProfile profileFor(int number);
+
+// Step 1 of the start-up: sets every value from the compiled-in profile number and the
+// executable's time stamp (looked up in the current folder).
+void initialiseAppValues(int profileNumber);
+
+// "Atualizado em dd/mm/yyyy as hh:mm:ss AM/PM"; an invalid time gives "Atualizado em -".
+QString formatUpdateStamp(const QDateTime& fileTime);
+
+// Delphi-style colour names used by the reports ("clSilver", "clWhite", "clSkyBlue"...).
+QColor colourFromName(const QString& name);
+
+} // namespace core

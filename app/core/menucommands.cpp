@@ -1,0 +1,20 @@
+#include "app/core/menucommands.h"
+
+namespace core {
+
+bool MenuCommands::open(const QString& title, QWidget* parent) const
+{
+    const auto it = m_openers.constFind(title);
+    if (it == m_openers.constEnd())
+        return false;
+    (*it)(parent, title);
+    return true;
+}
+
+MenuCommands& menuCommands()
+{
+    static MenuCommands commands;
+    return commands;
+}
+
+} // namespace core

@@ -1,0 +1,11 @@
+#include "app/core/session.h"
+
+namespace core {
+
+CurrentUser& currentUser()
+{
+    static CurrentUser user;
+    return user;
+}
+
+} // namespace core

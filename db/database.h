@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+namespace db {
+
+// The statements of schema.sql, in order, without their final ";".
+QStringList schemaStatements();
+
+// Creates a new, empty database (dialect 3, default character set WIN1252) at a file path or a
+// server location ("host/port:/path") and builds the schema. Refuses a local file that exists.
+bool createDatabase(const QString& location, QString* errorText);
+
+// The first user: code 00000001, protocolist, password scrambled, granted every window,
+// report and utility entry of the menu.
+bool addFirstUser(QSqlDatabase& connection, const QString& password, QString* errorText);
+
+// A small believable data set for trying the program out (see README for the users).
+bool addDemoData(QSqlDatabase& connection, QString* errorText);
+
+} // namespace db

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, creates a demonstration database in ./demo (once) and
+# starts the client there in local mode (embedded engine, no server).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build
+mkdir -p demo
+[ -f demo/KORVALIS_PROTOCOLO.fdb ] || build/db/protocolo-initdb --demo --admin-password admin demo/KORVALIS_PROTOCOLO.fdb
+cd demo
+exec ../build/app/protocolo
