@@ -1,12 +1,19 @@
 #include "app/wiring.h"
 
+#include "app/core/menucommands.h"
+#include "app/sobre.h"
 #include "forms/registers/registers.h"
 #include "reports/reports.h"
 
 namespace app {
 
-void wireMenuCommands()
-{
+void registerShellCommands() {
+    core::menuCommands().add(QStringLiteral("Ajuda"),
+                             [](QWidget* parent, const QString&) { showAboutBox(parent); });
+}
+
+void wireMenuCommands() {
+    registerShellCommands();
     registers::registerMenuCommands();
     reports::registerMenuCommands();
 }

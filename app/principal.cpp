@@ -1,0 +1,305 @@
+#include "app/principal.h"
+
+#include "app/core/appvalues.h"
+#include "app/core/connection.h"
+#include "app/core/dialogs.h"
+#include "app/core/menucommands.h"
+#include "app/core/routines.h"
+#include "app/core/session.h"
+
+#include <QAction>
+#include <QCalendarWidget>
+#include <QCloseEvent>
+#include <QDate>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QRadialGradient>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStatusBar>
+#include <QStyle>
+
+namespace app {
+
+namespace {
+
+const char kKindProperty[] = "menuKind";
+
+// The picture stretched over the client area behind the year label.
+class BackgroundPicture : public QWidget {
+public:
+    explicit BackgroundPicture(QWidget* parent)
+        : QWidget(parent) {
+        setObjectName(QStringLiteral("Image1"));
+        m_picture = draw();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawPixmap(rect(), m_picture);
+    }
+
+private:
+    static QPixmap draw() {
+        const QSize size(1200, 800);
+        QPixmap pixmap(size);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient base(0, 0, size.width(), size.height());
+        base.setColorAt(0.0, QColor(226, 234, 244));
+        base.setColorAt(1.0, QColor(170, 192, 220));
+        p.fillRect(pixmap.rect(), base);
+        QRadialGradient glow(QPointF(size.width() * 0.62, size.height() * 0.55), size.width() * 0.45);
+        glow.setColorAt(0.0, QColor(255, 255, 255, 150));
+        glow.setColorAt(1.0, QColor(255, 255, 255, 0));
+        p.fillRect(pixmap.rect(), glow);
+        // Faint watermark of the system's name.
+        QFont font(QStringLiteral("Arial"), 96, QFont::Bold);
+        p.setFont(font);
+        p.setPen(QColor(0, 40, 100, 28));
+        p.drawText(QRect(0, size.height() / 2 - 40, size.width(), 160), Qt::AlignCenter,
+                   QStringLiteral("PROTOCOLO"));
+        QFont small(QStringLiteral("Arial"), 28);
+        p.setFont(small);
+        p.setPen(QColor(0, 40, 100, 40));
+        p.drawText(QRect(0, size.height() / 2 + 110, size.width(), 60), Qt::AlignCenter,
+                   core::appValues().systemName);
+        return pixmap;
+    }
+
+    QPixmap m_picture;
+};
+
+bool hasChildren(const QList<core::MenuEntrySpec>& tree, int index) {
+    return index + 1 < tree.size() && tree.at(index + 1).level > tree.at(index).level;
+}
+
+// Puts "&" before the first letter that no earlier sibling uses; the rights compare titles
+// without it.
+QString captionWithAccelerator(const QString& title, QSet<QChar>& used) {
+    for (int i = 0; i < title.size(); ++i) {
+        const QChar c = title.at(i).toUpper();
+        if (title.at(i).isLetter() && !used.contains(c)) {
+            used.insert(c);
+            QString caption = title;
+            caption.insert(i, QLatin1Char('&'));
+            return caption;
+        }
+    }
+    return title;
+}
+
+} // namespace
+
+TFrm_Principal::TFrm_Principal(QWidget* parent)
+    : QMainWindow(parent) {
+    setObjectName(QStringLiteral("Frm_Principal"));
+    setWindowTitle(core::appValues().systemName);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QHBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto* background = new BackgroundPicture(central);
+    m_labelAno = new QLabel(QStringLiteral("2019"), background);
+    m_labelAno->setObjectName(QStringLiteral("LabelAno"));
+    QFont yearFont(QStringLiteral("Arial"), 48, QFont::Bold);
+    yearFont.setUnderline(true);
+    m_labelAno->setFont(yearFont);
+    QPalette yearPalette = m_labelAno->palette();
+    yearPalette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    m_labelAno->setPalette(yearPalette);
+    m_labelAno->move(24, 16);
+    m_labelAno->adjustSize();
+    layout->addWidget(background, 1);
+
+    m_calendar = new QCalendarWidget(central);
+    m_calendar->setObjectName(QStringLiteral("calendario"));
+    m_calendar->setAccessibleName(QStringLiteral("Calendário"));
+    m_calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+    m_calendar->setGridVisible(true);
+    m_calendar->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    m_calendar->setFixedWidth(280);
+    m_calendar->setStyleSheet(
+        QStringLiteral("QCalendarWidget QWidget#qt_calendar_navigationbar { background-color: "
+                       "navy; }"
+                       "QCalendarWidget QToolButton { color: white; background-color: navy; "
+                       "font-weight: bold; }"));
+    m_calendar->setSelectedDate(QDate::currentDate());
+    layout->addWidget(m_calendar);
+    setCentralWidget(central);
+
+    m_statusBar = new QStatusBar(this);
+    m_statusBar->setObjectName(QStringLiteral("StatusBar_Principal"));
+    m_statusBar->setSizeGripEnabled(false);
+    m_statusBar->setStyleSheet(
+        QStringLiteral("QStatusBar#StatusBar_Principal { background: rgb(192, 192, 192); }"));
+    auto* panel = new QLabel(m_statusBar);
+    panel->setObjectName(QStringLiteral("Panel0"));
+    panel->setAlignment(Qt::AlignCenter);
+    m_statusBar->addWidget(panel, 1);
+    setStatusBar(m_statusBar);
+
+    buildMenu();
+    Frm_Principal = this;
+}
+
+TFrm_Principal::~TFrm_Principal() {
+    if (Frm_Principal == this) Frm_Principal = nullptr;
+}
+
+int TFrm_Principal::kindOf(const QAction* action) {
+    const QVariant kind = action ? action->property(kKindProperty) : QVariant();
+    return kind.isValid() ? kind.toInt() : -1;
+}
+
+void TFrm_Principal::buildMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    const QIcon windowIcon = style()->standardIcon(QStyle::SP_FileDialogContentsView);
+    const QIcon reportIcon = style()->standardIcon(QStyle::SP_FileIcon);
+    const QIcon helpIcon = style()->standardIcon(QStyle::SP_DialogHelpButton);
+
+    const QList<core::MenuEntrySpec>& tree = core::menuTree();
+    QMenu* parents[3] = {nullptr, nullptr, nullptr};
+    QList<QSet<QChar>> usedLetters(4);
+    for (int i = 0; i < tree.size(); ++i) {
+        const core::MenuEntrySpec& spec = tree.at(i);
+        usedLetters[spec.level + 1].clear();
+        QSet<QChar>& used = usedLetters[spec.level];
+        QAction* action = nullptr;
+        // A header has children, or is one of the empty "Relatórios" headers kept hidden in the design.
+        const bool header =
+            !spec.separator() &&
+            (hasChildren(tree, i) || (spec.level > 0 && spec.kind == core::MenuKind::Always && spec.hidden));
+        if (spec.level == 0) {
+            const QString caption = captionWithAccelerator(spec.title, used);
+            if (header) {
+                QMenu* menu = bar->addMenu(caption);
+                parents[0] = menu;
+                action = menu->menuAction();
+            } else {
+                action = bar->addAction(caption);
+            }
+        } else {
+            QMenu* parent = parents[spec.level - 1];
+            if (spec.separator()) {
+                action = parent->addSeparator();
+            } else if (header) {
+                QMenu* menu = parent->addMenu(captionWithAccelerator(spec.title, used));
+                parents[spec.level] = menu;
+                action = menu->menuAction();
+            } else {
+                action = parent->addAction(captionWithAccelerator(spec.title, used));
+            }
+        }
+        action->setProperty(kKindProperty, int(spec.kind));
+        if (spec.hidden) action->setVisible(false);
+
+        if (spec.level > 0 && !spec.separator()) {
+            if (spec.title == QLatin1String("Ajuda"))
+                action->setIcon(helpIcon);
+            else if (spec.kind == core::MenuKind::Report || spec.title == QLatin1String("Relatórios"))
+                action->setIcon(reportIcon);
+            else if (spec.kind == core::MenuKind::Window || spec.kind == core::MenuKind::Utility ||
+                     spec.title == QLatin1String("Recebe dados - TCE/AL"))
+                action->setIcon(windowIcon);
+        }
+
+        if (!header && !spec.separator()) {
+            if (spec.level == 0 && spec.title == QLatin1String("Sair")) {
+                connect(action, &QAction::triggered, this, &QWidget::close);
+            } else {
+                connect(action, &QAction::triggered, this,
+                        [this, action] { openEntry(routines::withoutAccelerator(action->text())); });
+            }
+        }
+        m_entries.append({action, spec});
+    }
+}
+
+void TFrm_Principal::openEntry(const QString& title) {
+    core::menuCommands().open(title, this);
+}
+
+bool TFrm_Principal::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && !m_activating) {
+        m_activating = true;
+        FormActivate();
+        m_activating = false;
+    }
+    return QMainWindow::event(event);
+}
+
+void TFrm_Principal::FormActivate() {
+    m_calendar->setSelectedDate(QDate::currentDate());
+    m_calendar->showToday();
+    applyAccessRights();
+}
+
+bool TFrm_Principal::applyAccessRights() {
+    QList<QAction*> governed;
+    for (const MenuEntry& e : std::as_const(m_entries))
+        if (e.spec.level > 0) governed << e.action;
+    for (QAction* a : std::as_const(governed))
+        if (kindOf(a) != int(core::MenuKind::Always)) a->setEnabled(false);
+
+    QSqlDatabase db = core::mainConnection();
+    auto failed = [&](const QSqlQuery& q) {
+        if (!m_rightsFailed) {
+            QString text = q.lastError().text();
+            if (text.trimmed().isEmpty()) text = db.lastError().text();
+            if (text.trimmed().isEmpty()) text = QStringLiteral("Sem conexão com o banco de dados.");
+            m_rightsFailed = true;
+            core::dialogs().error(this, text);
+        }
+        return false;
+    };
+
+    QSqlQuery user(db);
+    user.setForwardOnly(true);
+    if (!user.prepare(QStringLiteral("SELECT COD_USUARIO, USUARIO, SENHA, CONFIRMACAO FROM USUARIOS "
+                                     "WHERE COD_USUARIO =:UM")))
+        return failed(user);
+    user.bindValue(QStringLiteral(":UM"), core::currentUser().code);
+    if (!user.exec()) return failed(user);
+
+    QStringList titles;
+    if (user.next()) {
+        QSqlQuery grants(db);
+        grants.setForwardOnly(true);
+        if (!grants.prepare(QStringLiteral("SELECT ACESSO, COD_USUARIO, TITULO FROM USUARIOS_ACESSOS "
+                                           "WHERE COD_USUARIO=:COD_USUARIO")))
+            return failed(grants);
+        grants.bindValue(QStringLiteral(":COD_USUARIO"), user.value(0));
+        if (!grants.exec()) return failed(grants);
+        while (grants.next())
+            titles << grants.value(2).toString();
+    }
+    m_rightsFailed = false;
+
+    for (const QString& title : std::as_const(titles))
+        for (QAction* a : std::as_const(governed))
+            if (routines::withoutAccelerator(a->text()) == title) a->setEnabled(true);
+    for (QAction* a : std::as_const(governed))
+        if (kindOf(a) == int(core::MenuKind::Window) && !a->isEnabled()) a->setVisible(false);
+    return true;
+}
+
+void TFrm_Principal::closeEvent(QCloseEvent* event) {
+    if (core::dialogs().question(this, QStringLiteral("Deseja Finalizar a Aplicação ?"),
+                                 core::DialogService::DefaultButton::Yes))
+        event->accept();
+    else
+        event->ignore();
+}
+
+} // namespace app

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "app/core/menutree.h"
+
+#include <QList>
+#include <QMainWindow>
+
+class QAction;
+class QCalendarWidget;
+class QLabel;
+class QMenu;
+class QStatusBar;
+
+namespace app {
+
+// The main window: the menu of the whole program, the year label, the calendar and the status
+// bar. Every time it becomes active it applies the current user's access rights to the menu.
+class TFrm_Principal : public QMainWindow {
+    Q_OBJECT
+public:
+    // One menu entry with the kind and design flags it was built from.
+    struct MenuEntry {
+        QAction* action = nullptr;
+        core::MenuEntrySpec spec;
+    };
+
+    explicit TFrm_Principal(QWidget* parent = nullptr);
+    ~TFrm_Principal() override;
+
+    // Every entry of the menu, in menu order (top-level entries included).
+    const QList<MenuEntry>& menuEntries() const { return m_entries; }
+    // The kind kept with an action of the menu; -1 for an action that is not an entry.
+    static int kindOf(const QAction* action);
+
+    // What each activation does: the calendar goes to today, then the rights are applied.
+    void FormActivate();
+    // The access rights on the second- and third-level entries; false when the user's rights
+    // could not be read (the failure has been shown and every governed entry stays disabled).
+    bool applyAccessRights();
+
+    // Opens the window, report or utility of an entry (title without "&"); nothing happens for an
+    // entry that has no opener.
+    void openEntry(const QString& title);
+
+    QLabel* yearLabel() const { return m_labelAno; }
+    QCalendarWidget* calendar() const { return m_calendar; }
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenu();
+
+    QList<MenuEntry> m_entries;
+    QLabel* m_labelAno = nullptr;
+    QCalendarWidget* m_calendar = nullptr;
+    QStatusBar* m_statusBar = nullptr;
+    // A failure to read the rights is shown once; the activations that follow (the first one
+    // being the return from the error box itself) retry silently until a read succeeds.
+    bool m_rightsFailed = false;
+    bool m_activating = false;
+};
+
+// The main window of the run; empty before start-up creates it and after it is destroyed.
+inline TFrm_Principal* Frm_Principal = nullptr;
+
+} // namespace app
