@@ -1,0 +1,105 @@
+#pragma once
+
+#include "reports/engine/exports.h"
+#include "reports/engine/layout.h"
+
+#include <QDialog>
+#include <QImage>
+#include <QList>
+#include <functional>
+
+class QAction;
+class QLabel;
+class QPrinter;
+class QScrollArea;
+class QSpinBox;
+
+namespace reports {
+
+class PageView;
+
+// Configures the printer before a print from a preview; false when the user cancels. The
+// default shows the system's printer dialog. Tests install one that prints to a PDF file.
+using PrintSetup = std::function<bool(QPrinter& printer, QWidget* parent, int pageCount)>;
+void setPrintSetup(PrintSetup setup); // empty: the printer dialog again
+
+// The screen preview of a report: one page at a time, drawn only when shown (at most three
+// drawn pages are kept), with page navigation, zoom, printing and saving to a file.
+class PreviewWindow : public QDialog {
+    Q_OBJECT
+public:
+    enum class Zoom { FitPage, FitWidth, Percent };
+
+    explicit PreviewWindow(Report& report, QWidget* parent = nullptr);
+    ~PreviewWindow() override;
+
+    // Lays out the pages, with a progress window when that takes long. False when cancelled.
+    bool preparePages();
+
+    Report& report() { return m_report; }
+    const PreparedReport& prepared() const { return m_prepared; }
+    int pageCount() const { return m_prepared.pageCount(); }
+    int currentPage() const { return m_page; } // 0-based
+    void showPage(int index);
+
+    Zoom zoomMode() const { return m_zoom; }
+    void setZoom(Zoom mode, int percent = 100);
+    // Resolution the page is drawn at on screen, in dots per inch.
+    double displayDpi() const;
+
+    // A page as the screen shows it at the current zoom; drawn on demand and cached.
+    QImage pageImage(int index);
+    int cachedPages() const { return int(m_cache.size()); }
+
+    // "Imprimir": printer set-up, then the pages are prepared afresh and printed.
+    bool printPages();
+    // "Salvar como": asks for the file (PDF preselected) and writes it.
+    bool saveAs();
+    // Writes without asking; a failure is shown in the general error box.
+    bool saveTo(const QString& fileName, ExportFormat format);
+
+signals:
+    void pageShown(int index);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class PageView;
+    void buildUi();
+    void updateControls();
+    void relayout();
+    QAction* addAction(const QString& text, const QString& objectName, int icon, const QKeySequence& key);
+
+    struct CachedPage {
+        int page;
+        int dpiKey;
+        QImage image;
+    };
+
+    Report& m_report;
+    PreparedReport m_prepared;
+    bool m_ready = false;
+    int m_page = 0;
+    Zoom m_zoom = Zoom::FitPage;
+    int m_percent = 100;
+    QList<CachedPage> m_cache;
+
+    QScrollArea* m_scroll = nullptr;
+    PageView* m_view = nullptr;
+    QSpinBox* m_pageBox = nullptr;
+    QLabel* m_pageTotal = nullptr;
+    QLabel* m_zoomLabel = nullptr;
+    QAction* m_first = nullptr;
+    QAction* m_previous = nullptr;
+    QAction* m_next = nullptr;
+    QAction* m_last = nullptr;
+    QAction* m_fitPage = nullptr;
+    QAction* m_fitWidth = nullptr;
+};
+
+// The usual way to show a report: a modal, maximised preview, fitted to the page. Returns
+// when the user closes it.
+void showPreview(Report& report, QWidget* parent);
+
+} // namespace reports

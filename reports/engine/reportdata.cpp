@@ -1,0 +1,160 @@
+#include "reports/engine/reportdata.h"
+
+#include "app/core/connection.h"
+
+#include <QCollator>
+#include <QDate>
+#include <QDateTime>
+#include <QLocale>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTime>
+#include <algorithm>
+#include <numeric>
+
+namespace reports {
+
+bool ReportData::load(const QString& sql, const QVariantMap& params, QString* errorText) {
+    return load(core::mainConnection(), sql, params, errorText);
+}
+
+bool ReportData::load(const QSqlDatabase& connection, const QString& sql, const QVariantMap& params,
+                      QString* errorText) {
+    clear();
+    QSqlQuery query(connection);
+    query.setForwardOnly(true);
+    bool ok = query.prepare(sql);
+    if (ok) {
+        for (auto it = params.constBegin(); it != params.constEnd(); ++it) {
+            const QString name =
+                it.key().startsWith(QLatin1Char(':')) ? it.key() : QLatin1Char(':') + it.key();
+            query.bindValue(name, it.value());
+        }
+        ok = query.exec();
+    }
+    if (!ok) {
+        if (errorText) *errorText = query.lastError().text();
+        return false;
+    }
+    const QSqlRecord record = query.record();
+    QStringList names;
+    for (int i = 0; i < record.count(); ++i)
+        names << record.fieldName(i);
+    setColumns(names);
+    const int n = record.count();
+    while (query.next()) {
+        QVector<QVariant> row(n);
+        for (int i = 0; i < n; ++i)
+            row[i] = query.value(i);
+        m_rows.append(std::move(row));
+    }
+    if (query.lastError().isValid()) {
+        if (errorText) *errorText = query.lastError().text();
+        clear();
+        return false;
+    }
+    return true;
+}
+
+void ReportData::setColumns(const QStringList& names) {
+    m_rows.clear();
+    m_columns = names;
+    m_index.clear();
+    for (int i = 0; i < names.size(); ++i)
+        m_index.insert(names.at(i).toUpper(), i);
+}
+
+void ReportData::addRow(const QVariantList& values) {
+    QVector<QVariant> row(m_columns.size());
+    for (int i = 0; i < row.size() && i < values.size(); ++i)
+        row[i] = values.at(i);
+    m_rows.append(std::move(row));
+}
+
+void ReportData::clear() {
+    m_columns.clear();
+    m_index.clear();
+    m_rows.clear();
+}
+
+int ReportData::columnIndex(const QString& name) const {
+    return m_index.value(name.toUpper(), -1);
+}
+
+QVariant ReportData::value(int row, int column) const {
+    if (row < 0 || row >= m_rows.size() || column < 0 || column >= m_columns.size()) return {};
+    return m_rows.at(row).at(column);
+}
+
+QVariant ReportData::value(int row, const QString& field) const {
+    return value(row, columnIndex(field));
+}
+
+QString ReportData::text(int row, const QString& field) const {
+    return displayText(value(row, field));
+}
+
+void ReportData::sortBy(const QString& field) {
+    sortByColumn(columnIndex(field));
+}
+
+void ReportData::sortByColumn(int column) {
+    if (column < 0 || column >= m_columns.size() || m_rows.size() < 2) return;
+    const int n = int(m_rows.size());
+    bool allText = true;
+    for (const auto& row : m_rows) {
+        const QVariant& v = row.at(column);
+        if (!v.isNull() && v.typeId() != QMetaType::QString && v.typeId() != QMetaType::QByteArray) {
+            allText = false;
+            break;
+        }
+    }
+    std::vector<int> order(n);
+    std::iota(order.begin(), order.end(), 0);
+    if (allText) {
+        // One sort key per row: comparing keys is much cheaper than collating on every comparison.
+        QCollator collator(QLocale(QLocale::Portuguese, QLocale::Brazil));
+        collator.setCaseSensitivity(Qt::CaseSensitive);
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(n);
+        for (const auto& row : m_rows)
+            keys.push_back(collator.sortKey(displayText(row.at(column))));
+        std::stable_sort(order.begin(), order.end(),
+                         [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+    } else {
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            const QVariant& va = m_rows.at(a).at(column);
+            const QVariant& vb = m_rows.at(b).at(column);
+            if (va.isNull() || vb.isNull()) return va.isNull() && !vb.isNull();
+            return QVariant::compare(va, vb) == QPartialOrdering::Less;
+        });
+    }
+    QVector<QVector<QVariant>> sorted;
+    sorted.reserve(n);
+    for (int i : order)
+        sorted.append(std::move(m_rows[i]));
+    m_rows = std::move(sorted);
+}
+
+QString displayText(const QVariant& value) {
+    if (value.isNull() || !value.isValid()) return {};
+    switch (value.typeId()) {
+    case QMetaType::QDate:
+        return value.toDate().toString(QStringLiteral("dd/MM/yyyy"));
+    case QMetaType::QTime:
+        return value.toTime().toString(QStringLiteral("hh:mm:ss"));
+    case QMetaType::QDateTime:
+        return value.toDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
+    case QMetaType::QByteArray:
+        // Text blobs arrive as bytes in the connection's character set (UTF8).
+        return QString::fromUtf8(value.toByteArray());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QLocale(QLocale::Portuguese, QLocale::Brazil).toString(value.toDouble(), 'f', 2);
+    default:
+        return value.toString();
+    }
+}
+
+} // namespace reports
