@@ -227,7 +227,13 @@ void TFrm_Principal::buildMenu() {
 }
 
 void TFrm_Principal::openEntry(const QString& title) {
-    core::menuCommands().open(title, this);
+    // The window opened is modal; when it closes this window is the active one again. Not every
+    // windowing system reports that reactivation, so the rights are applied here as well.
+    if (core::menuCommands().open(title, this) && isVisible() && !m_activating) {
+        m_activating = true;
+        FormActivate();
+        m_activating = false;
+    }
 }
 
 bool TFrm_Principal::event(QEvent* event) {
@@ -245,12 +251,17 @@ void TFrm_Principal::FormActivate() {
     applyAccessRights();
 }
 
+void TFrm_Principal::setEntryEnabled(MenuEntry& entry, bool enabled) {
+    entry.enabled = enabled;
+    entry.action->setEnabled(enabled);
+}
+
 bool TFrm_Principal::applyAccessRights() {
-    QList<QAction*> governed;
-    for (const MenuEntry& e : std::as_const(m_entries))
-        if (e.spec.level > 0) governed << e.action;
-    for (QAction* a : std::as_const(governed))
-        if (kindOf(a) != int(core::MenuKind::Always)) a->setEnabled(false);
+    QList<MenuEntry*> governed;
+    for (MenuEntry& e : m_entries)
+        if (e.spec.level > 0) governed << &e;
+    for (MenuEntry* e : std::as_const(governed))
+        if (e->spec.kind != core::MenuKind::Always) setEntryEnabled(*e, false);
 
     QSqlDatabase db = core::mainConnection();
     auto failed = [&](const QSqlQuery& q) {
@@ -287,10 +298,11 @@ bool TFrm_Principal::applyAccessRights() {
     m_rightsFailed = false;
 
     for (const QString& title : std::as_const(titles))
-        for (QAction* a : std::as_const(governed))
-            if (routines::withoutAccelerator(a->text()) == title) a->setEnabled(true);
-    for (QAction* a : std::as_const(governed))
-        if (kindOf(a) == int(core::MenuKind::Window) && !a->isEnabled()) a->setVisible(false);
+        for (MenuEntry* e : std::as_const(governed))
+            if (!e->spec.separator() && routines::withoutAccelerator(e->action->text()) == title)
+                setEntryEnabled(*e, true);
+    for (MenuEntry* e : std::as_const(governed))
+        if (e->spec.kind == core::MenuKind::Window && !e->enabled) e->action->setVisible(false);
     return true;
 }
 

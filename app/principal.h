@@ -18,10 +18,12 @@ namespace app {
 class TFrm_Principal : public QMainWindow {
     Q_OBJECT
 public:
-    // One menu entry with the kind and design flags it was built from.
+    // One menu entry with the kind and design flags it was built from. `enabled` is the state the
+    // rights give the entry; a hidden QAction always reports itself disabled, so it is kept here.
     struct MenuEntry {
         QAction* action = nullptr;
         core::MenuEntrySpec spec;
+        bool enabled = true;
     };
 
     explicit TFrm_Principal(QWidget* parent = nullptr);
@@ -51,6 +53,7 @@ protected:
 
 private:
     void buildMenu();
+    void setEntryEnabled(MenuEntry& entry, bool enabled);
 
     QList<MenuEntry> m_entries;
     QLabel* m_labelAno = nullptr;
