@@ -59,9 +59,14 @@ void showPendingReceipts(QWidget* parent) {
 }
 
 static void waitShowing(int milliseconds) {
-    // The splash stays on screen and keeps painting while the time runs.
+    // The splash stays on screen and keeps painting while the time runs; a coarse timer could
+    // end the wait early.
     QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(milliseconds);
     loop.exec();
 }
 
