@@ -401,7 +401,9 @@ QPen penFor(const Element& e) {
     return pen;
 }
 
-void drawText(QPainter& p, const Element& e, const QString& text) {
+// Only lines inside [visibleTop, visibleBottom] are drawn: a band split over pages must not
+// leave its other pages' lines behind the clip, where a text search would still find them.
+void drawText(QPainter& p, const Element& e, const QString& text, double visibleTop, double visibleBottom) {
     if (e.background.isValid()) p.fillRect(unitsRect(e.rect), e.background);
     if (text.isEmpty()) return;
     const TextBlock b = textBlock(e, text);
@@ -411,6 +413,7 @@ void drawText(QPainter& p, const Element& e, const QString& text) {
                       Qt::TextSingleLine | Qt::TextDontClip;
     for (int i = 0; i < b.lines.size(); ++i) {
         const QRectF line(e.rect.left(), b.top + i * b.lineHeight, e.rect.width(), b.lineHeight);
+        if (line.bottom() <= visibleTop + 1e-6 || line.top() >= visibleBottom - 1e-6) continue;
         p.drawText(unitsRect(line), flags, b.lines.at(i));
     }
 }
@@ -445,7 +448,7 @@ void drawBand(QPainter& p, const Band& band, const PlacedBand& placed, const Eva
     for (const Element& e : band.elements) {
         switch (e.kind) {
         case ElementKind::Text:
-            drawText(p, e, elementText(e, ctx));
+            drawText(p, e, elementText(e, ctx), placed.sliceTop, placed.sliceTop + placed.height);
             break;
         case ElementKind::Line: {
             QLineF line(e.rect.topLeft(), e.rect.bottomRight());

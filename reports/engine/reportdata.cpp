@@ -15,6 +15,15 @@
 
 namespace reports {
 
+namespace {
+
+QString failureText(const QSqlQuery& query) {
+    const QString text = query.lastError().text().trimmed();
+    return text.isEmpty() ? QStringLiteral("Não foi possível ler os dados do relatório.") : text;
+}
+
+} // namespace
+
 bool ReportData::load(const QString& sql, const QVariantMap& params, QString* errorText) {
     return load(core::mainConnection(), sql, params, errorText);
 }
@@ -34,7 +43,7 @@ bool ReportData::load(const QSqlDatabase& connection, const QString& sql, const 
         ok = query.exec();
     }
     if (!ok) {
-        if (errorText) *errorText = query.lastError().text();
+        if (errorText) *errorText = failureText(query);
         return false;
     }
     const QSqlRecord record = query.record();
@@ -50,7 +59,7 @@ bool ReportData::load(const QSqlDatabase& connection, const QString& sql, const 
         m_rows.append(std::move(row));
     }
     if (query.lastError().isValid()) {
-        if (errorText) *errorText = query.lastError().text();
+        if (errorText) *errorText = failureText(query);
         clear();
         return false;
     }

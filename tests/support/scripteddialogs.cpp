@@ -100,6 +100,7 @@ QString ScriptedDialogs::saveFileName(QWidget*, const QString& title, const QStr
                                       QString* chosenFilter)
 {
     m_lastFilter = filter;
+    m_lastPreselected = chosenFilter ? *chosenFilter : QString();
     const auto e = take(Kind::SaveFile, title);
     if (e && chosenFilter)
         *chosenFilter = e->filter;

@@ -33,6 +33,8 @@ public:
     DefaultButton lastQuestionDefault() const { return m_lastDefault; }
     // Filter passed with the last file choice.
     QString lastFilter() const { return m_lastFilter; }
+    // Filter the program preselected in the last save dialog.
+    QString lastPreselectedFilter() const { return m_lastPreselected; }
 
     void message(QWidget* parent, const QString& text, const QString& title) override;
     bool question(QWidget* parent, const QString& text, DefaultButton defaultButton) override;
@@ -59,6 +61,7 @@ private:
     QStringList m_shown;
     DefaultButton m_lastDefault = DefaultButton::No;
     QString m_lastFilter;
+    QString m_lastPreselected;
 };
 
 } // namespace testsupport

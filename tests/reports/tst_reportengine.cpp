@@ -1,0 +1,482 @@
+#include "reports/engine/exports.h"
+#include "reports/engine/preview.h"
+#include "tests/reports/pdftools.h"
+#include "tests/support/scripteddialogs.h"
+#include "tests/support/testdatabase.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QPrinter>
+#include <QTest>
+#include <QXmlStreamReader>
+
+using namespace reports;
+
+namespace {
+
+const QColor kSilver(192, 192, 192);
+const QColor kWhite(255, 255, 255);
+
+// A small table report: header with page number, two columns, a running count in the summary,
+// alternating line colours.
+std::unique_ptr<Report> tableReport(const QList<QVariantList>& rows) {
+    auto r = std::make_unique<Report>(QStringLiteral("Relatório de Teste"));
+    r->page.orientation = QPageLayout::Portrait;
+    r->pageHeader.height = 12;
+    r->pageHeader.addLabel(QStringLiteral("Titulo"), QRectF(0, 0, 190, 6), QStringLiteral("Título"),
+                           TextStyle(12, true).centred());
+    r->pageHeader.addPageNumber(QRectF(150, 6, 40, 5), QStringLiteral("Página : "),
+                                TextStyle(9, true).right());
+    r->columnHeader.height = 7;
+    r->columnHeader.addHLine(0.3, 0, 190);
+    r->columnHeader.addHLine(6.7, 0, 190);
+    r->detail.height = 5.5;
+    r->addColumns({{QStringLiteral("Código"), {QStringLiteral("COD")}, 25, Qt::AlignHCenter},
+                   {QStringLiteral("Nome"), {QStringLiteral("NOME")}, 60},
+                   {QStringLiteral("Cidade"), {QStringLiteral("CIDADE"), QStringLiteral("UF")}, 105}},
+                  1, 5, TextStyle(10, true), TextStyle(10));
+    r->summary.height = 8;
+    r->summary.addHLine(0.3, 0, 190);
+    r->summary.addLabel(QStringLiteral("Registros"), QRectF(1, 1.5, 100, 5.5), QStringLiteral("Registros"),
+                        TextStyle(10, true));
+    r->data.setColumns(
+        {QStringLiteral("COD"), QStringLiteral("NOME"), QStringLiteral("CIDADE"), QStringLiteral("UF")});
+    for (const QVariantList& row : rows)
+        r->data.addRow(row);
+    auto count = std::make_shared<int>(0);
+    r->onStart = [count](RunContext&) { *count = 0; };
+    r->beforeDetail = [count](RunContext& ctx) {
+        ctx.setBackground(*count % 2 == 0 ? kSilver : kWhite);
+        ++*count;
+        ctx.setLabel(QStringLiteral("Registros"),
+                     QStringLiteral("Total : %1").arg(*count, 4, 10, QLatin1Char('0')));
+    };
+    return r;
+}
+
+QList<QVariantList> numberedRows(int n) {
+    QList<QVariantList> rows;
+    for (int i = 1; i <= n; ++i)
+        rows << QVariantList{QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')),
+                             QStringLiteral("NOME %1").arg(i), QStringLiteral("MACEIÓ"),
+                             QStringLiteral("AL")};
+    return rows;
+}
+
+QVector<const PlacedBand*> bandsOf(const PreparedReport& p, BandKind kind) {
+    QVector<const PlacedBand*> out;
+    for (const PreparedPage& page : p.pages)
+        for (const PlacedBand& b : page.bands)
+            if (b.kind == kind) out << &b;
+    return out;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+} // namespace
+
+class TestReportEngine : public QObject {
+    Q_OBJECT
+private slots:
+    void arialResolvesToAnInstalledMetricTwin();
+    void dataReadsWithBoundValuesAndOrdersByCollation();
+    void headerAndColumnHeaderOnEveryPage();
+    void detailBandGrowsWithLongText();
+    void bandTallerThanPageContinuesBetweenLines();
+    void hooksStartAfreshWithEveryPreparation();
+    void emptyReportPrintsFrameAndDesignTexts();
+    void pdfEmbedsFontsAndKeepsAccents();
+    void csvHoldsOneRecordPerLine();
+    void textHoldsOneRecordPerLine();
+    void htmlHoldsOneTableRowPerRecord();
+    void previewDrawsPagesLazily();
+    void saveAsPreselectsPdfAndAddsExtension();
+    void saveFailureIsReported();
+    void printHonoursPageRange();
+};
+
+void TestReportEngine::arialResolvesToAnInstalledMetricTwin() {
+    const QFont f = reportFont(TextStyle(10));
+    const QString family = QFontInfo(f).family();
+    QVERIFY2(family == QLatin1String("Arial") || family == QLatin1String("Liberation Sans"),
+             qPrintable(family));
+    QCOMPARE(resolvedReportFamily(), family);
+    // 10 points at the layout resolution.
+    QCOMPARE(f.pixelSize(), qRound(10 * kLayoutDpi / 72));
+}
+
+void TestReportEngine::dataReadsWithBoundValuesAndOrdersByCollation() {
+    testsupport::TestDatabase db;
+    QVERIFY_DB(db);
+    const QStringList names{QStringLiteral("AZUL"), QStringLiteral("ÁGUA BRANCA"), QStringLiteral("ABACAXI"),
+                            QStringLiteral("BELÉM"), QStringLiteral("ÉDEN")};
+    for (int i = 0; i < names.size(); ++i)
+        QVERIFY(db.exec(QStringLiteral("INSERT INTO UNIDADES (IDUNIDADE, UNIDADE) VALUES (?, ?)"),
+                        {QStringLiteral("%1").arg(i + 1, 4, 10, QLatin1Char('0')), names.at(i)}));
+    ReportData data;
+    QString error;
+    QVERIFY2(data.load(QStringLiteral("SELECT IDUNIDADE, UNIDADE FROM UNIDADES WHERE IDUNIDADE >= :DE"),
+                       {{QStringLiteral("DE"), QStringLiteral("0002")}}, &error),
+             qPrintable(error));
+    QCOMPARE(data.columns(), (QStringList{QStringLiteral("IDUNIDADE"), QStringLiteral("UNIDADE")}));
+    QCOMPARE(data.rowCount(), 4);
+    data.sortBy(QStringLiteral("unidade"));
+    QStringList sorted;
+    for (int r = 0; r < data.rowCount(); ++r)
+        sorted << data.text(r, QStringLiteral("UNIDADE"));
+    QCOMPARE(sorted, (QStringList{QStringLiteral("ABACAXI"), QStringLiteral("ÁGUA BRANCA"),
+                                  QStringLiteral("BELÉM"), QStringLiteral("ÉDEN")}));
+    // A statement the database refuses reports the driver's text.
+    QVERIFY(!data.load(QStringLiteral("SELECT NADA FROM UNIDADES"), {}, &error));
+    QVERIFY(!error.isEmpty());
+}
+
+void TestReportEngine::headerAndColumnHeaderOnEveryPage() {
+    auto r = tableReport(numberedRows(120));
+    r->setLabel(QStringLiteral("Titulo"), QStringLiteral("Cadastro de Teste"));
+    const PreparedReport p = prepare(*r);
+    QVERIFY(p.pageCount() >= 3);
+    const QRectF content = r->contentRectMm();
+    int details = 0;
+    for (int i = 0; i < p.pageCount(); ++i) {
+        const auto& bands = p.pages.at(i).bands;
+        QVERIFY(bands.size() >= 3);
+        QCOMPARE(bands.at(0).kind, BandKind::PageHeader);
+        QCOMPARE(bands.at(1).kind, BandKind::ColumnHeader);
+        for (const PlacedBand& b : bands) {
+            QVERIFY(b.top + b.height <= content.height() + 1e-6);
+            details += b.kind == BandKind::Detail;
+        }
+    }
+    QCOMPARE(details, 120);
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+    QString error;
+    QVERIFY2(exportPdf(*r, p, pdf, &error), qPrintable(error));
+    QCOMPARE(pdftools::pageCount(pdf), p.pageCount());
+    for (int i = 1; i <= p.pageCount(); ++i) {
+        const QString text = pdftools::text(pdf, i, i);
+        QVERIFY2(text.contains(QStringLiteral("Cadastro de Teste")), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("Página : %1").arg(i)));
+        QVERIFY(text.contains(QStringLiteral("Código")));
+    }
+    QVERIFY(pdftools::text(pdf, p.pageCount(), p.pageCount()).contains(QStringLiteral("Total : 0120")));
+}
+
+void TestReportEngine::detailBandGrowsWithLongText() {
+    QString longName;
+    for (int i = 1; i <= 30; ++i)
+        longName += QStringLiteral("palavra%1 ").arg(i);
+    auto r = tableReport(
+        {{QStringLiteral("0001"), QStringLiteral("CURTO"), QStringLiteral("PILAR"), QStringLiteral("AL")},
+         {QStringLiteral("0002"), longName.trimmed(), QStringLiteral("SATUBA"), QStringLiteral("AL")},
+         {QStringLiteral("0003"), QStringLiteral("DEPOIS"), QStringLiteral("ATALAIA"),
+          QStringLiteral("AL")}});
+    const PreparedReport p = prepare(*r);
+    const auto details = bandsOf(p, BandKind::Detail);
+    QCOMPARE(details.size(), 3);
+    const double lineHeight = QFontMetricsF(reportFont(TextStyle(10))).lineSpacing() * 25.4 / kLayoutDpi;
+    QCOMPARE(details[0]->height, 5.5);
+    // The name column is 58 mm wide: thirty words need several lines, one line height each.
+    const double grown = details[1]->height;
+    QVERIFY2(grown > 5.5 + 2 * lineHeight, qPrintable(QString::number(grown)));
+    const double lines = (grown - 5.5) / lineHeight + 1;
+    QVERIFY(std::abs(lines - std::round(lines)) < 1e-6);
+    QCOMPARE(details[2]->top, details[1]->top + grown);
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+    QVERIFY(exportPdf(*r, p, pdf));
+    const QString text = pdftools::text(pdf).simplified();
+    for (int i = 1; i <= 30; ++i)
+        QVERIFY2(text.contains(QStringLiteral("palavra%1").arg(i)), qPrintable(text));
+    // The second line is white and the third silver again: the white band reaches down to where
+    // the third begins.
+    const int dpi = 100;
+    const QImage page = pdftools::pageImage(pdf, 1, dpi);
+    QVERIFY(!page.isNull());
+    const double x = 10 + 150; // right part of the city column, free of text
+    const double topOfContent = 10;
+    QCOMPARE(pdftools::colourAtMm(page, dpi, x, topOfContent + details[0]->top + 2.5), kSilver);
+    QCOMPARE(pdftools::colourAtMm(page, dpi, x, topOfContent + details[1]->top + grown - 1), kWhite);
+    QCOMPARE(pdftools::colourAtMm(page, dpi, x, topOfContent + details[2]->top + 1), kSilver);
+}
+
+void TestReportEngine::bandTallerThanPageContinuesBetweenLines() {
+    Report r(QStringLiteral("Despacho"));
+    r.pageHeader.height = 8;
+    r.pageHeader.addText(QRectF(0, 0, 190, 6), QStringLiteral("CABEÇALHO"), TextStyle(12, true));
+    r.detail.height = 6;
+    const TextStyle style = TextStyle(10).valigned(Qt::AlignTop);
+    r.detail.addField(QRectF(0, 0, 190, 6), QStringLiteral("TEXTO"), style).wrapped();
+    r.detail.addVLine(0, 0, 6).following();
+    QStringList lines;
+    for (int i = 1; i <= 150; ++i)
+        lines << QStringLiteral("Linha %1 do despacho").arg(i, 3, 10, QLatin1Char('0'));
+    r.data.setColumns({QStringLiteral("TEXTO")});
+    r.data.addRow({lines.join(QLatin1Char('\n'))});
+    const PreparedReport p = prepare(r);
+    QVERIFY(p.pageCount() >= 3);
+    const auto slices = bandsOf(p, BandKind::Detail);
+    QCOMPARE(slices.size(), p.pageCount());
+    const double lineHeight = QFontMetricsF(reportFont(style)).lineSpacing() * 25.4 / kLayoutDpi;
+    double covered = 0;
+    for (const PlacedBand* s : slices) {
+        QCOMPARE(s->sliceTop, covered);
+        // Every cut falls between two lines of text.
+        const double linesAbove = s->sliceTop / lineHeight;
+        QVERIFY2(std::abs(linesAbove - std::round(linesAbove)) < 1e-6,
+                 qPrintable(QString::number(linesAbove)));
+        covered += s->height;
+    }
+    QCOMPARE(covered, slices.first()->fullHeight);
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("d.pdf"));
+    QVERIFY(exportPdf(r, p, pdf));
+    const QString text = pdftools::text(pdf);
+    for (const QString& line : lines)
+        QCOMPARE(text.count(line), 1);
+    QCOMPARE(text.count(QStringLiteral("CABEÇALHO")), p.pageCount());
+}
+
+void TestReportEngine::hooksStartAfreshWithEveryPreparation() {
+    auto r = tableReport(numberedRows(7));
+    for (int run = 0; run < 2; ++run) {
+        const PreparedReport p = prepare(*r);
+        const auto details = bandsOf(p, BandKind::Detail);
+        QCOMPARE(details.size(), 7);
+        QCOMPARE(details[0]->background, kSilver);
+        QCOMPARE(details[1]->background, kWhite);
+        QCOMPARE(details[6]->background, kSilver);
+        QCOMPARE(details[0]->labels.value(QStringLiteral("Registros")), QStringLiteral("Total : 0001"));
+        QCOMPARE(bandsOf(p, BandKind::Summary).first()->labels.value(QStringLiteral("Registros")),
+                 QStringLiteral("Total : 0007"));
+    }
+}
+
+void TestReportEngine::emptyReportPrintsFrameAndDesignTexts() {
+    auto r = tableReport({});
+    const PreparedReport p = prepare(*r);
+    QCOMPARE(p.pageCount(), 1);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("e.pdf"));
+    QVERIFY(exportPdf(*r, p, pdf));
+    const QString text = pdftools::text(pdf);
+    QVERIFY(text.contains(QStringLiteral("Título")));
+    QVERIFY(text.contains(QStringLiteral("Código")));
+    QVERIFY(text.contains(QStringLiteral("Registros")));
+    QVERIFY(!text.contains(QStringLiteral("Total :")));
+}
+
+void TestReportEngine::pdfEmbedsFontsAndKeepsAccents() {
+    auto r = tableReport({{QStringLiteral("0001"), QStringLiteral("AÇÃO SOCIAL ÀS MÃES"),
+                           QStringLiteral("MACEIÓ"), QStringLiteral("AL")}});
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("a.pdf"));
+    QVERIFY(exportPdf(*r, prepare(*r), pdf));
+    QVERIFY(readAll(pdf).startsWith("%PDF"));
+    QVERIFY(pdftools::text(pdf).contains(QStringLiteral("AÇÃO SOCIAL ÀS MÃES")));
+    QProcess fonts;
+    fonts.start(QStringLiteral("pdffonts"), {pdf});
+    fonts.waitForFinished();
+    const QStringList rows = QString::fromUtf8(fonts.readAllStandardOutput()).split(QLatin1Char('\n')).mid(2);
+    int fontRows = 0;
+    for (const QString& row : rows) {
+        if (row.trimmed().isEmpty()) continue;
+        ++fontRows;
+        const QStringList cols = row.simplified().split(QLatin1Char(' '));
+        QVERIFY2(row.contains(QStringLiteral("Arial")) || row.contains(QStringLiteral("LiberationSans")),
+                 qPrintable(row));
+        QCOMPARE(cols.at(cols.size() - 5), QStringLiteral("yes")); // embedded
+        QCOMPARE(cols.at(cols.size() - 3), QStringLiteral("yes")); // text can be extracted
+    }
+    QCOMPARE(fontRows, 2); // regular and bold
+}
+
+void TestReportEngine::csvHoldsOneRecordPerLine() {
+    auto r = tableReport(
+        {{QStringLiteral("0001"), QStringLiteral("JOSÉ; FILHO"), QStringLiteral("SÃO MIGUEL"), QString()},
+         {QStringLiteral("0002"), QStringLiteral("ANA \"NINA\""), QStringLiteral("PENEDO"),
+          QStringLiteral("AL")},
+         {QStringLiteral("0003"), QStringLiteral("CONCEIÇÃO"), QString(), QStringLiteral("AL")}});
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("r.csv"));
+    QString error;
+    QVERIFY2(exportCsv(*r, prepare(*r), csv, &error), qPrintable(error));
+    const QByteArray bytes = readAll(csv);
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+    const QStringList lines =
+        QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines.at(0).split(QLatin1Char(';')),
+             (QStringList{QStringLiteral("Código"), QStringLiteral("Nome"), QStringLiteral("Cidade")}));
+    QCOMPARE(lines.at(1), QStringLiteral("0001;\"JOSÉ; FILHO\";SÃO MIGUEL"));
+    QCOMPARE(lines.at(2), QStringLiteral("0002;\"ANA \"\"NINA\"\"\";PENEDO AL"));
+    QCOMPARE(lines.at(3).split(QLatin1Char(';')),
+             (QStringList{QStringLiteral("0003"), QStringLiteral("CONCEIÇÃO"), QStringLiteral("AL")}));
+}
+
+void TestReportEngine::textHoldsOneRecordPerLine() {
+    auto r = tableReport(numberedRows(40));
+    r->setLabel(QStringLiteral("Titulo"), QStringLiteral("Cadastro de Teste"));
+    QTemporaryDir dir;
+    const QString txt = dir.filePath(QStringLiteral("r.txt"));
+    QVERIFY(exportText(*r, prepare(*r), txt));
+    const QByteArray bytes = readAll(txt);
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+    const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.count(QStringLiteral("Cadastro de Teste")), 1); // header once, not per page
+    int records = 0;
+    int lastCode = 0;
+    for (const QString& line : lines) {
+        const QStringList cells = line.simplified().split(QLatin1Char(' '));
+        if (cells.size() == 5 && cells.at(1) == QLatin1String("NOME")) {
+            ++records;
+            QCOMPARE(cells.at(0).toInt(), lastCode + 1);
+            lastCode = cells.at(0).toInt();
+            QCOMPARE(cells.at(2), QString::number(lastCode));
+            QCOMPARE(cells.mid(3), (QStringList{QStringLiteral("MACEIÓ"), QStringLiteral("AL")}));
+            // Columns line up: the name always starts at the same place.
+            QCOMPARE(line.indexOf(QStringLiteral("NOME")),
+                     lines.at(lines.indexOf(QRegularExpression(QStringLiteral("^ *Código.*"))))
+                         .indexOf(QStringLiteral("Nome")));
+        }
+    }
+    QCOMPARE(records, 40);
+    QVERIFY(lines.contains(QStringLiteral("Total : 0040")));
+}
+
+void TestReportEngine::htmlHoldsOneTableRowPerRecord() {
+    auto r = tableReport(
+        {{QStringLiteral("0001"), QStringLiteral("<JOSÉ & CIA>"), QStringLiteral("PILAR"),
+          QStringLiteral("AL")},
+         {QStringLiteral("0002"), QStringLiteral("MARIA"), QStringLiteral("PENEDO"), QStringLiteral("AL")}});
+    QTemporaryDir dir;
+    const QString html = dir.filePath(QStringLiteral("r.html"));
+    QVERIFY(exportHtml(*r, prepare(*r), html));
+    QByteArray bytes = readAll(html);
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+    QXmlStreamReader xml(bytes.mid(3));
+    QStringList captions;
+    QList<QStringList> rows;
+    QStringList backgrounds;
+    bool inBody = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("tbody"))
+            inBody = true;
+        else if (xml.isStartElement() && xml.name() == QLatin1String("th"))
+            captions << xml.readElementText();
+        else if (inBody && xml.isStartElement() && xml.name() == QLatin1String("tr")) {
+            rows << QStringList();
+            backgrounds << xml.attributes().value(QLatin1String("style")).toString();
+        } else if (inBody && xml.isStartElement() && xml.name() == QLatin1String("td"))
+            rows.last() << xml.readElementText();
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(captions,
+             (QStringList{QStringLiteral("Código"), QStringLiteral("Nome"), QStringLiteral("Cidade")}));
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows.at(0), (QStringList{QStringLiteral("0001"), QStringLiteral("<JOSÉ & CIA>"),
+                                      QStringLiteral("PILAR AL")}));
+    QCOMPARE(rows.at(1),
+             (QStringList{QStringLiteral("0002"), QStringLiteral("MARIA"), QStringLiteral("PENEDO AL")}));
+    QVERIFY(backgrounds.at(0).contains(QStringLiteral("#c0c0c0")));
+    QVERIFY(backgrounds.at(1).contains(QStringLiteral("#ffffff")));
+    QVERIFY(QString::fromUtf8(bytes).contains(QStringLiteral("Total : 0002")));
+}
+
+void TestReportEngine::previewDrawsPagesLazily() {
+    auto r = tableReport(numberedRows(400));
+    PreviewWindow preview(*r);
+    QVERIFY(preview.preparePages());
+    QVERIFY(preview.pageCount() >= 8);
+    QCOMPARE(preview.cachedPages(), 0); // nothing drawn before it is shown
+    preview.resize(900, 700);
+    QList<int> shown;
+    connect(&preview, &PreviewWindow::pageShown, this, [&](int page) {
+        if (shown.isEmpty() || shown.last() != page) shown << page;
+    });
+    preview.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&preview));
+    QTRY_COMPARE(shown.value(0, -1), 0);
+    auto* next = preview.findChild<QAction*>(QStringLiteral("Botao_Proxima"));
+    QVERIFY(next);
+    for (int i = 1; i < preview.pageCount(); ++i) {
+        next->trigger();
+        QTRY_COMPARE(shown.last(), i);
+        QVERIFY(preview.cachedPages() <= 3);
+    }
+    QVERIFY(!next->isEnabled());
+    preview.findChild<QAction*>(QStringLiteral("Botao_Primeira"))->trigger();
+    QCOMPARE(preview.currentPage(), 0);
+
+    // Fit width draws the page wider than fit page (landscape window, portrait page).
+    const int fitPage = preview.pageImage(0).width();
+    preview.findChild<QAction*>(QStringLiteral("Botao_LarguraPagina"))->trigger();
+    QCOMPARE(preview.zoomMode(), PreviewWindow::Zoom::FitWidth);
+    QVERIFY(preview.pageImage(0).width() > fitPage);
+    preview.findChild<QAction*>(QStringLiteral("Botao_PaginaInteira"))->trigger();
+    QCOMPARE(preview.pageImage(0).width(), fitPage);
+    preview.close();
+}
+
+void TestReportEngine::saveAsPreselectsPdfAndAddsExtension() {
+    auto r = tableReport(numberedRows(3));
+    PreviewWindow preview(*r);
+    QVERIFY(preview.preparePages());
+    QTemporaryDir dir;
+    testsupport::ScriptedDialogs dialogs;
+    dialogs.expectSaveFile(dir.filePath(QStringLiteral("listagem")));
+    dialogs.expectSaveFile(dir.filePath(QStringLiteral("listagem2")),
+                           QStringLiteral("Arquivo texto (*.txt)"));
+    preview.findChild<QAction*>(QStringLiteral("Botao_Salvar"))->trigger();
+    QVERIFY(dialogs.lastPreselectedFilter().startsWith(QStringLiteral("Arquivo PDF")));
+    QVERIFY(dialogs.lastFilter().startsWith(QStringLiteral("Arquivo PDF (*.pdf)")));
+    QVERIFY(readAll(dir.filePath(QStringLiteral("listagem.pdf"))).startsWith("%PDF"));
+    preview.findChild<QAction*>(QStringLiteral("Botao_Salvar"))->trigger();
+    QVERIFY(QString::fromUtf8(readAll(dir.filePath(QStringLiteral("listagem2.txt"))))
+                .contains(QStringLiteral("NOME 3")));
+    VERIFY_DIALOGS(dialogs);
+}
+
+void TestReportEngine::saveFailureIsReported() {
+    auto r = tableReport(numberedRows(3));
+    PreviewWindow preview(*r);
+    QVERIFY(preview.preparePages());
+    const QString path = QStringLiteral("/nonexistent-folder/listagem.csv");
+    testsupport::ScriptedDialogs dialogs;
+    dialogs.expectSaveFile(path);
+    dialogs.expectError(QStringLiteral("Não foi possível gravar o arquivo \"%1\"").arg(path));
+    preview.findChild<QAction*>(QStringLiteral("Botao_Salvar"))->trigger();
+    VERIFY_DIALOGS(dialogs);
+}
+
+void TestReportEngine::printHonoursPageRange() {
+    auto r = tableReport(numberedRows(200));
+    const int pages = prepare(*r).pageCount();
+    QVERIFY(pages >= 4);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("impresso.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPrintRange(QPrinter::PageRange);
+    printer.setFromTo(2, 3);
+    QString error;
+    QVERIFY2(printReport(*r, printer, &error), qPrintable(error));
+    QCOMPARE(pdftools::pageCount(pdf), 2);
+    QVERIFY(pdftools::text(pdf, 1, 1).contains(QStringLiteral("Página : 2")));
+    QVERIFY(pdftools::text(pdf, 2, 2).contains(QStringLiteral("Página : 3")));
+}
+
+QTEST_MAIN(TestReportEngine)
+#include "tst_reportengine.moc"
