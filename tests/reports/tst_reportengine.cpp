@@ -5,11 +5,15 @@
 #include "tests/support/testdatabase.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <QXmlStreamReader>
 
 using namespace reports;
@@ -96,6 +100,7 @@ private slots:
     void textHoldsOneRecordPerLine();
     void htmlHoldsOneTableRowPerRecord();
     void previewDrawsPagesLazily();
+    void longPreparationShowsProgressAndCanBeCancelled();
     void saveAsPreselectsPdfAndAddsExtension();
     void saveFailureIsReported();
     void printHonoursPageRange();
@@ -427,6 +432,32 @@ void TestReportEngine::previewDrawsPagesLazily() {
     preview.findChild<QAction*>(QStringLiteral("Botao_PaginaInteira"))->trigger();
     QCOMPARE(preview.pageImage(0).width(), fitPage);
     preview.close();
+}
+
+void TestReportEngine::longPreparationShowsProgressAndCanBeCancelled() {
+    auto r = tableReport(numberedRows(3000));
+    // A slow record: preparing the pages takes a few seconds instead of milliseconds.
+    const auto count = r->beforeDetail;
+    r->beforeDetail = [count](RunContext& ctx) {
+        count(ctx);
+        QThread::usleep(1000);
+    };
+    PreviewWindow preview(*r);
+    QString label;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* progress = preview.findChild<QProgressDialog*>();
+        if (progress && progress->isVisible() && label.isEmpty()) {
+            label = progress->labelText();
+            progress->cancel();
+        }
+    });
+    poll.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!preview.preparePages());
+    QCOMPARE(label, QStringLiteral("Preparando o relatório..."));
+    QVERIFY(clock.elapsed() < 2500); // stopped well before the last record
 }
 
 void TestReportEngine::saveAsPreselectsPdfAndAddsExtension() {
