@@ -137,6 +137,11 @@ PreviewWindow::PreviewWindow(Report& report, QWidget* parent)
     buildUi();
 }
 
+PreviewWindow::PreviewWindow(std::unique_ptr<Report> report, QWidget* parent)
+    : PreviewWindow(*report, parent) {
+    m_owned = std::move(report);
+}
+
 PreviewWindow::~PreviewWindow() = default;
 
 QAction* PreviewWindow::addAction(const QString& text, const QString& objectName, int icon,
@@ -414,6 +419,19 @@ void showPreview(Report& report, QWidget* parent) {
     if (!window.preparePages()) return;
     window.setWindowState(window.windowState() | Qt::WindowMaximized);
     window.exec();
+}
+
+PreviewWindow* openPreview(std::unique_ptr<Report> report, QWidget* parent) {
+    auto* window = new PreviewWindow(std::move(report), parent);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    if (!window->preparePages()) {
+        delete window;
+        return nullptr;
+    }
+    window->setWindowModality(Qt::NonModal);
+    window->setWindowState(window->windowState() | Qt::WindowMaximized);
+    window->show();
+    return window;
 }
 
 } // namespace reports

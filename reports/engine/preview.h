@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QList>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -31,6 +32,8 @@ public:
     enum class Zoom { FitPage, FitWidth, Percent };
 
     explicit PreviewWindow(Report& report, QWidget* parent = nullptr);
+    // A preview that owns its report (a preview left open while the user goes on working).
+    explicit PreviewWindow(std::unique_ptr<Report> report, QWidget* parent = nullptr);
     ~PreviewWindow() override;
 
     // Lays out the pages, with a progress window when that takes long. False when cancelled.
@@ -77,6 +80,7 @@ private:
         QImage image;
     };
 
+    std::unique_ptr<Report> m_owned;
     Report& m_report;
     PreparedReport m_prepared;
     bool m_ready = false;
@@ -101,5 +105,9 @@ private:
 // The usual way to show a report: a modal, maximised preview, fitted to the page. Returns
 // when the user closes it.
 void showPreview(Report& report, QWidget* parent);
+
+// A preview that is not modal: it takes the report, opens maximised and deletes itself (and the
+// report) when closed. Null when the user cancelled the preparation of the pages.
+PreviewWindow* openPreview(std::unique_ptr<Report> report, QWidget* parent);
 
 } // namespace reports

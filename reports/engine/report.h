@@ -14,6 +14,22 @@
 #include <QVector>
 #include <functional>
 
+// A report is a page set-up, five bands of elements, the rows it prints and two hooks:
+//
+//     auto r = std::make_unique<reports::Report>(QStringLiteral("Histórico do Processo"));
+//     r->page.orientation = QPageLayout::Landscape;             // A4, 10 mm margins by default
+//     r->pageHeader.height = 20;
+//     r->pageHeader.addLabel("Empresa", {0, 0, 277, 7}, QString(), TextStyle(15, true).centred());
+//     r->pageHeader.addPageNumber({237, 0, 40, 5}, "Página : ", TextStyle(10, true).right());
+//     r->detail.height = 5;
+//     r->detail.addField({50, 0, 115, 5}, "DESPACHO", TextStyle(8)).wrapped(); // grows the band
+//     r->summary.addLabel("Registros", {0, 1, 100, 5}, "Registros", TextStyle(10, true));
+//     r->onStart = [..](RunContext&) { /* reset running values */ };
+//     r->beforeDetail = [..](RunContext& c) { c.setBackground(..); c.setLabel("Registros", ..); };
+//     r->data.load(sql, {{"UM", number}, {"ANO", year}}, &error);
+//     r->setLabel("Empresa", core::appValues().profile.organisationName);
+//     reports::showPreview(*r, parent);                          // or openPreview(std::move(r), parent)
+
 namespace reports {
 
 // Geometry of every band and element is in millimetres: x from the left margin, y from the

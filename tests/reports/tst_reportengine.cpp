@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QPointer>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QTest>
@@ -101,6 +102,7 @@ private slots:
     void htmlHoldsOneTableRowPerRecord();
     void previewDrawsPagesLazily();
     void longPreparationShowsProgressAndCanBeCancelled();
+    void openPreviewOwnsItsReportAndIsNotModal();
     void saveAsPreselectsPdfAndAddsExtension();
     void saveFailureIsReported();
     void printHonoursPageRange();
@@ -458,6 +460,17 @@ void TestReportEngine::longPreparationShowsProgressAndCanBeCancelled() {
     QVERIFY(!preview.preparePages());
     QCOMPARE(label, QStringLiteral("Preparando o relatório..."));
     QVERIFY(clock.elapsed() < 2500); // stopped well before the last record
+}
+
+void TestReportEngine::openPreviewOwnsItsReportAndIsNotModal() {
+    QPointer<PreviewWindow> preview = openPreview(tableReport(numberedRows(5)), nullptr);
+    QVERIFY(preview);
+    QVERIFY(preview->isVisible());
+    QVERIFY(!preview->isModal());
+    QVERIFY(preview->windowState() & Qt::WindowMaximized);
+    QCOMPARE(preview->report().data.rowCount(), 5);
+    preview->close();
+    QTRY_VERIFY(preview.isNull());
 }
 
 void TestReportEngine::saveAsPreselectsPdfAndAddsExtension() {
