@@ -1,9 +1,17 @@
 #include "forms/registers/registers.h"
 
 #include "app/core/menucommands.h"
+#include "forms/registers/tiposprocessos.h"
+#include "forms/registers/tipounidade.h"
 
 namespace registers {
 
-void registerMenuCommands() {}
+void registerMenuCommands() {
+    auto& menu = core::menuCommands();
+    menu.add(QStringLiteral("Tipos de Processos"),
+             [](QWidget* parent, const QString&) { openTiposProcessos(parent); });
+    menu.add(QStringLiteral("Tipo/Unidade"),
+             [](QWidget* parent, const QString&) { openTipoUnidade(parent); });
+}
 
 } // namespace registers

@@ -1,0 +1,103 @@
+#include "forms/common/formwindow.h"
+
+#include "app/core/dialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTextEdit>
+
+namespace forms {
+
+namespace {
+
+const char kCloseAllowed[] = "forms_closeAllowed";
+
+class WindowFrame : public QObject {
+public:
+    explicit WindowFrame(QDialog* dialog)
+        : QObject(dialog)
+        , m_dialog(dialog) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != m_dialog) return false;
+        switch (event->type()) {
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Escape) return true;
+            if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+            QWidget* focused = QApplication::focusWidget();
+            if (!focused || qobject_cast<QAbstractButton*>(focused) ||
+                qobject_cast<QPlainTextEdit*>(focused) || qobject_cast<QTextEdit*>(focused))
+                return false;
+            QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+            QApplication::sendEvent(focused, &tab);
+            return true;
+        }
+        case QEvent::Close:
+            if (!m_dialog->property(kCloseAllowed).toBool()) {
+                event->ignore();
+                return true;
+            }
+            return false;
+        case QEvent::Show:
+            if (QScreen* screen = m_dialog->screen()) {
+                const QRect area = screen->availableGeometry();
+                m_dialog->move(area.center() - m_dialog->rect().center());
+            }
+            return false;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QDialog* m_dialog;
+};
+
+} // namespace
+
+void prepareWindow(QDialog* dialog, const QSize& size) {
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::MSWindowsFixedSizeDialogHint);
+    dialog->setFixedSize(size);
+    dialog->setModal(true);
+    dialog->installEventFilter(new WindowFrame(dialog));
+}
+
+void closeWindow(QDialog* dialog, int result) {
+    dialog->setProperty(kCloseAllowed, true);
+    dialog->done(result);
+    dialog->setProperty(kCloseAllowed, false);
+}
+
+void paintBackground(QWidget* widget) {
+    QLinearGradient g(0, 0, 1, 1);
+    g.setCoordinateMode(QGradient::ObjectMode); // stretched over the whole page
+    g.setColorAt(0.0, QColor(22, 62, 102));
+    g.setColorAt(1.0, QColor(48, 104, 150));
+    QPalette pal = widget->palette();
+    pal.setBrush(QPalette::Window, QBrush(g));
+    widget->setPalette(pal);
+    widget->setAutoFillBackground(true);
+}
+
+void styleCaption(QLabel* label) {
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(pal);
+    QFont f = label->font();
+    f.setBold(true);
+    label->setFont(f);
+}
+
+void showOpeningError(QWidget* owner, const QString& text) {
+    core::dialogs().error(owner, text);
+}
+
+} // namespace forms

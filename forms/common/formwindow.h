@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QSize>
+#include <functional>
+
+class QLabel;
+
+namespace forms {
+
+// The frame of every modal window of the program: fixed size, centred on the screen when shown,
+// no title-bar buttons. Enter in any control but a button or a multi-line text moves the focus
+// to the next control as Tab would (a focused button takes Enter as a press). Escape and the
+// window manager's close request do nothing: the window closes only through closeWindow(),
+// which its `Botao_Fechar` calls.
+void prepareWindow(QDialog* dialog, const QSize& size);
+
+// Closes a window prepared by prepareWindow().
+void closeWindow(QDialog* dialog, int result = QDialog::Rejected);
+
+// The background behind the controls of a page or dialog (the registers' stretched picture).
+void paintBackground(QWidget* widget);
+
+// A caption label on that background: white bold text.
+void styleCaption(QLabel* label);
+
+// The general error box for a window that could not be prepared.
+void showOpeningError(QWidget* owner, const QString& text);
+
+// The opening sequence of every window opened from the menu or from a button of another window:
+// the window is created with the caller as owner and kept in its global reference while open,
+// prepared (its record set read, its state refresh run), shown modally, and then destroyed and
+// its reference cleared, also when the preparation fails (the failure's own text goes to the
+// general error box).
+template <typename Form>
+void openModal(QPointer<Form>& reference, QWidget* owner,
+               const std::function<bool(Form*, QString*)>& prepare) {
+    if (!reference) reference = new Form(owner);
+    QString error;
+    if (!prepare || prepare(reference, &error)) {
+        reference->exec();
+    } else {
+        showOpeningError(owner, error);
+    }
+    delete reference.data();
+    reference = nullptr;
+}
+
+} // namespace forms

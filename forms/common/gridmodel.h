@@ -1,0 +1,76 @@
+#pragma once
+
+#include "forms/common/rowsource.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QList>
+#include <QPointer>
+
+class QTableView;
+
+namespace forms {
+
+// The two colours of every editing window: writable white, read-only silver.
+inline QColor whiteColour() {
+    return QColor(255, 255, 255);
+}
+inline QColor silverColour() {
+    return QColor(192, 192, 192);
+}
+
+// One column of a grid.
+struct GridColumn {
+    QString title;
+    QString field;
+    int width = 0; // pixels; 0 = from the field's width
+    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    bool hidden = false;
+};
+
+// Wide columns (names, subjects) in the grids of the registers.
+inline constexpr int kWideColumn = 300;
+
+// The read-only model behind every `DBGrid1`: the columns of a row source, the search column
+// painted white and the others silver once a column has been chosen.
+class GridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    GridModel(RowSource* source, const QList<GridColumn>& columns, QObject* parent = nullptr);
+
+    RowSource* source() const { return m_source; }
+    const QList<GridColumn>& columns() const { return m_columns; }
+    // -1 when the field has no column.
+    int columnOfField(const QString& field) const;
+    // The column chosen for searching (-1: none yet, every column white).
+    void setSearchColumn(int column);
+    int searchColumn() const { return m_searchColumn; }
+    // Background of a column as painted now.
+    QColor columnColour(int column) const;
+    // Default pixel width of a column (its given width or one derived from the field).
+    int columnWidth(int column, int averageCharWidth) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // How a value is shown in a grid cell.
+    static QString displayText(const QVariant& value, FieldType type);
+
+private:
+    QPointer<RowSource> m_source;
+    QList<GridColumn> m_columns;
+    QList<int> m_fieldOfColumn;
+    int m_searchColumn = -1;
+
+    void mapFields();
+};
+
+// Prepares a QTableView as a `DBGrid1`: read-only, whole-row cursor that follows the source's
+// current row (and moves it when a row is clicked), clickable column titles, skipped by Tab,
+// column widths and hidden columns from the model.
+void setupGrid(QTableView* view, GridModel* model);
+
+} // namespace forms

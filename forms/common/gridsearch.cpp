@@ -1,0 +1,78 @@
+#include "forms/common/gridsearch.h"
+
+#include "app/core/dialogs.h"
+#include "app/core/routines.h"
+#include "forms/common/gridmodel.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QTableView>
+
+namespace forms {
+
+GridSearch::GridSearch(QLabel* label, QLineEdit* box, QTableView* grid, GridModel* model,
+                       const SearchRules& rules, QObject* parent)
+    : QObject(parent)
+    , m_label(label)
+    , m_box(box)
+    , m_grid(grid)
+    , m_model(model)
+    , m_rules(rules) {
+    connect(grid->horizontalHeader(), &QHeaderView::sectionClicked, this, &GridSearch::chooseColumn);
+    connect(box, &QLineEdit::textChanged, this, &GridSearch::search);
+}
+
+QString GridSearch::postalCodeKey(const QString& text) {
+    const QString digits = routines::digitsOnly(text);
+    QString out = QStringLiteral("00.000-000");
+    int next = 0;
+    for (int i = 0; i < out.size() && next < digits.size(); ++i)
+        if (out.at(i) == QLatin1Char('0')) out[i] = digits.at(next++);
+    return out;
+}
+
+QString GridSearch::searchKey(const QString& text, const QString& field, const SearchRules& rules) {
+    if (!rules.paddedField.isEmpty() && field.compare(rules.paddedField, Qt::CaseInsensitive) == 0)
+        return routines::zeroFill(text, rules.paddedWidth);
+    if (!rules.postalCodeField.isEmpty() && field.compare(rules.postalCodeField, Qt::CaseInsensitive) == 0)
+        return postalCodeKey(text);
+    return text;
+}
+
+void GridSearch::chooseColumn(int column) {
+    if (column < 0 || column >= m_model->columnCount()) return;
+    const GridColumn& c = m_model->columns().at(column);
+    if (!m_model->source()->sortBy(c.field)) return;
+    m_column = column;
+    if (m_label) m_label->setText(QStringLiteral("Informe ") + c.title);
+    m_model->setSearchColumn(column);
+    if (m_box) {
+        {
+            const QSignalBlocker quiet(m_box);
+            m_box->clear();
+        }
+        m_box->setFocus();
+    }
+}
+
+void GridSearch::search(const QString& text) {
+    // An emptied box (cleared after a choice or after the message) searches nothing.
+    if (text.isEmpty()) return;
+    RowSource* source = m_model->source();
+    LocateResult result = LocateResult::NoOrder;
+    if (m_column >= 0) {
+        const QString field = m_model->columns().at(m_column).field;
+        result = source->locateNearest(searchKey(text, field, m_rules));
+    }
+    if (result == LocateResult::NoOrder || result == LocateResult::Incompatible) {
+        core::dialogs().message(m_box ? m_box->window() : nullptr, kIncompatibleSearch);
+        if (m_box) {
+            const QSignalBlocker quiet(m_box);
+            m_box->clear();
+        }
+    }
+}
+
+} // namespace forms

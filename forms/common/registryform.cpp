@@ -1,0 +1,439 @@
+#include "forms/common/registryform.h"
+
+#include "app/core/dialogs.h"
+#include "app/core/routines.h"
+#include "forms/common/formwindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace forms {
+
+namespace {
+
+constexpr int kButtonWidth = 96;
+constexpr int kMaxEditChars = 60;
+
+bool allDigits(const QString& text) {
+    if (text.isEmpty()) return false;
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+    return true;
+}
+
+} // namespace
+
+RegistryForm::RegistryForm(const RegistrySpec& spec, QWidget* owner)
+    : QDialog(owner)
+    , m_spec(spec) {
+    setObjectName(spec.formName);
+    prepareWindow(this, spec.size);
+    setWindowTitle(spec.title);
+
+    m_records = new RecordSet(this);
+    m_records->setObjectName(QStringLiteral("cdsDados"));
+    m_records->setQuery(spec.selectQuery);
+    m_records->setFields(spec.fields);
+    m_records->setUpdateTable(spec.table);
+    m_binder = new FieldBinder(m_records, this);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    m_pages = new QTabWidget(this);
+    m_pages->setObjectName(QStringLiteral("PageControl1"));
+    outer->addWidget(m_pages);
+
+    buildEditingTab();
+    buildListTab();
+    installNextCode();
+    installZeroFills();
+    setTabOrder();
+
+    // FormCreate: the editing tab first.
+    m_pages->setCurrentIndex(0);
+}
+
+RegistryForm::~RegistryForm() = default;
+
+QWidget* RegistryForm::control(const QString& name) const {
+    return findChild<QWidget*>(name);
+}
+
+void RegistryForm::buildEditingTab() {
+    m_editingTab = new QWidget;
+    m_editingTab->setObjectName(QStringLiteral("TabSheet1"));
+    paintBackground(m_editingTab);
+    m_pages->addTab(m_editingTab, m_spec.editingTabCaption);
+
+    auto* row = new QHBoxLayout(m_editingTab);
+    row->setContentsMargins(12, 12, 12, 12);
+    row->setSpacing(18);
+
+    // The six buttons in a column at the left.
+    auto* buttons = new QVBoxLayout;
+    buttons->setSpacing(6);
+    auto makeButton = [&](QPushButton*& b, const char* name, const QString& text) {
+        b = new QPushButton(text, m_editingTab);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setFixedWidth(kButtonWidth);
+        b->setAutoDefault(true);
+        buttons->addWidget(b);
+    };
+    makeButton(m_incluir, "Botao_Incluir", QStringLiteral("&Incluir"));
+    makeButton(m_salvar, "Botao_Salvar", QStringLiteral("&Salvar"));
+    makeButton(m_alterar, "Botao_Alterar", QStringLiteral("&Alterar"));
+    makeButton(m_cancelar, "Botao_Cancelar", QStringLiteral("&Cancelar"));
+    makeButton(m_excluir, "Botao_Excluir", QStringLiteral("&Excluir"));
+    makeButton(m_fechar, "Botao_Fechar", QStringLiteral("&Fechar"));
+    buttons->addStretch();
+    row->addLayout(buttons);
+
+    connect(m_incluir, &QPushButton::clicked, this, &RegistryForm::incluir);
+    connect(m_salvar, &QPushButton::clicked, this, &RegistryForm::salvar);
+    connect(m_alterar, &QPushButton::clicked, this, &RegistryForm::alterar);
+    connect(m_cancelar, &QPushButton::clicked, this, &RegistryForm::cancelar);
+    connect(m_excluir, &QPushButton::clicked, this, &RegistryForm::excluir);
+    connect(m_fechar, &QPushButton::clicked, this, &RegistryForm::fechar);
+
+    // The hidden state refresh and the hidden title.
+    m_stateButton = new QPushButton(QStringLiteral("Ativa Desativa Botões"), m_editingTab);
+    m_stateButton->setObjectName(QStringLiteral("AtivaDesativaBotoes"));
+    m_stateButton->setVisible(false);
+    m_stateButton->setAutoDefault(false);
+    connect(m_stateButton, &QPushButton::clicked, this, &RegistryForm::applyStateTable);
+    m_title = new QLabel(m_spec.title, m_editingTab);
+    m_title->setObjectName(QStringLiteral("Titulo"));
+    m_title->setVisible(false);
+
+    // The edits, row by row, each under its caption label.
+    auto* fields = new QVBoxLayout;
+    fields->setSpacing(8);
+    row->addLayout(fields, 1);
+    const int available = m_spec.size.width() - kButtonWidth - 70;
+    const QFontMetrics fm(font());
+    QHBoxLayout* line = nullptr;
+    QLabel* pendingCaption = nullptr;
+    for (const EditSpec& e : std::as_const(m_spec.edits)) {
+        if (e.kind == EditSpec::Caption) {
+            pendingCaption = new QLabel(e.caption, m_editingTab);
+            pendingCaption->setObjectName(e.objectName);
+            styleCaption(pendingCaption);
+            fields->addWidget(pendingCaption);
+            line = nullptr;
+            continue;
+        }
+        QWidget* w = nullptr;
+        switch (e.kind) {
+        case EditSpec::Line: {
+            auto* edit = new QLineEdit(m_editingTab);
+            m_binder->bind(edit, e.field, e.entry, e.mask);
+            w = edit;
+            break;
+        }
+        case EditSpec::Memo: {
+            auto* memo = new QPlainTextEdit(m_editingTab);
+            memo->setTabChangesFocus(true);
+            m_binder->bind(memo, e.field);
+            w = memo;
+            break;
+        }
+        case EditSpec::Combo: {
+            auto* box = new QComboBox(m_editingTab);
+            box->addItems(e.items);
+            m_binder->bind(box, e.field);
+            w = box;
+            break;
+        }
+        case EditSpec::Check: {
+            auto* box = new QCheckBox(e.caption, m_editingTab);
+            QPalette pal = box->palette();
+            pal.setColor(QPalette::WindowText, Qt::white);
+            box->setPalette(pal);
+            m_binder->bind(box, e.field, e.items.value(0, QStringLiteral("SIM")),
+                           e.items.value(1, QStringLiteral("NAO")));
+            w = box;
+            break;
+        }
+        case EditSpec::Button: {
+            auto* b = new QToolButton(m_editingTab);
+            b->setText(e.caption);
+            b->setToolTip(e.hint);
+            b->setFocusPolicy(Qt::NoFocus);
+            b->setFixedSize(28, fm.height() + 10);
+            w = b;
+            break;
+        }
+        case EditSpec::Custom:
+            w = e.create ? e.create(m_editingTab) : new QWidget(m_editingTab);
+            break;
+        case EditSpec::Caption:
+            break;
+        }
+        w->setObjectName(e.objectName);
+
+        // Width from the field's width, as far as the page allows.
+        if (e.kind == EditSpec::Line || e.kind == EditSpec::Combo) {
+            int chars = e.chars;
+            if (chars <= 0) {
+                const FieldDef* f = m_records->field(e.field);
+                chars = f && f->width > 0 ? f->width : 20;
+            }
+            chars = std::min(chars, kMaxEditChars);
+            const QString sample =
+                e.mask.isEmpty() ? QString(chars, QLatin1Char('N')) : QString(e.mask).replace('#', 'N');
+            w->setFixedWidth(std::min(fm.horizontalAdvance(sample) + 14, available));
+        }
+        if (e.kind == EditSpec::Memo) w->setMinimumHeight(fm.height() * 4);
+
+        const bool focusable = e.kind == EditSpec::Line || e.kind == EditSpec::Memo ||
+                               e.kind == EditSpec::Combo || e.kind == EditSpec::Check;
+        if (focusable && e.stateDriven) {
+            m_stateDriven << w;
+            m_focusOrder << w;
+        } else if (focusable) {
+            w->setFocusPolicy(Qt::NoFocus);
+            setEditable(w, false);
+        }
+
+        // A cell: the caption label above the control (its buddy).
+        auto* cell = new QVBoxLayout;
+        cell->setSpacing(2);
+        if (!e.caption.isEmpty() && e.kind != EditSpec::Button && e.kind != EditSpec::Check) {
+            auto* label = new QLabel(e.caption, m_editingTab);
+            label->setObjectName(QStringLiteral("L") + e.objectName);
+            styleCaption(label);
+            label->setBuddy(w);
+            cell->addWidget(label);
+        } else if (pendingCaption && focusable) {
+            pendingCaption->setBuddy(w);
+            pendingCaption = nullptr;
+        }
+        cell->addWidget(w, 0, Qt::AlignLeft);
+        if (!e.sameRow || !line) {
+            line = new QHBoxLayout;
+            line->setSpacing(6);
+            line->addStretch(1);
+            fields->addLayout(line);
+        }
+        line->insertLayout(line->count() - 1, cell);
+        line->setAlignment(cell, Qt::AlignBottom);
+    }
+    fields->addStretch(1);
+}
+
+void RegistryForm::buildListTab() {
+    m_listTab = new QWidget;
+    m_listTab->setObjectName(QStringLiteral("TabSheet2"));
+    paintBackground(m_listTab);
+    m_pages->addTab(m_listTab, QStringLiteral("Pesquisa"));
+
+    auto* layout = new QVBoxLayout(m_listTab);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->setSpacing(4);
+    m_procuraLabel = new QLabel(QStringLiteral("Informe"), m_listTab);
+    m_procuraLabel->setObjectName(QStringLiteral("LProcura"));
+    styleCaption(m_procuraLabel);
+    m_procura = new QLineEdit(m_listTab);
+    m_procura->setObjectName(QStringLiteral("PROCURA"));
+    m_procura->setFixedWidth(280);
+    setEntry(m_procura, Entry::Upper);
+    paintEditable(m_procura, false);
+    m_procuraLabel->setBuddy(m_procura);
+    layout->addWidget(m_procuraLabel);
+    layout->addWidget(m_procura);
+
+    m_grid = new QTableView(m_listTab);
+    m_grid->setObjectName(QStringLiteral("DBGrid1"));
+    layout->addWidget(m_grid, 1);
+    m_model = new GridModel(m_records, m_spec.columns, this);
+    setupGrid(m_grid, m_model);
+    m_search = new GridSearch(m_procuraLabel, m_procura, m_grid, m_model, m_spec.search, this);
+    // DBGrid1DblClick: the editing tab shows the record under the cursor.
+    connect(m_grid, &QTableView::doubleClicked, this, [this] { m_pages->setCurrentIndex(0); });
+}
+
+void RegistryForm::setTabOrder() {
+    QList<QWidget*> chain = m_focusOrder;
+    chain << m_salvar << m_incluir << m_alterar << m_cancelar << m_excluir << m_fechar;
+    for (int i = 0; i + 1 < chain.size(); ++i)
+        QWidget::setTabOrder(chain.at(i), chain.at(i + 1));
+}
+
+void RegistryForm::installNextCode() {
+    if (m_spec.nextCodeQuery.isEmpty()) return;
+    // cdsDadosAfterInsert: the greatest stored code plus one, padded to the code width.
+    m_records->addAfterInsert([this] {
+        QSqlQuery busca(m_records->database());
+        busca.setForwardOnly(true);
+        if (!busca.exec(m_spec.nextCodeQuery) || !busca.next()) {
+            const QString error = busca.lastError().text();
+            m_records->cancel();
+            core::dialogs().error(this, error);
+            return;
+        }
+        const QString greatest = busca.value(0).toString().trimmed();
+        // A hand-typed code that is no number cannot be counted on from.
+        if (!allDigits(greatest)) {
+            m_records->cancel();
+            core::dialogs().message(
+                this, attention(QStringLiteral(
+                                    "procedimento cancelado, o maior código gravado (%1) não é numérico!")
+                                    .arg(greatest)));
+            return;
+        }
+        const QString next = QString::number(greatest.toULongLong() + 1);
+        // A code wider than the column would be refused by the database or cut short.
+        if (next.size() > m_spec.codeWidth) {
+            m_records->cancel();
+            core::dialogs().message(
+                this, attention(QStringLiteral(
+                                    "procedimento cancelado, o próximo código (%1) excede os %2 dígitos do "
+                                    "código deste cadastro!")
+                                    .arg(next)
+                                    .arg(m_spec.codeWidth)));
+            return;
+        }
+        m_records->setValue(m_spec.codeField, routines::zeroFill(next, m_spec.codeWidth));
+    });
+}
+
+void RegistryForm::installZeroFills() {
+    for (const ZeroFill& z : std::as_const(m_spec.zeroFills)) {
+        m_records->addFieldChange(z.field, [this, z] {
+            const QString text = m_records->text(z.field);
+            if (text.size() < z.width) m_records->setValue(z.field, routines::zeroFill(text, z.width));
+            if (z.nameQuery.isEmpty()) return;
+            QSqlQuery busca(m_records->database());
+            busca.setForwardOnly(true);
+            busca.prepare(z.nameQuery);
+            busca.addBindValue(m_records->text(z.field));
+            if (!busca.exec()) {
+                core::dialogs().error(this, busca.lastError().text());
+                return;
+            }
+            m_records->setValue(z.nameField, busca.next() ? busca.value(0) : QVariant());
+        });
+    }
+}
+
+bool RegistryForm::reload(QString* error) {
+    if (!m_records->reopen()) {
+        if (error) *error = m_records->lastError();
+        return false;
+    }
+    refreshState();
+    return true;
+}
+
+void RegistryForm::refreshState() {
+    m_stateButton->click();
+}
+
+void RegistryForm::applyStateTable() {
+    const RecordSet::State state = m_records->state();
+    if (state == RecordSet::State::Closed) return;
+    const bool browse = state == RecordSet::State::Browse;
+    const bool any = !m_records->isEmpty();
+    m_incluir->setEnabled(browse);
+    m_salvar->setEnabled(!browse);
+    m_alterar->setEnabled(browse && any);
+    m_cancelar->setEnabled(!browse);
+    m_excluir->setEnabled(browse && any);
+    m_fechar->setEnabled(browse);
+    m_grid->setEnabled(browse);
+    m_procura->setEnabled(browse);
+    paintEditable(m_procura, browse);
+    for (int i = 0; i < m_stateDriven.size(); ++i) {
+        const bool writable = i == 0 ? state == RecordSet::State::Insert : !browse;
+        setEditable(m_stateDriven.at(i), writable);
+    }
+    QString caption = m_title->text();
+    if (state == RecordSet::State::Insert)
+        caption += QStringLiteral(" - ") + QStringLiteral("Incluindo");
+    else if (state == RecordSet::State::Edit)
+        caption += QStringLiteral(" - ") + QStringLiteral("Alterando");
+    setWindowTitle(caption);
+    emit stateRefreshed();
+}
+
+void RegistryForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (m_incluir->isEnabled()) m_incluir->setFocus();
+}
+
+void RegistryForm::incluir() {
+    if (!m_records->append()) {
+        // The next code was refused: nothing was appended.
+        refreshState();
+        return;
+    }
+    refreshState();
+    if (QWidget* code = m_stateDriven.value(0)) code->setFocus();
+    refreshState();
+}
+
+void RegistryForm::alterar() {
+    if (!m_records->edit()) return;
+    refreshState();
+    if (QWidget* name = m_stateDriven.value(1)) name->setFocus();
+    refreshState();
+}
+
+void RegistryForm::salvar() {
+    m_binder->commit();
+    for (const SaveCheck& check : std::as_const(m_spec.checks)) {
+        const bool failed = check.fails ? check.fails(*m_records) : m_records->text(check.field).isEmpty();
+        if (!failed) continue;
+        core::dialogs().message(this, check.message);
+        if (QWidget* target = control(check.focus)) target->setFocus();
+        return;
+    }
+    if (!m_records->post()) {
+        core::dialogs().message(this, postErrorMessage());
+        return;
+    }
+    if (m_records->applyUpdates() > 0) {
+        core::dialogs().message(this, applyErrorMessage());
+        m_records->edit();
+        return;
+    }
+    refreshState();
+    if (m_incluir->isEnabled()) m_incluir->setFocus();
+}
+
+void RegistryForm::cancelar() {
+    m_records->cancel();
+    // A change whose apply failed is not kept: the list shows again what the database holds,
+    // and the next save does not send the refused change once more.
+    if (m_records->hasPendingChanges()) m_records->cancelUpdates();
+    refreshState();
+}
+
+void RegistryForm::excluir() {
+    if (m_records->isEmpty()) {
+        core::dialogs().message(this, nothingToDeleteMessage());
+    } else if (core::dialogs().question(this, confirmDeleteQuestion(),
+                                        core::DialogService::DefaultButton::No)) {
+        m_records->deleteCurrent();
+        // A deletion the database refuses (the row is still referenced) is undone silently.
+        if (m_records->applyUpdates() > 0) m_records->cancelUpdates();
+    }
+    refreshState();
+}
+
+void RegistryForm::fechar() {
+    closeWindow(this);
+}
+
+} // namespace forms

@@ -1,0 +1,203 @@
+#pragma once
+
+#include "forms/common/fieldbinder.h"
+#include "forms/common/gridmodel.h"
+#include "forms/common/gridsearch.h"
+#include "forms/common/recordset.h"
+
+#include <QDialog>
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+class QVBoxLayout;
+
+namespace forms {
+
+// A field padded with "0" on the left to its width whenever it changes; with nameQuery, the
+// padded code then fetches a name ("SELECT TIPO FROM TIPOUNIDADE WHERE IDTIPO=?", the code
+// bound to the "?") into nameField, which becomes empty when no row has that code.
+struct ZeroFill {
+    QString field;
+    int width = 0;
+    QString nameQuery = {};
+    QString nameField = {};
+};
+
+// One check on saving, run in the member's order: the field's text must not be empty, or, when
+// `fails` is given, that condition must not hold. On failure the message is shown, the focus goes
+// to the control named in `focus` and the save stops.
+struct SaveCheck {
+    QString field;
+    QString message;
+    QString focus;
+    std::function<bool(const RecordSet&)> fails = {};
+};
+
+// "Atenção," + line break (one carriage return) + the rest: the two-piece messages.
+inline QString attention(const QString& rest) {
+    return QStringLiteral("Atenção,\r") + rest;
+}
+
+// One control of the editing tab, laid out in rows from top to bottom.
+struct EditSpec {
+    enum Kind { Line, Memo, Combo, Check, Button, Caption, Custom };
+    Kind kind = Line;
+    QString objectName; // Campo1, Campo2, ... CampoE1 ...; buttons and labels as named
+    QString field;      // bound field (Line, Memo, Combo, Check)
+    QString caption;    // the caption label above the control (its buddy); button text
+    int chars = 0;      // visible width in characters; 0: the field's width (at most 60)
+    Entry entry = Entry::Upper;
+    QString mask;            // "##.###.###/####-##"
+    bool stateDriven = true; // false: always read-only and silver, never takes the focus (CampoE1)
+    bool sameRow = false;    // placed to the right of the previous control
+    QStringList items;       // drop-down list entries; check box: checked and unchecked values
+    QString hint;            // tool tip of a small button ("Pesquisa", "Cadastra")
+    std::function<QWidget*(QWidget* parent)> create = {}; // Custom
+};
+
+// Short declarations of the editing tab's controls.
+inline EditSpec lineEdit(const QString& name, const QString& field, const QString& caption, int chars = 0,
+                         Entry entry = Entry::Upper) {
+    EditSpec e;
+    e.objectName = name;
+    e.field = field;
+    e.caption = caption;
+    e.chars = chars;
+    e.entry = entry;
+    return e;
+}
+inline EditSpec nameDisplay(const QString& name, const QString& field, int chars = 0) {
+    EditSpec e = lineEdit(name, field, QString(), chars);
+    e.stateDriven = false;
+    e.sameRow = true;
+    return e;
+}
+inline EditSpec smallButton(const QString& name, const QString& text, const QString& hint,
+                            bool sameRow = true) {
+    EditSpec e;
+    e.kind = EditSpec::Button;
+    e.objectName = name;
+    e.caption = text;
+    e.hint = hint;
+    e.sameRow = sameRow;
+    return e;
+}
+inline EditSpec captionRow(const QString& name, const QString& text) {
+    EditSpec e;
+    e.kind = EditSpec::Caption;
+    e.objectName = name;
+    e.caption = text;
+    return e;
+}
+
+// The member record of a register: everything that differs between the registry forms.
+struct RegistrySpec {
+    QString formName; // objectName of the window: "Frm_TiposProcessos"
+    QString title;    // `Titulo`: "Tipos de Processos"
+    QString editingTabCaption = QStringLiteral("Unidades");
+    QString table;         // "TIPOPROCESSO"
+    QString codeField;     // "IDTIPO"
+    int codeWidth = 0;     // 4
+    QString nextCodeQuery; // "SELECT COALESCE(MAX(IDTIPO),'0') FROM TIPOPROCESSO"; empty: typed by the user
+    QString selectQuery;   // the rows of the list, ordered by the code
+    QList<FieldDef> fields;
+    QList<ZeroFill> zeroFills;
+    QList<SaveCheck> checks;
+    QList<EditSpec> edits; // in tab order; Campo1 is the code edit
+    QList<GridColumn> columns;
+    SearchRules search;
+    QSize size = QSize(640, 400);
+};
+
+// The registry form: the window of every register, built from its member record. Inclusion with
+// the next code, alteration, saving with the member's checks, cancelling, deletion with
+// confirmation, code zero-fill, the state refresh and the list's column choice and incremental
+// search all live here; a register adds only its own particulars (lookup buttons, extra checks on
+// leaving an edit) through the accessors and signals below.
+class RegistryForm : public QDialog {
+    Q_OBJECT
+public:
+    RegistryForm(const RegistrySpec& spec, QWidget* owner);
+    ~RegistryForm() override;
+
+    const RegistrySpec& spec() const { return m_spec; }
+    RecordSet* records() const { return m_records; } // `cdsDados`
+    FieldBinder* binder() const { return m_binder; }
+    GridModel* gridModel() const { return m_model; }
+    GridSearch* gridSearch() const { return m_search; }
+    QTabWidget* pages() const { return m_pages; }
+    // A control of the window by objectName (nullptr when none).
+    QWidget* control(const QString& name) const;
+
+    // Step 2 and 3 of the opening sequence: reads every row afresh and runs the state refresh.
+    bool reload(QString* error = nullptr);
+    // Clicks the hidden `AtivaDesativaBotoes`.
+    void refreshState();
+
+    // The handlers, public so that a register's particulars and the tests can drive them.
+    void incluir();  // Botao_IncluirClick
+    void alterar();  // Botao_AlterarClick
+    void salvar();   // Botao_SalvarClick
+    void cancelar(); // Botao_CancelarClick
+    void excluir();  // Botao_ExcluirClick
+    void fechar();   // Botao_FecharClick
+
+    // Fixed messages of the pattern.
+    static QString applyErrorMessage() {
+        return QStringLiteral("Atenção, dados inconsistentes, confirme informações!");
+    }
+    static QString postErrorMessage() {
+        return QStringLiteral("Atenção, dados inconsistentes, registro já existente!");
+    }
+    static QString nothingToDeleteMessage() {
+        return QStringLiteral("Atenção, não existe registro para exclusão");
+    }
+    static QString confirmDeleteQuestion() { return QStringLiteral("Confirma a Exclusão ?"); }
+
+signals:
+    // End of every state refresh (`AtivaDesativaBotoesClick`): particulars adjust their controls.
+    void stateRefreshed();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildEditingTab();
+    void buildListTab();
+    void applyStateTable();
+    void installNextCode();
+    void installZeroFills();
+    void setTabOrder();
+
+    RegistrySpec m_spec;
+    RecordSet* m_records = nullptr;
+    FieldBinder* m_binder = nullptr;
+    GridModel* m_model = nullptr;
+    GridSearch* m_search = nullptr;
+    QTabWidget* m_pages = nullptr;
+    QWidget* m_editingTab = nullptr;
+    QWidget* m_listTab = nullptr;
+    QLabel* m_title = nullptr;
+    QPushButton* m_incluir = nullptr;
+    QPushButton* m_salvar = nullptr;
+    QPushButton* m_alterar = nullptr;
+    QPushButton* m_cancelar = nullptr;
+    QPushButton* m_excluir = nullptr;
+    QPushButton* m_fechar = nullptr;
+    QPushButton* m_stateButton = nullptr;
+    QLabel* m_procuraLabel = nullptr;
+    QLineEdit* m_procura = nullptr;
+    QTableView* m_grid = nullptr;
+    QList<QWidget*> m_stateDriven; // Campo1 first
+    QList<QWidget*> m_focusOrder;
+};
+
+} // namespace forms
