@@ -14,11 +14,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLinearGradient>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QRadialGradient>
 #include <QSet>
+#include <QShowEvent>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStatusBar>
@@ -124,6 +126,7 @@ TFrm_Principal::TFrm_Principal(QWidget* parent)
     m_calendar = new QCalendarWidget(central);
     m_calendar->setObjectName(QStringLiteral("calendario"));
     m_calendar->setAccessibleName(QStringLiteral("Calendário"));
+    m_calendar->setLocale(QLocale(QLocale::Portuguese, QLocale::Brazil));
     m_calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     m_calendar->setGridVisible(true);
     m_calendar->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
@@ -243,6 +246,18 @@ bool TFrm_Principal::event(QEvent* event) {
         m_activating = false;
     }
     return QMainWindow::event(event);
+}
+
+void TFrm_Principal::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The first showing counts as the first activation even where no window manager activates
+    // the window.
+    if (!m_shownOnce && !event->spontaneous() && !m_activating) {
+        m_shownOnce = true;
+        m_activating = true;
+        FormActivate();
+        m_activating = false;
+    }
 }
 
 void TFrm_Principal::FormActivate() {

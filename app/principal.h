@@ -49,6 +49,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -63,6 +64,7 @@ private:
     // being the return from the error box itself) retry silently until a read succeeds.
     bool m_rightsFailed = false;
     bool m_activating = false;
+    bool m_shownOnce = false;
 };
 
 // The main window of the run; empty before start-up creates it and after it is destroyed.

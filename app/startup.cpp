@@ -13,8 +13,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QScreen>
 #include <QTimer>
+#include <QTranslator>
 
 #ifndef PROTOCOLO_PROFILE
 #define PROTOCOLO_PROFILE 0
@@ -37,7 +42,8 @@ bool connectMainWindow(TFrm_Principal& window, const QString& currentFolder) {
     values.workingFolder = target.mode == core::ConnectionMode::Remote ? currentFolder : target.workingFolder;
     QString error;
     if (!core::openMainConnection(target, &error)) {
-        core::dialogs().error(&window, error);
+        // The window is not on screen yet: the box goes to the middle of the screen.
+        core::dialogs().error(window.isVisible() ? &window : nullptr, error);
         return false;
     }
     if (target.mode == core::ConnectionMode::Remote)
@@ -89,11 +95,19 @@ std::unique_ptr<TFrm_Principal> startClient(const StartupOptions& options) {
         window->yearLabel()->setText(core::appValues().exerciseYear);
         window->yearLabel()->adjustSize();
     }
+    // Without a window manager "maximised" alone would leave the window at its smallest size.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) window->setGeometry(screen->availableGeometry());
     window->showMaximized();
     return window;
 }
 
 int runClient(QApplication& application) {
+    // Every text of the program is Brazilian Portuguese, the toolkit's own ones included.
+    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    QTranslator toolkitTexts;
+    if (toolkitTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        application.installTranslator(&toolkitTexts);
     core::initialiseAppValues(PROTOCOLO_PROFILE);
     wireMenuCommands();
     StartupOptions options;
