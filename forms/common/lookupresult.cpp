@@ -2,7 +2,8 @@
 
 namespace forms {
 
-LookupResult& lookupResult() {
+LookupResult& lookupResult()
+{
     static LookupResult result;
     return result;
 }
