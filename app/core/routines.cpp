@@ -64,24 +64,25 @@ static bool allDigits(const QString& s)
     return true;
 }
 
+// Check digit for position p (1-based): the digits before it weighted 2, 3, ... from the right,
+// the weight starting again at 2 after maxWeight; 11 minus the sum modulo 11, above 9 gives 0.
+static int checkDigit(const QString& digits, int p, int maxWeight)
+{
+    int sum = 0;
+    for (int i = p - 1, weight = 2; i >= 1; --i) {
+        sum += digits.at(i - 1).digitValue() * weight;
+        weight = weight == maxWeight ? 2 : weight + 1;
+    }
+    const int check = 11 - sum % 11;
+    return check > 9 ? 0 : check;
+}
+
 bool isValidCnpj(const QString& formatted)
 {
     const QString d = pick(formatted, {{1, 2}, {4, 6}, {8, 10}, {12, 15}, {17, 18}});
     if (d.size() != 14 || !allDigits(d))
         return false;
-    for (int p = 13; p <= 14; ++p) {
-        int sum = 0, weight = 2;
-        for (int i = p - 1; i >= 1; --i) {
-            sum += d.at(i - 1).digitValue() * weight;
-            weight = weight == 9 ? 2 : weight + 1;
-        }
-        int check = 11 - sum % 11;
-        if (check > 9)
-            check = 0;
-        if (d.at(p - 1).digitValue() != check)
-            return false;
-    }
-    return true;
+    return d.at(12).digitValue() == checkDigit(d, 13, 9) && d.at(13).digitValue() == checkDigit(d, 14, 9);
 }
 
 bool isValidCpf(const QString& formatted)
@@ -91,17 +92,8 @@ bool isValidCpf(const QString& formatted)
         return false;
     if (d == QString(11, d.at(0)))
         return false;
-    for (int p = 10; p <= 11; ++p) {
-        int sum = 0;
-        for (int i = p - 1, weight = 2; i >= 1; --i, ++weight)
-            sum += d.at(i - 1).digitValue() * weight;
-        int check = 11 - sum % 11;
-        if (check > 9)
-            check = 0;
-        if (d.at(p - 1).digitValue() != check)
-            return false;
-    }
-    return true;
+    // No restart of the weights: 2 to 10, then 2 to 11.
+    return d.at(9).digitValue() == checkDigit(d, 10, 11) && d.at(10).digitValue() == checkDigit(d, 11, 11);
 }
 
 QDateTime fileTime(const QString& fileName)
