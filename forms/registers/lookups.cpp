@@ -6,6 +6,7 @@ using namespace forms;
 
 QPointer<LookupDialog> Frm_PesqTipoUnidade;
 QPointer<LookupDialog> Frm_PesqTipoProcesso;
+QPointer<LookupDialog> Frm_PesqUnidades;
 
 LookupSpec pesqTipoUnidadeSpec() {
     LookupSpec s;
@@ -33,12 +34,37 @@ LookupSpec pesqTipoProcessoSpec() {
     return s;
 }
 
+LookupSpec pesqUnidadesSpec() {
+    LookupSpec s;
+    s.formName = QStringLiteral("Frm_PesqUnidades");
+    s.caption = QStringLiteral("Pesquisa Unidades");
+    s.selectQuery = QStringLiteral(
+        "SELECT A.IDUNIDADE, A.UNIDADE, A.TIPO_UNIDADE, A.CNPJ, B.TIPO FROM UNIDADES A LEFT JOIN TIPOUNIDADE "
+        "B ON A.TIPO_UNIDADE = B.IDTIPO ORDER BY A.IDUNIDADE");
+    s.fields = {keyField(QStringLiteral("IDUNIDADE"), 4), textField(QStringLiteral("UNIDADE"), 100),
+                textField(QStringLiteral("TIPO_UNIDADE"), 2), textField(QStringLiteral("CNPJ"), 18),
+                joinedField(QStringLiteral("TIPO"), 100)};
+    s.columns = {{QStringLiteral("Código"), QStringLiteral("IDUNIDADE"), 70},
+                 {QStringLiteral("Unidade"), QStringLiteral("UNIDADE"), kWideColumn},
+                 {QStringLiteral("Cód.Tipo"), QStringLiteral("TIPO_UNIDADE"), 60},
+                 {QStringLiteral("Tipo Unidade"), QStringLiteral("TIPO"), kWideColumn},
+                 {QStringLiteral("CNPJ"), QStringLiteral("CNPJ"), 140}};
+    s.codeField = QStringLiteral("IDUNIDADE");
+    s.nameField = QStringLiteral("UNIDADE");
+    s.size = QSize(760, 440);
+    return s;
+}
+
 bool pesquisaTipoUnidade(QWidget* caller, RecordSet* target, const QString& targetField) {
     return pickInto(Frm_PesqTipoUnidade, pesqTipoUnidadeSpec(), caller, target, targetField);
 }
 
 bool pesquisaTipoProcesso(QWidget* caller, RecordSet* target, const QString& targetField) {
     return pickInto(Frm_PesqTipoProcesso, pesqTipoProcessoSpec(), caller, target, targetField);
+}
+
+bool pesquisaUnidades(QWidget* caller, RecordSet* target, const QString& targetField) {
+    return pickInto(Frm_PesqUnidades, pesqUnidadesSpec(), caller, target, targetField);
 }
 
 } // namespace registers

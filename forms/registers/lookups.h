@@ -21,4 +21,11 @@ extern QPointer<forms::LookupDialog> Frm_PesqTipoProcesso;
 bool pesquisaTipoProcesso(QWidget* caller, forms::RecordSet* target,
                           const QString& targetField = QStringLiteral("IDTIPOPROCESSO"));
 
+forms::LookupSpec pesqUnidadesSpec();
+extern QPointer<forms::LookupDialog> Frm_PesqUnidades;
+// Budget units: the sector form's and the users form's "&1" and the routing form's "&3", each
+// into its own record set's field (IDUNIDADE in all three).
+bool pesquisaUnidades(QWidget* caller, forms::RecordSet* target,
+                      const QString& targetField = QStringLiteral("IDUNIDADE"));
+
 } // namespace registers

@@ -1,8 +1,10 @@
 #include "forms/registers/registers.h"
 
 #include "app/core/menucommands.h"
+#include "forms/registers/setores.h"
 #include "forms/registers/tiposprocessos.h"
 #include "forms/registers/tipounidade.h"
+#include "forms/registers/unidades.h"
 
 namespace registers {
 
@@ -12,6 +14,9 @@ void registerMenuCommands() {
              [](QWidget* parent, const QString&) { openTiposProcessos(parent); });
     menu.add(QStringLiteral("Tipo/Unidade"),
              [](QWidget* parent, const QString&) { openTipoUnidade(parent); });
+    menu.add(QStringLiteral("Unidades Orçamentárias"),
+             [](QWidget* parent, const QString&) { openUnidades(parent); });
+    menu.add(QStringLiteral("Setores"), [](QWidget* parent, const QString&) { openSetores(parent); });
 }
 
 } // namespace registers
