@@ -124,6 +124,8 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
         section < m_columns.size())
         return m_columns.at(section).title;
+    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
+        return QString(); // the row indicator column carries no numbers
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 

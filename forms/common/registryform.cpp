@@ -123,6 +123,7 @@ void RegistryForm::buildEditingTab() {
     const int available = m_spec.size.width() - kButtonWidth - 70;
     const QFontMetrics fm(font());
     QHBoxLayout* line = nullptr;
+    int rowUsed = 0; // width taken by the controls already on the current line
     QLabel* pendingCaption = nullptr;
     for (const EditSpec& e : std::as_const(m_spec.edits)) {
         if (e.kind == EditSpec::Caption) {
@@ -181,8 +182,10 @@ void RegistryForm::buildEditingTab() {
             break;
         }
         w->setObjectName(e.objectName);
+        const bool startsRow = !e.sameRow || !line;
+        if (startsRow) rowUsed = 0;
 
-        // Width from the field's width, as far as the page allows.
+        // Width from the field's width, as far as the line still has room.
         if (e.kind == EditSpec::Line || e.kind == EditSpec::Combo) {
             int chars = e.chars;
             if (chars <= 0) {
@@ -192,8 +195,9 @@ void RegistryForm::buildEditingTab() {
             chars = std::min(chars, kMaxEditChars);
             const QString sample =
                 e.mask.isEmpty() ? QString(chars, QLatin1Char('N')) : QString(e.mask).replace('#', 'N');
-            w->setFixedWidth(std::min(fm.horizontalAdvance(sample) + 14, available));
+            w->setFixedWidth(std::max(40, std::min(fm.horizontalAdvance(sample) + 14, available - rowUsed)));
         }
+        rowUsed += (w->minimumWidth() == w->maximumWidth() ? w->maximumWidth() : w->sizeHint().width()) + 6;
         if (e.kind == EditSpec::Memo) w->setMinimumHeight(fm.height() * 4);
 
         const bool focusable = e.kind == EditSpec::Line || e.kind == EditSpec::Memo ||
@@ -220,7 +224,7 @@ void RegistryForm::buildEditingTab() {
             pendingCaption = nullptr;
         }
         cell->addWidget(w, 0, Qt::AlignLeft);
-        if (!e.sameRow || !line) {
+        if (startsRow) {
             line = new QHBoxLayout;
             line->setSpacing(6);
             line->addStretch(1);
