@@ -135,6 +135,8 @@ private slots:
     void clearedCodeCannotBePosted();
     void applyFailureThenCancelThenAnotherSave_data() { addMemberRows(); }
     void applyFailureThenCancelThenAnotherSave();
+    void refusedAlterationIsUndoneByCancel_data() { addMemberRows(); }
+    void refusedAlterationIsUndoneByCancel();
     void duplicateCodeRaceBetweenTwoWorkstations_data() { addMemberRows(); }
     void duplicateCodeRaceBetweenTwoWorkstations();
     void codeOverflowIsRefused_data() { addMemberRows(); }
@@ -464,6 +466,40 @@ void TestRegistryForm::applyFailureThenCancelThenAnotherSave() {
     QCOMPARE(storedName(db, m, next), QStringLiteral("OUTRO"));
     QCOMPARE(storedName(db, m, existing), QStringLiteral("EXISTENTE"));
     QCOMPARE(storedCount(db, m), 2);
+}
+
+void TestRegistryForm::refusedAlterationIsUndoneByCancel() {
+    QFETCH(int, member);
+    const Member& m = members().at(member);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    db.exec("CREATE EXCEPTION E_RECUSADO 'alteracao recusada'");
+    db.exec(QStringLiteral(
+                "CREATE TRIGGER NAO_ALTERA FOR %1 BEFORE UPDATE AS BEGIN IF (NEW.%2 = 'PROIBIDO') THEN "
+                "EXCEPTION E_RECUSADO; END")
+                .arg(m.table, m.nameField));
+    const QString code = QString(m.width - 1, '0') + "1";
+    insertRow(db, m, code, "ORIGINAL");
+    ScriptedDialogs dialogs;
+    auto f = openForm(m);
+    click(f.get(), "Botao_Alterar");
+    typeInto(f.get(), "Campo2", "PROIBIDO");
+    dialogs.expectMessage("Atenção, dados inconsistentes, confirme informações!");
+    click(f.get(), "Botao_Salvar");
+    VERIFY_DIALOGS(dialogs);
+    QCOMPARE(f->records()->state(), RecordSet::State::Edit);
+    QCOMPARE(f->windowTitle(), m.title + " - Alterando");
+    click(f.get(), "Botao_Cancelar");
+    QCOMPARE(edit(f.get(), "Campo2")->text(), QStringLiteral("ORIGINAL"));
+    QCOMPARE(child<QTableView>(f.get(), "DBGrid1")->model()->index(0, 1).data().toString(),
+             QStringLiteral("ORIGINAL"));
+    QVERIFY(!f->records()->hasPendingChanges());
+    // A later alteration sends only itself.
+    click(f.get(), "Botao_Alterar");
+    typeInto(f.get(), "Campo2", "PERMITIDO");
+    click(f.get(), "Botao_Salvar");
+    VERIFY_DIALOGS(dialogs);
+    QCOMPARE(storedName(db, m, code), QStringLiteral("PERMITIDO"));
 }
 
 void TestRegistryForm::duplicateCodeRaceBetweenTwoWorkstations() {
