@@ -2,6 +2,7 @@
 
 #include "app/core/menucommands.h"
 #include "app/sobre.h"
+#include "app/usuarios.h"
 #include "forms/registers/registers.h"
 #include "reports/reports.h"
 
@@ -15,6 +16,7 @@ void registerShellCommands() {
 void wireMenuCommands() {
     registerShellCommands();
     registers::registerMenuCommands();
+    registerUserCommands();
     reports::registerMenuCommands();
 }
 

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "forms/common/lookupdialog.h"
+
+#include <QPointer>
+
+namespace app {
+
+// The user lookup by budget unit: only the users of the unit given as the parameter UM, for the
+// routing form's choice of a destination user. It depends on the lookup pattern alone, so the
+// routing form can link it without the rest of the shell.
+forms::LookupSpec pesqUsuario02Spec();
+extern QPointer<forms::LookupDialog> Frm_PesqUsuario02;
+
+// The caller side: lists the users of the unit in the target's unitField and, when a row is picked
+// while the target inserts or edits, writes its code into targetField.
+bool pesquisaUsuarioDaUnidade(QWidget* caller, forms::RecordSet* target,
+                              const QString& targetField = QStringLiteral("COD_USUARIO_DESTINO"),
+                              const QString& unitField = QStringLiteral("IDUNIDADE"));
+
+} // namespace app
