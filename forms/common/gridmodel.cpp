@@ -165,6 +165,12 @@ void setupGrid(QTableView* view, GridModel* model) {
         view->setColumnHidden(c, model->columns().at(c).hidden);
     }
 
+    // The links between view and source live in one object, so that giving the view another
+    // model (another list) drops the old links with it.
+    delete view->findChild<QObject*>(QStringLiteral("forms_gridLink"), Qt::FindDirectChildrenOnly);
+    auto* link = new QObject(view);
+    link->setObjectName(QStringLiteral("forms_gridLink"));
+
     RowSource* source = model->source();
     auto showCurrent = [view, model, source] {
         const int row = source->currentRow();
@@ -183,9 +189,9 @@ void setupGrid(QTableView* view, GridModel* model) {
         sel->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         view->scrollTo(target);
     };
-    QObject::connect(source, &RowSource::currentRowChanged, view, showCurrent);
-    QObject::connect(model, &QAbstractItemModel::modelReset, view, showCurrent);
-    QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, view,
+    QObject::connect(source, &RowSource::currentRowChanged, link, showCurrent);
+    QObject::connect(model, &QAbstractItemModel::modelReset, link, showCurrent);
+    QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, link,
                      [source](const QModelIndex& current) {
                          if (current.isValid() && current.row() != source->currentRow())
                              source->setCurrentRow(current.row());

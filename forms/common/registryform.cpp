@@ -267,6 +267,17 @@ void RegistryForm::buildListTab() {
     connect(m_grid, &QTableView::doubleClicked, this, [this] { m_pages->setCurrentIndex(0); });
 }
 
+void RegistryForm::setListSource(RowSource* source) {
+    GridModel* oldModel = m_model;
+    GridSearch* oldSearch = m_search;
+    m_model = new GridModel(source, m_spec.columns, this);
+    setupGrid(m_grid, m_model);
+    m_search = new GridSearch(m_procuraLabel, m_procura, m_grid, m_model, m_spec.search, this);
+    delete oldSearch;
+    delete oldModel;
+    m_procuraLabel->setText(QStringLiteral("Informe"));
+}
+
 void RegistryForm::setTabOrder() {
     QList<QWidget*> chain = m_focusOrder;
     chain << m_salvar << m_incluir << m_alterar << m_cancelar << m_excluir << m_fechar;

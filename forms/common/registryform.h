@@ -137,6 +137,10 @@ public:
     // A control of the window by objectName (nullptr when none).
     QWidget* control(const QString& name) const;
 
+    // The list tab shows another row source (the process form's list read by year) with the
+    // member's columns; column choice and search then act on that source.
+    void setListSource(RowSource* source);
+
     // Step 2 and 3 of the opening sequence: reads every row afresh and runs the state refresh.
     bool reload(QString* error = nullptr);
     // Clicks the hidden `AtivaDesativaBotoes`.

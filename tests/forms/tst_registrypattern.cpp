@@ -127,6 +127,7 @@ private slots:
     void paddedSearchColumn();
     void postalCodeSearchAndMaskedEdit();
     void rowLayoutWithSmallButtons();
+    void listTabCanShowAnotherSource();
     void openingFailureGoesToTheErrorBox();
 };
 
@@ -302,6 +303,32 @@ void TestRegistryPattern::rowLayoutWithSmallButtons() {
         click(f.get(), "Botao_Alterar");
         QVERIFY(f->grab().save(dir + "/Frm_TesteSetores-editing.png"));
     }
+}
+
+void TestRegistryPattern::listTabCanShowAnotherSource() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    const QList<QVariantList> sectors{
+        {"000001", "A", "0012"}, {"000002", "B", "0003"}, {"000003", "C", "0012"}, {"000004", "D", "0012"}};
+    for (const auto& s : sectors)
+        db.insert("SETORES", {{"IDSETOR", s[0]}, {"SETOR", s[1]}, {"IDUNIDADE", s[2]}});
+    auto f = open(sectorsLike());
+    RecordSet list;
+    list.setQuery("SELECT A.IDSETOR, A.SETOR, A.IDUNIDADE, B.UNIDADE FROM SETORES A LEFT JOIN UNIDADES B ON "
+                  "A.IDUNIDADE = B.IDUNIDADE WHERE A.IDUNIDADE = :U ORDER BY A.IDSETOR");
+    list.setParameter("U", "0012");
+    QVERIFY(list.open());
+    f->setListSource(&list);
+    f->pages()->setCurrentIndex(1);
+    auto* grid = child<QTableView>(f.get(), "DBGrid1");
+    QCOMPARE(grid->model()->rowCount(), 3);
+    grid->horizontalHeader()->sectionClicked(1);
+    QCOMPARE(child<QLabel>(f.get(), "LProcura")->text(), QStringLiteral("Informe Setor"));
+    QTest::keyClicks(child<QLineEdit>(f.get(), "PROCURA"), "D");
+    QCOMPARE(list.text("IDSETOR"), QStringLiteral("000004"));
+    QCOMPARE(grid->currentIndex().row(), 2);
+    QCOMPARE(f->records()->text("IDSETOR"), QStringLiteral("000001")); // the form's own rows stay put
+    QCOMPARE(f->records()->sortField(), QString());
 }
 
 void TestRegistryPattern::openingFailureGoesToTheErrorBox() {
