@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QValidator>
@@ -217,7 +218,11 @@ bool FieldBinder::eventFilter(QObject* watched, QEvent* event) {
         if (const Binding* found = bindingOf(watched)) {
             const Binding b = *found;
             take(b);
-            emit left(b.widget, b.field);
+            // Switching to another program or opening the edit's own menu does not leave the
+            // edit: the checks on leaving wait until the user really moves on.
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+                emit left(b.widget, b.field);
         }
     }
     return QObject::eventFilter(watched, event);

@@ -68,7 +68,8 @@ public:
     static QString editText(const QLineEdit* edit);
 
 signals:
-    // A bound widget lost the focus after handing its value to the field (`Campo4Exit`).
+    // A bound widget lost the focus to another control of its window after handing its value to
+    // the field (`Campo4Exit`); not when the window itself loses the focus or a popup opens.
     void left(QWidget* widget, const QString& field);
 
 protected:

@@ -1,6 +1,8 @@
 #include "forms/registers/registers.h"
 
 #include "app/core/menucommands.h"
+#include "forms/registers/empresa.h"
+#include "forms/registers/interessados.h"
 #include "forms/registers/setores.h"
 #include "forms/registers/tiposprocessos.h"
 #include "forms/registers/tipounidade.h"
@@ -17,6 +19,9 @@ void registerMenuCommands() {
     menu.add(QStringLiteral("Unidades Orçamentárias"),
              [](QWidget* parent, const QString&) { openUnidades(parent); });
     menu.add(QStringLiteral("Setores"), [](QWidget* parent, const QString&) { openSetores(parent); });
+    menu.add(QStringLiteral("Requerentes/Titulares"),
+             [](QWidget* parent, const QString&) { openInteressados(parent); });
+    menu.add(QStringLiteral("Empresa"), [](QWidget* parent, const QString&) { openEmpresa(parent); });
 }
 
 } // namespace registers

@@ -2,6 +2,7 @@
 #include "forms/common/fieldbinder.h"
 #include "forms/common/formwindow.h"
 #include "forms/common/registryform.h"
+#include "forms/registers/interessados.h"
 #include "forms/registers/registers.h"
 #include "forms/registers/tiposprocessos.h"
 #include "forms/registers/tipounidade.h"
@@ -44,6 +45,8 @@ struct Member {
     QString nameField;
     int width;
     QString nameMessage;
+    QStringList moreEdits = {}; // edits after Campo2, in tab order
+    bool codeZeroFill = false;  // a typed or cleared code is padded with "0" to the width
 };
 
 const QList<Member>& members() {
@@ -55,6 +58,13 @@ const QList<Member>& members() {
         {"TipoUnidade", "Tipo/Unidade", [] { return new registers::TFrm_TipoUnidade(nullptr); },
          [] { return !registers::Frm_TipoUnidade.isNull(); }, "Frm_TipoUnidade", "Tipo/Unidade",
          "TIPOUNIDADE", "IDTIPO", "TIPO", 2, "Atenção,\rprocedimento cancelado, Tipo Unidade não informado!"},
+        {"Interessados", "Requerentes/Titulares", [] { return new registers::TFrm_Interessados(nullptr); },
+         [] { return !registers::Frm_Interessados.isNull(); }, "Frm_Interessados", "Requerentes / Titulares",
+         "INTERESSADOS", "IDINTERESSADO", "INTERESSADO", 6,
+         "Atenção,\rprocedimento cancelado, Requerente/Titular não informado!",
+         {"Campo3", "Campo4", "Campo5", "Campo6", "Campo7", "Campo8", "Campo9", "Campo10", "Campo11", "Campo12",
+          "Campo13", "Campo14", "Campo15", "Campo16", "Campo17"},
+         true},
     };
     return list;
 }
@@ -236,15 +246,17 @@ void TestRegistryForm::layoutOfTheWindow() {
     QCOMPARE(edit(f.get(), "Campo1")->maxLength(), m.width);
     QCOMPARE(edit(f.get(), "Campo2")->maxLength(), 100);
     // Tab order: the edits, then Salvar, Incluir, Alterar, Cancelar, Excluir, Fechar.
+    const QStringList expectedChain = QStringList{"Campo1", "Campo2"} + m.moreEdits +
+                                      QStringList{"Botao_Salvar", "Botao_Incluir", "Botao_Alterar",
+                                                  "Botao_Cancelar", "Botao_Excluir", "Botao_Fechar"};
     QStringList chain;
     QWidget* w = edit(f.get(), "Campo1");
-    for (int i = 0; i < 8; ++i, w = w->nextInFocusChain()) {
+    for (int i = 0; i < expectedChain.size(); ++i, w = w->nextInFocusChain()) {
         while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible())
             w = w->nextInFocusChain();
         chain << w->objectName();
     }
-    QCOMPARE(chain, (QStringList{"Campo1", "Campo2", "Botao_Salvar", "Botao_Incluir", "Botao_Alterar",
-                                 "Botao_Cancelar", "Botao_Excluir", "Botao_Fechar"}));
+    QCOMPARE(chain, expectedChain);
     // The list: grid read-only, skipped by Tab, with the member's column titles.
     auto* grid = child<QTableView>(f.get(), "DBGrid1");
     QCOMPARE(grid->focusPolicy(), Qt::ClickFocus);
@@ -419,6 +431,13 @@ void TestRegistryForm::clearedCodeCannotBePosted() {
     click(f.get(), "Botao_Incluir");
     typeInto(f.get(), "Campo1", "");
     typeInto(f.get(), "Campo2", "SEM CODIGO");
+    if (m.codeZeroFill) {
+        // Code zero-fill turns the cleared code into zeros, which is a code like any other.
+        click(f.get(), "Botao_Salvar");
+        VERIFY_DIALOGS(dialogs);
+        QCOMPARE(storedName(db, m, QString(m.width, '0')), QStringLiteral("SEM CODIGO"));
+        return;
+    }
     dialogs.expectMessage("Atenção, dados inconsistentes, registro já existente!");
     click(f.get(), "Botao_Salvar");
     VERIFY_DIALOGS(dialogs);
