@@ -89,7 +89,7 @@ QString TFrm_Usuarios::passwordCharactersMessage(const QString& what) {
 TFrm_Usuarios::TFrm_Usuarios(QWidget* owner)
     : QDialog(owner) {
     setObjectName(QStringLiteral("Frm_Usuarios"));
-    prepareWindow(this, QSize(1010, 640));
+    prepareWindow(this, QSize(1010, 600));
     paintBackground(this);
 
     m_records = new RecordSet(this);
@@ -296,11 +296,13 @@ void TFrm_Usuarios::buildWindow() {
     line->setStretch(0, 4);
     line->setStretch(1, 6);
     line->setStretch(2, 3);
-    fields->addStretch(1);
+    // The lists take the rest of the window's height.
+    fields->setStretchFactor(line, 1);
 
     // Only digits reach the code and the CPF; the CPF's leaving is told apart from a window switch.
     m_campo1->installEventFilter(this);
     m_campo6->installEventFilter(this);
+    m_protocolista->installEventFilter(this);
     connect(m_binder, &FieldBinder::left, this, [this](QWidget* widget) {
         if (widget == m_campo6) cpfLeft();
     });
@@ -406,6 +408,13 @@ bool TFrm_Usuarios::eventFilter(QObject* watched, QEvent* event) {
         if (typed.size() == 1 && typed.at(0).unicode() >= 0x20 && typed.at(0).unicode() != 0x7F &&
             routines::digitKeyFilter(typed.at(0)).isNull())
             return true;
+    } else if (event->type() == QEvent::KeyPress && watched == m_protocolista) {
+        // The check box is a field: Enter moves on as in the edits.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            focusNextChild();
+            return true;
+        }
     } else if (event->type() == QEvent::FocusOut && watched == m_campo6) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         m_cpfLeftByWindowSwitch = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;

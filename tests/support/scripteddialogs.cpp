@@ -74,7 +74,11 @@ std::optional<ScriptedDialogs::Expectation> ScriptedDialogs::take(Kind kind, con
     return m_expected.dequeue();
 }
 
-void ScriptedDialogs::message(QWidget*, const QString& text, const QString&) { take(Kind::Message, text); }
+void ScriptedDialogs::message(QWidget*, const QString& text, const QString& title)
+{
+    m_lastMessageTitle = title;
+    take(Kind::Message, text);
+}
 
 bool ScriptedDialogs::question(QWidget*, const QString& text, DefaultButton defaultButton)
 {

@@ -29,6 +29,8 @@ public:
     int pending() const { return m_expected.size(); }
     // Fails the current test when expectations remain; returns true when none do.
     bool verifyAllShown(const char* file, int line);
+    // Title of the last message box shown (empty: the default title).
+    QString lastMessageTitle() const { return m_lastMessageTitle; }
     // Default button of the last question shown.
     DefaultButton lastQuestionDefault() const { return m_lastDefault; }
     // Filter passed with the last file choice.
@@ -60,6 +62,7 @@ private:
     QQueue<Expectation> m_expected;
     QStringList m_shown;
     DefaultButton m_lastDefault = DefaultButton::No;
+    QString m_lastMessageTitle;
     QString m_lastFilter;
     QString m_lastPreselected;
 };
