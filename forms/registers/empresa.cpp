@@ -96,7 +96,7 @@ RegistrySpec empresaSpec() {
                  {QStringLiteral("Cidade"), QStringLiteral("CIDADE"), 160},
                  {QStringLiteral("UF"), QStringLiteral("UF"), 40},
                  {QStringLiteral("LOGO"), QStringLiteral("LOGO"), 0, Qt::AlignLeft | Qt::AlignVCenter, true}};
-    s.size = QSize(860, 440);
+    s.size = QSize(860, 400);
     return s;
 }
 
