@@ -14,7 +14,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -299,7 +298,7 @@ void TFrm_Usuarios::buildWindow() {
     // The lists take the rest of the window's height.
     fields->setStretchFactor(line, 1);
 
-    // Only digits reach the code and the CPF; the CPF's leaving is told apart from a window switch.
+    // Only digits reach the code and the CPF (the mask alone would let signs into the CPF).
     m_campo1->installEventFilter(this);
     m_campo6->installEventFilter(this);
     m_protocolista->installEventFilter(this);
@@ -415,15 +414,12 @@ bool TFrm_Usuarios::eventFilter(QObject* watched, QEvent* event) {
             focusNextChild();
             return true;
         }
-    } else if (event->type() == QEvent::FocusOut && watched == m_campo6) {
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        m_cpfLeftByWindowSwitch = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
     }
     return QDialog::eventFilter(watched, event);
 }
 
 void TFrm_Usuarios::cpfLeft() {
-    if (m_cpfLeftByWindowSwitch || m_checkingCpf || !m_records->isEditing()) return;
+    if (m_checkingCpf || !m_records->isEditing()) return;
     if (routines::isValidCpf(m_records->text(kCpf))) return;
     m_checkingCpf = true;
     core::dialogs().message(this, cpfInvalidMessage());

@@ -118,8 +118,6 @@ private:
     QListWidget* m_relatorios = nullptr;
     QListWidget* m_outros = nullptr;
     bool m_rightsChanged = false;
-    // Leaving the CPF by switching to another window (a message box among them) is no leaving.
-    bool m_cpfLeftByWindowSwitch = false;
     bool m_checkingCpf = false;
 };
 
