@@ -4,8 +4,10 @@
 #include "forms/common/registryform.h"
 #include "forms/registers/interessados.h"
 #include "forms/registers/registers.h"
+#include "forms/registers/setores.h"
 #include "forms/registers/tiposprocessos.h"
 #include "forms/registers/tipounidade.h"
+#include "forms/registers/unidades.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
@@ -47,7 +49,24 @@ struct Member {
     QString nameMessage;
     QStringList moreEdits = {}; // edits after Campo2, in tab order
     bool codeZeroFill = false;  // a typed or cleared code is padded with "0" to the width
+    // What a save needs besides the name (the code of an existing unit type or unit), given in
+    // insert or edit; the referenced row is created when missing.
+    std::function<void(TestDatabase&, RecordSet*)> fillOthers = {};
+    bool nameKeepsCase = false; // the name is stored as typed instead of in upper case
 };
+
+// Gives the record a reference to a row of another table that exists.
+std::function<void(TestDatabase&, RecordSet*)> referTo(const QString& table, const QVariantMap& row,
+                                                       const QString& field, const QString& typed) {
+    return [=](TestDatabase& db, RecordSet* records) {
+        const QString key = row.firstKey();
+        if (db.scalar(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = ?").arg(table, key),
+                      {row.value(key)})
+                .toInt() == 0)
+            db.insert(table, row);
+        records->setValue(field, typed);
+    };
+}
 
 const QList<Member>& members() {
     static const QList<Member> list{
@@ -65,6 +84,15 @@ const QList<Member>& members() {
          {"Campo3", "Campo4", "Campo5", "Campo6", "Campo7", "Campo8", "Campo9", "Campo10", "Campo11", "Campo12",
           "Campo13", "Campo14", "Campo15", "Campo16", "Campo17"},
          true},
+        {"Unidades", "Unidades Orçamentárias", [] { return new registers::TFrm_Unidades(nullptr); },
+         [] { return !registers::Frm_Unidades.isNull(); }, "Frm_Unidades", "Unidades", "UNIDADES",
+         "IDUNIDADE", "UNIDADE", 4, "Atenção,\rprocedimento cancelado, Unidade não informada!",
+         {"Campo3", "Campo4"}, true,
+         referTo("TIPOUNIDADE", {{"IDTIPO", "01"}, {"TIPO", "ADMINISTRACAO DIRETA"}}, "TIPO_UNIDADE", "1")},
+        {"Setores", "Setores", [] { return new registers::TFrm_Setores(nullptr); },
+         [] { return !registers::Frm_Setores.isNull(); }, "Frm_Setores", "Setores", "SETORES", "IDSETOR",
+         "SETOR", 6, "Atenção,\rprocedimento cancelado, Setor não informado!", {"Campo3"}, true,
+         referTo("UNIDADES", {{"IDUNIDADE", "0001"}, {"UNIDADE", "GABINETE"}}, "IDUNIDADE", "1"), true},
     };
     return list;
 }
@@ -73,6 +101,17 @@ void addMemberRows() {
     QTest::addColumn<int>("member");
     for (int i = 0; i < members().size(); ++i)
         QTest::newRow(qPrintable(members().at(i).tag)) << i;
+}
+
+int memberIndex(const QString& tag) {
+    for (int i = 0; i < members().size(); ++i)
+        if (members().at(i).tag == tag) return i;
+    return -1;
+}
+
+// After Incluir or Alterar: the fields other than the name that a save needs.
+void fillOthers(TestDatabase& db, const Member& m, RegistryForm* f) {
+    if (m.fillOthers) m.fillOthers(db, f->records());
 }
 
 void insertRow(TestDatabase& db, const Member& m, const QString& code, const QString& name) {
@@ -305,6 +344,9 @@ void TestRegistryForm::nextCodeAfterStoredCodes_data() {
     QTest::newRow("TipoUnidade 01..12") << 1 << QStringList{"01", "12"} << "13";
     QTest::newRow("TipoUnidade typed 5 proposes 06 even when 06 exists")
         << 1 << QStringList{"06", "5"} << "06";
+    QTest::newRow("Unidades 0001..0009") << memberIndex("Unidades") << QStringList{"0001", "0009"} << "0010";
+    QTest::newRow("Setores 000099 to 000100")
+        << memberIndex("Setores") << QStringList{"000001", "000099"} << "000100";
 }
 
 void TestRegistryForm::nextCodeAfterStoredCodes() {
@@ -379,6 +421,7 @@ void TestRegistryForm::saveChecksThenSaves() {
     ScriptedDialogs dialogs;
     auto f = openForm(m);
     click(f.get(), "Botao_Incluir");
+    fillOthers(db, m, f.get());
     const QString code = edit(f.get(), "Campo1")->text();
     dialogs.expectMessage(m.nameMessage);
     click(f.get(), "Botao_Salvar");
@@ -386,10 +429,12 @@ void TestRegistryForm::saveChecksThenSaves() {
     QVERIFY(edit(f.get(), "Campo2")->hasFocus());
     QCOMPARE(storedCount(db, m), 0);
     testsupport::typeText(edit(f.get(), "Campo2"), "certidão negativa");
-    QCOMPARE(edit(f.get(), "Campo2")->text(), QStringLiteral("CERTIDÃO NEGATIVA"));
+    const QString name =
+        m.nameKeepsCase ? QStringLiteral("certidão negativa") : QStringLiteral("CERTIDÃO NEGATIVA");
+    QCOMPARE(edit(f.get(), "Campo2")->text(), name);
     click(f.get(), "Botao_Salvar");
     VERIFY_DIALOGS(dialogs);
-    QCOMPARE(storedName(db, m, code), QStringLiteral("CERTIDÃO NEGATIVA"));
+    QCOMPARE(storedName(db, m, code), name);
     QCOMPARE(f->records()->state(), RecordSet::State::Browse);
     QCOMPARE(f->windowTitle(), m.title);
     QVERIFY(child<QPushButton>(f.get(), "Botao_Incluir")->hasFocus());
@@ -409,6 +454,7 @@ void TestRegistryForm::alterationOpensOnlyTheName() {
     QVERIFY(edit(f.get(), "Campo2")->hasFocus());
     // Typing into the read-only code changes nothing.
     QTest::keyClicks(edit(f.get(), "Campo1"), "9");
+    fillOthers(db, m, f.get());
     typeInto(f.get(), "Campo2", "NOVO NOME");
     click(f.get(), "Botao_Salvar");
     QCOMPARE(storedName(db, m, code), QStringLiteral("NOVO NOME"));
@@ -429,6 +475,7 @@ void TestRegistryForm::clearedCodeCannotBePosted() {
     ScriptedDialogs dialogs;
     auto f = openForm(m);
     click(f.get(), "Botao_Incluir");
+    fillOthers(db, m, f.get());
     typeInto(f.get(), "Campo1", "");
     typeInto(f.get(), "Campo2", "SEM CODIGO");
     if (m.codeZeroFill) {
@@ -456,6 +503,7 @@ void TestRegistryForm::applyFailureThenCancelThenAnotherSave() {
     ScriptedDialogs dialogs;
     auto f = openForm(m);
     click(f.get(), "Botao_Incluir");
+    fillOthers(db, m, f.get());
     typeInto(f.get(), "Campo1", existing); // overwrites the proposal with a stored code
     typeInto(f.get(), "Campo2", "REPETIDO");
     dialogs.expectMessage("Atenção, dados inconsistentes, confirme informações!");
@@ -477,6 +525,7 @@ void TestRegistryForm::applyFailureThenCancelThenAnotherSave() {
 
     // And a later save of another record goes through without any message.
     click(f.get(), "Botao_Incluir");
+    fillOthers(db, m, f.get());
     const QString next = edit(f.get(), "Campo1")->text();
     typeInto(f.get(), "Campo2", "OUTRO");
     click(f.get(), "Botao_Salvar");
@@ -502,6 +551,7 @@ void TestRegistryForm::refusedAlterationIsUndoneByCancel() {
     ScriptedDialogs dialogs;
     auto f = openForm(m);
     click(f.get(), "Botao_Alterar");
+    fillOthers(db, m, f.get());
     typeInto(f.get(), "Campo2", "PROIBIDO");
     dialogs.expectMessage("Atenção, dados inconsistentes, confirme informações!");
     click(f.get(), "Botao_Salvar");
@@ -515,6 +565,7 @@ void TestRegistryForm::refusedAlterationIsUndoneByCancel() {
     QVERIFY(!f->records()->hasPendingChanges());
     // A later alteration sends only itself.
     click(f.get(), "Botao_Alterar");
+    fillOthers(db, m, f.get());
     typeInto(f.get(), "Campo2", "PERMITIDO");
     click(f.get(), "Botao_Salvar");
     VERIFY_DIALOGS(dialogs);
@@ -532,6 +583,8 @@ void TestRegistryForm::duplicateCodeRaceBetweenTwoWorkstations() {
     auto second = openForm(m, "estacao2");
     click(first.get(), "Botao_Incluir");
     click(second.get(), "Botao_Incluir");
+    fillOthers(db, m, first.get());
+    fillOthers(db, m, second.get());
     QCOMPARE(edit(second.get(), "Campo1")->text(), edit(first.get(), "Campo1")->text());
     const QString code = edit(first.get(), "Campo1")->text();
     typeInto(first.get(), "Campo2", "DA PRIMEIRA");
@@ -581,6 +634,7 @@ void TestRegistryForm::quoteStoredAsTyped() {
     QVERIFY_DB(db);
     auto f = openForm(m);
     click(f.get(), "Botao_Incluir");
+    fillOthers(db, m, f.get());
     const QString code = edit(f.get(), "Campo1")->text();
     QTest::keyClicks(edit(f.get(), "Campo2"), "D'AVILA' OR '1'='1");
     click(f.get(), "Botao_Salvar");
