@@ -45,13 +45,13 @@ LookupSpec pesqUnidadesSpec() {
                 textField(QStringLiteral("TIPO_UNIDADE"), 2), textField(QStringLiteral("CNPJ"), 18),
                 joinedField(QStringLiteral("TIPO"), 100)};
     s.columns = {{QStringLiteral("Código"), QStringLiteral("IDUNIDADE"), 70},
-                 {QStringLiteral("Unidade"), QStringLiteral("UNIDADE"), kWideColumn},
+                 {QStringLiteral("Unidade"), QStringLiteral("UNIDADE"), 260},
                  {QStringLiteral("Cód.Tipo"), QStringLiteral("TIPO_UNIDADE"), 60},
-                 {QStringLiteral("Tipo Unidade"), QStringLiteral("TIPO"), kWideColumn},
+                 {QStringLiteral("Tipo Unidade"), QStringLiteral("TIPO"), 220},
                  {QStringLiteral("CNPJ"), QStringLiteral("CNPJ"), 140}};
     s.codeField = QStringLiteral("IDUNIDADE");
     s.nameField = QStringLiteral("UNIDADE");
-    s.size = QSize(760, 440);
+    s.size = QSize(800, 440);
     return s;
 }
 

@@ -52,13 +52,13 @@ RegistrySpec unidadesSpec() {
         nameDisplay(QStringLiteral("CampoE1"), QStringLiteral("TIPO"), 40),
         cnpj};
     s.columns = {{QStringLiteral("Código"), QStringLiteral("IDUNIDADE"), 60},
-                 {QStringLiteral("Unidade"), QStringLiteral("UNIDADE"), kWideColumn},
+                 {QStringLiteral("Unidade"), QStringLiteral("UNIDADE"), 260},
                  {QStringLiteral("CNPJ"), QStringLiteral("CNPJ"), 140},
                  {QStringLiteral("Tipo"), QStringLiteral("TIPO_UNIDADE"), 45},
-                 {QStringLiteral("Tipo Unidade"), QStringLiteral("TIPO"), kWideColumn}};
+                 {QStringLiteral("Tipo Unidade"), QStringLiteral("TIPO"), 200}};
     s.search.paddedField = QStringLiteral("IDUNIDADE");
     s.search.paddedWidth = 4;
-    s.size = QSize(700, 420);
+    s.size = QSize(760, 420);
     return s;
 }
 
