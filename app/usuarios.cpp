@@ -253,6 +253,7 @@ void TFrm_Usuarios::buildWindow() {
     connect(m_cadastraUnidade, &QToolButton::clicked, this, &TFrm_Usuarios::cadastraUnidadeClick);
     m_campoE1 = newEdit("CampoE1", kUnitName, Entry::Upper, 46);
     m_campoE1->setFocusPolicy(Qt::NoFocus);
+    m_campoE1->setAccessibleName(QStringLiteral("Nome da Unidade Orçamentária"));
     setEditable(m_campoE1, false);
     addCell(line, m_campoE1, QString());
     line->addStretch(1);

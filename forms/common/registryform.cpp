@@ -223,6 +223,7 @@ void RegistryForm::buildEditingTab() {
             pendingCaption->setBuddy(w);
             pendingCaption = nullptr;
         }
+        if (!e.accessibleName.isEmpty()) w->setAccessibleName(e.accessibleName);
         cell->addWidget(w, 0, Qt::AlignLeft);
         if (startsRow) {
             line = new QHBoxLayout;

@@ -60,6 +60,7 @@ struct EditSpec {
     bool sameRow = false;    // placed to the right of the previous control
     QStringList items;       // drop-down list entries; check box: checked and unchecked values
     QString hint;            // tool tip of a small button ("Pesquisa", "Cadastra")
+    QString accessibleName;  // what a screen reader calls a control that has no caption label
     std::function<QWidget*(QWidget* parent)> create = {}; // Custom
 };
 
@@ -74,8 +75,10 @@ inline EditSpec lineEdit(const QString& name, const QString& field, const QStrin
     e.entry = entry;
     return e;
 }
-inline EditSpec nameDisplay(const QString& name, const QString& field, int chars = 0) {
+inline EditSpec nameDisplay(const QString& name, const QString& field, int chars,
+                            const QString& accessibleName) {
     EditSpec e = lineEdit(name, field, QString(), chars);
+    e.accessibleName = accessibleName;
     e.stateDriven = false;
     e.sameRow = true;
     return e;

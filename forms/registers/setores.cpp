@@ -46,7 +46,8 @@ RegistrySpec setoresSpec() {
         smallButton(QStringLiteral("SpeedButton1"), QStringLiteral("&1"), QStringLiteral("Pesquisa"), false),
         smallButton(QStringLiteral("SpeedButton2"), QStringLiteral("&2"), QStringLiteral("Cadastra")),
         unidade,
-        nameDisplay(QStringLiteral("CampoE1"), QStringLiteral("UNIDADE"), 40)};
+        nameDisplay(QStringLiteral("CampoE1"), QStringLiteral("UNIDADE"), 40,
+                    QStringLiteral("Nome da Unidade Orçamentária"))};
     s.columns = {{QStringLiteral("Código"), QStringLiteral("IDSETOR"), 70},
                  {QStringLiteral("Setor"), QStringLiteral("SETOR"), kWideColumn},
                  {QStringLiteral("Cód.Unidade"), QStringLiteral("IDUNIDADE"), 80},

@@ -49,7 +49,8 @@ RegistrySpec unidadesSpec() {
         smallButton(QStringLiteral("SpeedButton1"), QStringLiteral("&1"), QStringLiteral("Pesquisa"), false),
         smallButton(QStringLiteral("SpeedButton2"), QStringLiteral("&2"), QStringLiteral("Cadastra")),
         tipo,
-        nameDisplay(QStringLiteral("CampoE1"), QStringLiteral("TIPO"), 40),
+        nameDisplay(QStringLiteral("CampoE1"), QStringLiteral("TIPO"), 40,
+                    QStringLiteral("Nome do Tipo Unidade")),
         cnpj};
     s.columns = {{QStringLiteral("Código"), QStringLiteral("IDUNIDADE"), 60},
                  {QStringLiteral("Unidade"), QStringLiteral("UNIDADE"), 260},

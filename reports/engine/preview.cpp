@@ -175,6 +175,7 @@ void PreviewWindow::buildUi() {
     m_pageBox->setMinimum(1);
     m_pageBox->setMaximum(1);
     m_pageBox->setKeyboardTracking(false);
+    pageCaption->setBuddy(m_pageBox);
     bar->addWidget(m_pageBox);
     m_pageTotal = new QLabel(bar);
     m_pageTotal->setObjectName(QStringLiteral("TotalPaginas"));

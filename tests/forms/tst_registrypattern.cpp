@@ -50,7 +50,7 @@ RegistrySpec sectorsLike() {
                smallButton("SpeedButton1", "&1", "Pesquisa", false),
                smallButton("SpeedButton2", "&2", "Cadastra"),
                lineEdit("Campo3", "IDUNIDADE", QString(), 4),
-               nameDisplay("CampoE1", "UNIDADE", 40)};
+               nameDisplay("CampoE1", "UNIDADE", 40, "Nome da Unidade Orçamentária")};
     s.edits[5].sameRow = true;
     s.columns = {{"Código", "IDSETOR"},
                  {"Setor", "SETOR", kWideColumn},
