@@ -4,6 +4,7 @@
 #include "app/core/dialogs.h"
 #include "app/core/menucommands.h"
 #include "app/core/session.h"
+#include "app/core/windows.h"
 #include "app/datamodule.h"
 #include "app/principal.h"
 #include "app/senha.h"
@@ -95,9 +96,8 @@ std::unique_ptr<TFrm_Principal> startClient(const StartupOptions& options) {
         window->yearLabel()->setText(core::appValues().exerciseYear);
         window->yearLabel()->adjustSize();
     }
-    // Without a window manager "maximised" alone would leave the window at its smallest size.
-    if (QScreen* screen = QGuiApplication::primaryScreen()) window->setGeometry(screen->availableGeometry());
-    window->showMaximized();
+    core::setMaximisedOnScreen(window.get());
+    window->show();
     return window;
 }
 

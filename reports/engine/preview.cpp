@@ -2,6 +2,7 @@
 
 #include "app/core/appvalues.h"
 #include "app/core/dialogs.h"
+#include "app/core/windows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -418,7 +419,7 @@ bool PreviewWindow::saveTo(const QString& fileName, ExportFormat format) {
 void showPreview(Report& report, QWidget* parent) {
     PreviewWindow window(report, parent);
     if (!window.preparePages()) return;
-    window.setWindowState(window.windowState() | Qt::WindowMaximized);
+    core::setMaximisedOnScreen(&window);
     window.exec();
 }
 
@@ -430,7 +431,7 @@ PreviewWindow* openPreview(std::unique_ptr<Report> report, QWidget* parent) {
         return nullptr;
     }
     window->setWindowModality(Qt::NonModal);
-    window->setWindowState(window->windowState() | Qt::WindowMaximized);
+    core::setMaximisedOnScreen(window);
     window->show();
     return window;
 }
