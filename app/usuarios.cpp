@@ -35,7 +35,6 @@ QPointer<TFrm_Usuarios> Frm_Usuarios;
 
 namespace {
 
-constexpr int kButtonWidth = 96;
 const QString kCode = QStringLiteral("COD_USUARIO");
 const QString kName = QStringLiteral("USUARIO");
 const QString kPassword = QStringLiteral("SENHA");
@@ -125,24 +124,14 @@ void TFrm_Usuarios::buildWindow() {
     row->setContentsMargins(12, 12, 12, 12);
     row->setSpacing(18);
 
-    auto* buttons = new QVBoxLayout;
-    buttons->setSpacing(6);
-    auto makeButton = [&](QPushButton*& b, const char* name, const QString& text) {
-        b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setFixedWidth(kButtonWidth);
-        b->setAutoDefault(true);
-        buttons->addWidget(b);
-    };
-    makeButton(m_incluir, "Botao_Incluir", QStringLiteral("&Incluir"));
-    makeButton(m_salvar, "Botao_Salvar", QStringLiteral("&Salvar"));
-    makeButton(m_alterar, "Botao_Alterar", QStringLiteral("&Alterar"));
-    makeButton(m_cancelar, "Botao_Cancelar", QStringLiteral("&Cancelar"));
-    makeButton(m_pesquisar, "Botao_Pesquisar", QStringLiteral("&Pesquisar"));
-    makeButton(m_excluir, "Botao_Excluir", QStringLiteral("&Excluir"));
-    makeButton(m_fechar, "Botao_Fechar", QStringLiteral("&Fechar"));
-    buttons->addStretch();
-    row->addLayout(buttons);
+    row->addLayout(
+        forms::commandColumn(this, {{&m_incluir, "Botao_Incluir", QStringLiteral("&Incluir")},
+                                    {&m_salvar, "Botao_Salvar", QStringLiteral("&Salvar")},
+                                    {&m_alterar, "Botao_Alterar", QStringLiteral("&Alterar")},
+                                    {&m_cancelar, "Botao_Cancelar", QStringLiteral("&Cancelar")},
+                                    {&m_pesquisar, "Botao_Pesquisar", QStringLiteral("&Pesquisar")},
+                                    {&m_excluir, "Botao_Excluir", QStringLiteral("&Excluir")},
+                                    {&m_fechar, "Botao_Fechar", QStringLiteral("&Fechar")}}));
     connect(m_incluir, &QPushButton::clicked, this, &TFrm_Usuarios::Botao_IncluirClick);
     connect(m_salvar, &QPushButton::clicked, this, &TFrm_Usuarios::Botao_SalvarClick);
     connect(m_alterar, &QPushButton::clicked, this, &TFrm_Usuarios::Botao_AlterarClick);
@@ -151,14 +140,10 @@ void TFrm_Usuarios::buildWindow() {
     connect(m_excluir, &QPushButton::clicked, this, &TFrm_Usuarios::Botao_ExcluirClick);
     connect(m_fechar, &QPushButton::clicked, this, &TFrm_Usuarios::Botao_FecharClick);
 
-    m_stateButton = new QPushButton(QStringLiteral("Ativa/Des.Botões"), this);
-    m_stateButton->setObjectName(QStringLiteral("AtivaDesativaBotoes"));
-    m_stateButton->setVisible(false);
-    m_stateButton->setAutoDefault(false);
-    connect(m_stateButton, &QPushButton::clicked, this, &TFrm_Usuarios::applyStateTable);
-    m_title = new QLabel(QStringLiteral("Usuários"), this);
-    m_title->setObjectName(QStringLiteral("Titulo"));
-    m_title->setVisible(false);
+    const forms::HiddenStateParts hidden = forms::addHiddenStateParts(
+        this, QStringLiteral("Usuários"), [this] { applyStateTable(); }, QStringLiteral("Ativa/Des.Botões"));
+    m_stateButton = hidden.stateButton;
+    m_title = hidden.title;
 
     auto* fields = new QVBoxLayout;
     fields->setSpacing(8);

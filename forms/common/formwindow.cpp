@@ -8,8 +8,10 @@
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QTextEdit>
+#include <QVBoxLayout>
 
 namespace forms {
 
@@ -98,6 +100,34 @@ void styleCaption(QLabel* label) {
 
 void showOpeningError(QWidget* owner, const QString& text) {
     core::dialogs().error(owner, text);
+}
+
+QVBoxLayout* commandColumn(QWidget* parent, std::initializer_list<CommandButton> buttons) {
+    auto* column = new QVBoxLayout;
+    column->setSpacing(6);
+    for (const CommandButton& b : buttons) {
+        *b.button = new QPushButton(b.text, parent);
+        (*b.button)->setObjectName(QString::fromLatin1(b.objectName));
+        (*b.button)->setFixedWidth(kCommandButtonWidth);
+        (*b.button)->setAutoDefault(true);
+        column->addWidget(*b.button);
+    }
+    column->addStretch();
+    return column;
+}
+
+HiddenStateParts addHiddenStateParts(QWidget* parent, const QString& title,
+                                     const std::function<void()>& applyStateTable,
+                                     const QString& buttonCaption) {
+    auto* stateButton = new QPushButton(buttonCaption, parent);
+    stateButton->setObjectName(QStringLiteral("AtivaDesativaBotoes"));
+    stateButton->setVisible(false);
+    stateButton->setAutoDefault(false);
+    QObject::connect(stateButton, &QPushButton::clicked, parent, applyStateTable);
+    auto* label = new QLabel(title, parent);
+    label->setObjectName(QStringLiteral("Titulo"));
+    label->setVisible(false);
+    return {stateButton, label};
 }
 
 } // namespace forms

@@ -6,6 +6,8 @@
 #include <functional>
 
 class QLabel;
+class QPushButton;
+class QVBoxLayout;
 
 namespace forms {
 
@@ -24,6 +26,30 @@ void paintBackground(QWidget* widget);
 
 // A caption label on that background: white bold text.
 void styleCaption(QLabel* label);
+
+// One command button of a registry window's left column.
+struct CommandButton {
+    QPushButton** button;
+    const char* objectName;
+    QString text;
+};
+
+// Width of the command buttons (and so of the column they make).
+constexpr int kCommandButtonWidth = 96;
+
+// The column of command buttons at the left of a registry window ("&Incluir", "&Salvar"...), top
+// to bottom in the order given, all of one width, each pressed by Enter when focused.
+QVBoxLayout* commandColumn(QWidget* parent, std::initializer_list<CommandButton> buttons);
+
+// The two hidden parts of a registry window: the state-refresh button `AtivaDesativaBotoes`,
+// which runs the state table when clicked, and the label `Titulo` holding the window's title.
+struct HiddenStateParts {
+    QPushButton* stateButton;
+    QLabel* title;
+};
+HiddenStateParts addHiddenStateParts(QWidget* parent, const QString& title,
+                                     const std::function<void()>& applyStateTable,
+                                     const QString& buttonCaption = QStringLiteral("Ativa Desativa Botões"));
 
 // The general error box for a window that could not be prepared.
 void showOpeningError(QWidget* owner, const QString& text);

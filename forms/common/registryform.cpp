@@ -22,7 +22,6 @@ namespace forms {
 
 namespace {
 
-constexpr int kButtonWidth = 96;
 constexpr int kMaxEditChars = 60;
 
 bool allDigits(const QString& text) {
@@ -81,23 +80,12 @@ void RegistryForm::buildEditingTab() {
     row->setSpacing(18);
 
     // The six buttons in a column at the left.
-    auto* buttons = new QVBoxLayout;
-    buttons->setSpacing(6);
-    auto makeButton = [&](QPushButton*& b, const char* name, const QString& text) {
-        b = new QPushButton(text, m_editingTab);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setFixedWidth(kButtonWidth);
-        b->setAutoDefault(true);
-        buttons->addWidget(b);
-    };
-    makeButton(m_incluir, "Botao_Incluir", QStringLiteral("&Incluir"));
-    makeButton(m_salvar, "Botao_Salvar", QStringLiteral("&Salvar"));
-    makeButton(m_alterar, "Botao_Alterar", QStringLiteral("&Alterar"));
-    makeButton(m_cancelar, "Botao_Cancelar", QStringLiteral("&Cancelar"));
-    makeButton(m_excluir, "Botao_Excluir", QStringLiteral("&Excluir"));
-    makeButton(m_fechar, "Botao_Fechar", QStringLiteral("&Fechar"));
-    buttons->addStretch();
-    row->addLayout(buttons);
+    row->addLayout(commandColumn(m_editingTab, {{&m_incluir, "Botao_Incluir", QStringLiteral("&Incluir")},
+                                                {&m_salvar, "Botao_Salvar", QStringLiteral("&Salvar")},
+                                                {&m_alterar, "Botao_Alterar", QStringLiteral("&Alterar")},
+                                                {&m_cancelar, "Botao_Cancelar", QStringLiteral("&Cancelar")},
+                                                {&m_excluir, "Botao_Excluir", QStringLiteral("&Excluir")},
+                                                {&m_fechar, "Botao_Fechar", QStringLiteral("&Fechar")}}));
 
     connect(m_incluir, &QPushButton::clicked, this, &RegistryForm::incluir);
     connect(m_salvar, &QPushButton::clicked, this, &RegistryForm::salvar);
@@ -107,20 +95,16 @@ void RegistryForm::buildEditingTab() {
     connect(m_fechar, &QPushButton::clicked, this, &RegistryForm::fechar);
 
     // The hidden state refresh and the hidden title.
-    m_stateButton = new QPushButton(QStringLiteral("Ativa Desativa Botões"), m_editingTab);
-    m_stateButton->setObjectName(QStringLiteral("AtivaDesativaBotoes"));
-    m_stateButton->setVisible(false);
-    m_stateButton->setAutoDefault(false);
-    connect(m_stateButton, &QPushButton::clicked, this, &RegistryForm::applyStateTable);
-    m_title = new QLabel(m_spec.title, m_editingTab);
-    m_title->setObjectName(QStringLiteral("Titulo"));
-    m_title->setVisible(false);
+    const HiddenStateParts hidden =
+        addHiddenStateParts(m_editingTab, m_spec.title, [this] { applyStateTable(); });
+    m_stateButton = hidden.stateButton;
+    m_title = hidden.title;
 
     // The edits, row by row, each under its caption label.
     auto* fields = new QVBoxLayout;
     fields->setSpacing(8);
     row->addLayout(fields, 1);
-    const int available = m_spec.size.width() - kButtonWidth - 70;
+    const int available = m_spec.size.width() - kCommandButtonWidth - 70;
     const QFontMetrics fm(font());
     QHBoxLayout* line = nullptr;
     int rowUsed = 0; // width taken by the controls already on the current line
