@@ -3,6 +3,7 @@
 // row with small buttons. Two small members declared here exercise them.
 #include "forms/common/formwindow.h"
 #include "forms/common/registryform.h"
+#include "tests/support/formdriving.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
@@ -22,8 +23,11 @@
 
 using namespace forms;
 using testsupport::child;
+using testsupport::click;
+using testsupport::edit;
 using testsupport::ScriptedDialogs;
 using testsupport::TestDatabase;
+using testsupport::typeAndLeave;
 
 namespace {
 
@@ -93,25 +97,6 @@ std::unique_ptr<RegistryForm> open(const RegistrySpec& spec) {
     f->show();
     QApplication::setActiveWindow(f.get());
     return f;
-}
-
-QLineEdit* edit(RegistryForm* f, const char* name) {
-    return child<QLineEdit>(f, QString::fromLatin1(name));
-}
-
-void typeAndLeave(RegistryForm* f, const char* name, const QString& text) {
-    QLineEdit* e = edit(f, name);
-    e->selectAll();
-    e->del();
-    testsupport::typeText(e, text);
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(e, &out);
-}
-
-void click(RegistryForm* f, const char* name) {
-    auto* b = child<QPushButton>(f, QString::fromLatin1(name));
-    QVERIFY2(b->isEnabled(), name);
-    QTest::mouseClick(b, Qt::LeftButton);
 }
 
 } // namespace

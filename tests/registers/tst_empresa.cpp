@@ -3,6 +3,7 @@
 #include "forms/common/formwindow.h"
 #include "forms/registers/empresa.h"
 #include "forms/registers/registers.h"
+#include "tests/support/formdriving.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
@@ -28,8 +29,11 @@
 using forms::RecordSet;
 using registers::TFrm_Empresa;
 using testsupport::child;
+using testsupport::click;
+using testsupport::edit;
 using testsupport::ScriptedDialogs;
 using testsupport::TestDatabase;
+using testsupport::typeInto;
 
 namespace {
 
@@ -81,26 +85,6 @@ std::unique_ptr<TFrm_Empresa> openForm() {
     f->show();
     QApplication::setActiveWindow(f.get());
     return f;
-}
-
-QLineEdit* edit(QWidget* f, const char* name) {
-    return child<QLineEdit>(f, QString::fromLatin1(name));
-}
-
-void click(QWidget* f, const char* button) {
-    auto* b = f->findChild<QAbstractButton*>(QString::fromLatin1(button));
-    QVERIFY2(b, button);
-    QVERIFY2(b->isEnabled(), button);
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
-void typeInto(QWidget* f, const char* name, const QString& text) {
-    QLineEdit* e = edit(f, name);
-    e->setFocus();
-    e->selectAll();
-    e->del();
-    e->home(false);
-    testsupport::typeText(e, text);
 }
 
 QByteArray storedLogo(TestDatabase& db) {

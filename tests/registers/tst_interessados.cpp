@@ -4,6 +4,7 @@
 #include "forms/common/lookupresult.h"
 #include "forms/registers/interessados.h"
 #include "forms/registers/pesqtitularrequerente.h"
+#include "tests/support/formdriving.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
@@ -25,8 +26,11 @@
 using forms::RecordSet;
 using registers::TFrm_Interessados;
 using testsupport::child;
+using testsupport::click;
+using testsupport::edit;
 using testsupport::ScriptedDialogs;
 using testsupport::TestDatabase;
+using testsupport::typeInto;
 
 namespace {
 
@@ -47,26 +51,6 @@ std::unique_ptr<TFrm_Interessados> openForm() {
     f->show();
     QApplication::setActiveWindow(f.get());
     return f;
-}
-
-QLineEdit* edit(QWidget* f, const char* name) {
-    return child<QLineEdit>(f, QString::fromLatin1(name));
-}
-
-void click(QWidget* f, const char* button) {
-    auto* b = child<QPushButton>(f, QString::fromLatin1(button));
-    QVERIFY2(b->isEnabled(), button);
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
-// Types into an edit as the user would: focus, clear, type from the first position.
-void typeInto(QWidget* f, const char* name, const QString& text) {
-    QLineEdit* e = edit(f, name);
-    e->setFocus();
-    e->selectAll();
-    e->del();
-    e->home(false);
-    testsupport::typeText(e, text);
 }
 
 // Leaves the focused edit for another control of the window.

@@ -3,6 +3,7 @@
 #include "forms/common/lookupdialog.h"
 #include "forms/common/lookupresult.h"
 #include "forms/registers/lookups.h"
+#include "tests/support/formdriving.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
@@ -20,6 +21,7 @@
 using forms::LookupDialog;
 using forms::RecordSet;
 using testsupport::child;
+using testsupport::dblClickRow;
 using testsupport::TestDatabase;
 
 namespace {
@@ -68,12 +70,6 @@ struct Caller {
         });
     }
 };
-
-void dblClickRow(QTableView* grid, int row) {
-    const QRect r = grid->visualRect(grid->model()->index(row, 1));
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, r.center());
-    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, r.center());
-}
 
 // Acts on the lookup when it opens; whatever happens, the dialog is closed afterwards.
 void onLookup(std::function<void(LookupDialog*)> action) {

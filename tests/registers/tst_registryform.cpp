@@ -8,6 +8,7 @@
 #include "forms/registers/tiposprocessos.h"
 #include "forms/registers/tipounidade.h"
 #include "forms/registers/unidades.h"
+#include "tests/support/formdriving.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
@@ -29,6 +30,9 @@
 using forms::RecordSet;
 using forms::RegistryForm;
 using testsupport::child;
+using testsupport::click;
+using testsupport::edit;
+using testsupport::retype;
 using testsupport::ScriptedDialogs;
 using testsupport::TestDatabase;
 
@@ -77,22 +81,49 @@ const QList<Member>& members() {
         {"TipoUnidade", "Tipo/Unidade", [] { return new registers::TFrm_TipoUnidade(nullptr); },
          [] { return !registers::Frm_TipoUnidade.isNull(); }, "Frm_TipoUnidade", "Tipo/Unidade",
          "TIPOUNIDADE", "IDTIPO", "TIPO", 2, "Atenção,\rprocedimento cancelado, Tipo Unidade não informado!"},
-        {"Interessados", "Requerentes/Titulares", [] { return new registers::TFrm_Interessados(nullptr); },
-         [] { return !registers::Frm_Interessados.isNull(); }, "Frm_Interessados", "Requerentes / Titulares",
-         "INTERESSADOS", "IDINTERESSADO", "INTERESSADO", 6,
+        {"Interessados",
+         "Requerentes/Titulares",
+         [] { return new registers::TFrm_Interessados(nullptr); },
+         [] { return !registers::Frm_Interessados.isNull(); },
+         "Frm_Interessados",
+         "Requerentes / Titulares",
+         "INTERESSADOS",
+         "IDINTERESSADO",
+         "INTERESSADO",
+         6,
          "Atenção,\rprocedimento cancelado, Requerente/Titular não informado!",
-         {"Campo3", "Campo4", "Campo5", "Campo6", "Campo7", "Campo8", "Campo9", "Campo10", "Campo11", "Campo12",
-          "Campo13", "Campo14", "Campo15", "Campo16", "Campo17"},
+         {"Campo3", "Campo4", "Campo5", "Campo6", "Campo7", "Campo8", "Campo9", "Campo10", "Campo11",
+          "Campo12", "Campo13", "Campo14", "Campo15", "Campo16", "Campo17"},
          true},
-        {"Unidades", "Unidades Orçamentárias", [] { return new registers::TFrm_Unidades(nullptr); },
-         [] { return !registers::Frm_Unidades.isNull(); }, "Frm_Unidades", "Unidades", "UNIDADES",
-         "IDUNIDADE", "UNIDADE", 4, "Atenção,\rprocedimento cancelado, Unidade não informada!",
-         {"Campo3", "Campo4"}, true,
+        {"Unidades",
+         "Unidades Orçamentárias",
+         [] { return new registers::TFrm_Unidades(nullptr); },
+         [] { return !registers::Frm_Unidades.isNull(); },
+         "Frm_Unidades",
+         "Unidades",
+         "UNIDADES",
+         "IDUNIDADE",
+         "UNIDADE",
+         4,
+         "Atenção,\rprocedimento cancelado, Unidade não informada!",
+         {"Campo3", "Campo4"},
+         true,
          referTo("TIPOUNIDADE", {{"IDTIPO", "01"}, {"TIPO", "ADMINISTRACAO DIRETA"}}, "TIPO_UNIDADE", "1")},
-        {"Setores", "Setores", [] { return new registers::TFrm_Setores(nullptr); },
-         [] { return !registers::Frm_Setores.isNull(); }, "Frm_Setores", "Setores", "SETORES", "IDSETOR",
-         "SETOR", 6, "Atenção,\rprocedimento cancelado, Setor não informado!", {"Campo3"}, true,
-         referTo("UNIDADES", {{"IDUNIDADE", "0001"}, {"UNIDADE", "GABINETE"}}, "IDUNIDADE", "1"), true},
+        {"Setores",
+         "Setores",
+         [] { return new registers::TFrm_Setores(nullptr); },
+         [] { return !registers::Frm_Setores.isNull(); },
+         "Frm_Setores",
+         "Setores",
+         "SETORES",
+         "IDSETOR",
+         "SETOR",
+         6,
+         "Atenção,\rprocedimento cancelado, Setor não informado!",
+         {"Campo3"},
+         true,
+         referTo("UNIDADES", {{"IDUNIDADE", "0001"}, {"UNIDADE", "GABINETE"}}, "IDUNIDADE", "1"),
+         true},
     };
     return list;
 }
@@ -137,23 +168,6 @@ std::unique_ptr<RegistryForm> openForm(const Member& m, const QString& connectio
     f->show();
     QApplication::setActiveWindow(f.get());
     return f;
-}
-
-void click(RegistryForm* f, const char* button) {
-    auto* b = child<QPushButton>(f, QString::fromLatin1(button));
-    QVERIFY2(b->isEnabled(), button);
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
-void typeInto(RegistryForm* f, const char* edit, const QString& text) {
-    auto* e = child<QLineEdit>(f, QString::fromLatin1(edit));
-    e->selectAll();
-    e->del();
-    testsupport::typeText(e, text);
-}
-
-QLineEdit* edit(RegistryForm* f, const char* name) {
-    return child<QLineEdit>(f, QString::fromLatin1(name));
 }
 
 bool enabled(RegistryForm* f, const char* name) {
@@ -286,7 +300,7 @@ void TestRegistryForm::layoutOfTheWindow() {
     QCOMPARE(edit(f.get(), "Campo2")->maxLength(), 100);
     // Tab order: the edits, then Salvar, Incluir, Alterar, Cancelar, Excluir, Fechar.
     const QStringList expectedChain = QStringList{"Campo1", "Campo2"} + m.moreEdits +
-                                      QStringList{"Botao_Salvar", "Botao_Incluir", "Botao_Alterar",
+                                      QStringList{"Botao_Salvar",   "Botao_Incluir", "Botao_Alterar",
                                                   "Botao_Cancelar", "Botao_Excluir", "Botao_Fechar"};
     QStringList chain;
     QWidget* w = edit(f.get(), "Campo1");
@@ -455,13 +469,13 @@ void TestRegistryForm::alterationOpensOnlyTheName() {
     // Typing into the read-only code changes nothing.
     QTest::keyClicks(edit(f.get(), "Campo1"), "9");
     fillOthers(db, m, f.get());
-    typeInto(f.get(), "Campo2", "NOVO NOME");
+    retype(f.get(), "Campo2", "NOVO NOME");
     click(f.get(), "Botao_Salvar");
     QCOMPARE(storedName(db, m, code), QStringLiteral("NOVO NOME"));
     QCOMPARE(storedCount(db, m), 1);
     // Cancelling an alteration gives the old values back.
     click(f.get(), "Botao_Alterar");
-    typeInto(f.get(), "Campo2", "DESCARTADO");
+    retype(f.get(), "Campo2", "DESCARTADO");
     click(f.get(), "Botao_Cancelar");
     QCOMPARE(edit(f.get(), "Campo2")->text(), QStringLiteral("NOVO NOME"));
     QCOMPARE(storedName(db, m, code), QStringLiteral("NOVO NOME"));
@@ -476,8 +490,8 @@ void TestRegistryForm::clearedCodeCannotBePosted() {
     auto f = openForm(m);
     click(f.get(), "Botao_Incluir");
     fillOthers(db, m, f.get());
-    typeInto(f.get(), "Campo1", "");
-    typeInto(f.get(), "Campo2", "SEM CODIGO");
+    retype(f.get(), "Campo1", "");
+    retype(f.get(), "Campo2", "SEM CODIGO");
     if (m.codeZeroFill) {
         // Code zero-fill turns the cleared code into zeros, which is a code like any other.
         click(f.get(), "Botao_Salvar");
@@ -504,8 +518,8 @@ void TestRegistryForm::applyFailureThenCancelThenAnotherSave() {
     auto f = openForm(m);
     click(f.get(), "Botao_Incluir");
     fillOthers(db, m, f.get());
-    typeInto(f.get(), "Campo1", existing); // overwrites the proposal with a stored code
-    typeInto(f.get(), "Campo2", "REPETIDO");
+    retype(f.get(), "Campo1", existing); // overwrites the proposal with a stored code
+    retype(f.get(), "Campo2", "REPETIDO");
     dialogs.expectMessage("Atenção, dados inconsistentes, confirme informações!");
     click(f.get(), "Botao_Salvar");
     VERIFY_DIALOGS(dialogs);
@@ -527,7 +541,7 @@ void TestRegistryForm::applyFailureThenCancelThenAnotherSave() {
     click(f.get(), "Botao_Incluir");
     fillOthers(db, m, f.get());
     const QString next = edit(f.get(), "Campo1")->text();
-    typeInto(f.get(), "Campo2", "OUTRO");
+    retype(f.get(), "Campo2", "OUTRO");
     click(f.get(), "Botao_Salvar");
     VERIFY_DIALOGS(dialogs);
     QCOMPARE(f->records()->state(), RecordSet::State::Browse);
@@ -552,7 +566,7 @@ void TestRegistryForm::refusedAlterationIsUndoneByCancel() {
     auto f = openForm(m);
     click(f.get(), "Botao_Alterar");
     fillOthers(db, m, f.get());
-    typeInto(f.get(), "Campo2", "PROIBIDO");
+    retype(f.get(), "Campo2", "PROIBIDO");
     dialogs.expectMessage("Atenção, dados inconsistentes, confirme informações!");
     click(f.get(), "Botao_Salvar");
     VERIFY_DIALOGS(dialogs);
@@ -566,7 +580,7 @@ void TestRegistryForm::refusedAlterationIsUndoneByCancel() {
     // A later alteration sends only itself.
     click(f.get(), "Botao_Alterar");
     fillOthers(db, m, f.get());
-    typeInto(f.get(), "Campo2", "PERMITIDO");
+    retype(f.get(), "Campo2", "PERMITIDO");
     click(f.get(), "Botao_Salvar");
     VERIFY_DIALOGS(dialogs);
     QCOMPARE(storedName(db, m, code), QStringLiteral("PERMITIDO"));
@@ -587,8 +601,8 @@ void TestRegistryForm::duplicateCodeRaceBetweenTwoWorkstations() {
     fillOthers(db, m, second.get());
     QCOMPARE(edit(second.get(), "Campo1")->text(), edit(first.get(), "Campo1")->text());
     const QString code = edit(first.get(), "Campo1")->text();
-    typeInto(first.get(), "Campo2", "DA PRIMEIRA");
-    typeInto(second.get(), "Campo2", "DA SEGUNDA");
+    retype(first.get(), "Campo2", "DA PRIMEIRA");
+    retype(second.get(), "Campo2", "DA SEGUNDA");
     click(first.get(), "Botao_Salvar");
     dialogs.expectMessage("Atenção, dados inconsistentes, confirme informações!");
     click(second.get(), "Botao_Salvar");
@@ -597,7 +611,7 @@ void TestRegistryForm::duplicateCodeRaceBetweenTwoWorkstations() {
     QCOMPARE(storedCount(db, m), 1);
     QCOMPARE(second->records()->state(), RecordSet::State::Edit);
     // The second workstation takes the next free code and saves.
-    typeInto(second.get(), "Campo1", QString::number(code.toInt() + 1).rightJustified(m.width, '0'));
+    retype(second.get(), "Campo1", QString::number(code.toInt() + 1).rightJustified(m.width, '0'));
     click(second.get(), "Botao_Salvar");
     VERIFY_DIALOGS(dialogs);
     QCOMPARE(storedCount(db, m), 2);

@@ -7,6 +7,7 @@
 #include "forms/registers/lookups.h"
 #include "forms/registers/setores.h"
 #include "forms/registers/unidades.h"
+#include "tests/support/formdriving.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
@@ -29,8 +30,14 @@ using forms::LookupDialog;
 using forms::RecordSet;
 using registers::TFrm_Setores;
 using testsupport::child;
+using testsupport::click;
+using testsupport::dblClickRow;
+using testsupport::edit;
+using testsupport::nextTabStop;
+using testsupport::onModalDialog;
 using testsupport::ScriptedDialogs;
 using testsupport::TestDatabase;
+using testsupport::typeAndLeave;
 
 namespace {
 
@@ -44,33 +51,6 @@ std::unique_ptr<TFrm_Setores> openForm() {
     f->show();
     QApplication::setActiveWindow(f.get());
     return f;
-}
-
-QLineEdit* edit(QWidget* f, const char* name) {
-    return child<QLineEdit>(f, QString::fromLatin1(name));
-}
-
-// The next control that Tab reaches.
-QWidget* nextTabStop(QWidget* w) {
-    do
-        w = w->nextInFocusChain();
-    while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible());
-    return w;
-}
-
-void click(QWidget* f, const char* name) {
-    auto* b = child<QAbstractButton>(f, QString::fromLatin1(name));
-    QVERIFY2(b->isEnabled(), name);
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
-void typeAndLeave(QWidget* f, const char* name, const QString& text) {
-    QLineEdit* e = edit(f, name);
-    e->selectAll();
-    e->del();
-    testsupport::typeText(e, text);
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(e, &out);
 }
 
 void insertUnits(TestDatabase& db) {
@@ -88,24 +68,6 @@ void insertUnits(TestDatabase& db) {
 QVariant stored(TestDatabase& db, const char* column, const QString& code) {
     return db.scalar(QStringLiteral("SELECT %1 FROM SETORES WHERE IDSETOR = ?").arg(QLatin1String(column)),
                      {code});
-}
-
-// Acts on the next modal window; whatever happens, it is closed afterwards.
-void onModal(std::function<void(QDialog*)> action) {
-    testsupport::onNextModal([action](QWidget* w) {
-        auto* d = qobject_cast<QDialog*>(w);
-        auto closeAnyway = qScopeGuard([d] {
-            if (d && d->isVisible()) forms::closeWindow(d);
-        });
-        QVERIFY(d);
-        action(d);
-    });
-}
-
-void dblClickRow(QTableView* grid, int row) {
-    const QRect r = grid->visualRect(grid->model()->index(row, 1));
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, r.center());
-    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, r.center());
 }
 
 } // namespace
@@ -305,7 +267,7 @@ void TestSetores::unitLookupWindow() {
     forms::lookupResult().selected = true; // a stale pick of an earlier lookup
     forms::lookupResult().code = "0012";
     bool opened = false;
-    onModal([&](QDialog* w) {
+    onModalDialog([&](QDialog* w) {
         opened = true;
         auto* d = qobject_cast<LookupDialog*>(w);
         QVERIFY(d);
@@ -347,7 +309,7 @@ void TestSetores::unitLookupPickDuringInclusion() {
     insertUnits(db);
     auto f = openForm();
     click(f.get(), "Botao_Incluir");
-    onModal([&](QDialog* d) { dblClickRow(child<QTableView>(d, "DBGrid1"), 1); });
+    onModalDialog([&](QDialog* d) { dblClickRow(child<QTableView>(d, "DBGrid1"), 1); });
     click(f.get(), "SpeedButton1");
     QVERIFY(forms::lookupResult().selected);
     QCOMPARE(forms::lookupResult().code, QStringLiteral("0007"));
@@ -359,7 +321,7 @@ void TestSetores::unitLookupPickDuringInclusion() {
     QCOMPARE(stored(db, "IDUNIDADE", "000001").toString(), QStringLiteral("0007"));
     // In an alteration the pick replaces the unit.
     click(f.get(), "Botao_Alterar");
-    onModal([&](QDialog* d) { dblClickRow(child<QTableView>(d, "DBGrid1"), 2); });
+    onModalDialog([&](QDialog* d) { dblClickRow(child<QTableView>(d, "DBGrid1"), 2); });
     click(f.get(), "SpeedButton1");
     QCOMPARE(edit(f.get(), "CampoE1")->text(), QStringLiteral("SECRETARIA DE OBRAS"));
     click(f.get(), "Botao_Salvar");
@@ -372,7 +334,7 @@ void TestSetores::unitLookupPickWhileBrowsingIsDiscarded() {
     insertUnits(db);
     db.insert("SETORES", {{"IDSETOR", "000001"}, {"SETOR", "Protocolo"}, {"IDUNIDADE", "0001"}});
     auto f = openForm();
-    onModal([&](QDialog* d) { dblClickRow(child<QTableView>(d, "DBGrid1"), 2); });
+    onModalDialog([&](QDialog* d) { dblClickRow(child<QTableView>(d, "DBGrid1"), 2); });
     click(f.get(), "SpeedButton1");
     QVERIFY(forms::lookupResult().selected);
     QCOMPARE(forms::lookupResult().code, QStringLiteral("0012"));
@@ -390,7 +352,7 @@ void TestSetores::unitLookupClosedWithoutPick() {
     auto f = openForm();
     click(f.get(), "Botao_Incluir");
     typeAndLeave(f.get(), "Campo3", "12");
-    onModal([&](QDialog* d) {
+    onModalDialog([&](QDialog* d) {
         child<QTableView>(d, "DBGrid1")->selectRow(0);
         QTest::mouseClick(child<QPushButton>(d, "Botao_Fechar"), Qt::LeftButton);
     });
@@ -411,7 +373,7 @@ void TestSetores::unitLookupDoubleClickOnEmptyList() {
     typeAndLeave(f.get(), "Campo3", "3");
     QCOMPARE(edit(f.get(), "CampoE1")->text(), QStringLiteral("APAGADA DEPOIS"));
     db.exec("DELETE FROM UNIDADES");
-    onModal([&](QDialog* d) {
+    onModalDialog([&](QDialog* d) {
         auto* grid = child<QTableView>(d, "DBGrid1");
         QCOMPARE(grid->model()->rowCount(), 0);
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, QPoint(40, 40));
@@ -437,7 +399,7 @@ void TestSetores::cadastraOpensTheBudgetUnitRegister() {
     typeAndLeave(f.get(), "Campo3", "13");
     QCOMPARE(edit(f.get(), "CampoE1")->text(), QString());
     bool opened = false;
-    onModal([&](QDialog* d) {
+    onModalDialog([&](QDialog* d) {
         opened = true;
         QCOMPARE(d->objectName(), QStringLiteral("Frm_Unidades"));
         QCOMPARE(d, registers::Frm_Unidades.data());

@@ -6,6 +6,7 @@
 #include "forms/registers/lookups.h"
 #include "forms/registers/tipounidade.h"
 #include "forms/registers/unidades.h"
+#include "tests/support/formdriving.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
@@ -27,8 +28,15 @@
 using forms::RecordSet;
 using registers::TFrm_Unidades;
 using testsupport::child;
+using testsupport::click;
+using testsupport::dblClickRow;
+using testsupport::edit;
+using testsupport::leave;
+using testsupport::nextTabStop;
+using testsupport::onModalDialog;
 using testsupport::ScriptedDialogs;
 using testsupport::TestDatabase;
+using testsupport::typeAndLeave;
 
 namespace {
 
@@ -45,38 +53,6 @@ std::unique_ptr<TFrm_Unidades> openForm() {
     return f;
 }
 
-QLineEdit* edit(QWidget* f, const char* name) {
-    return child<QLineEdit>(f, QString::fromLatin1(name));
-}
-
-// The next control that Tab reaches.
-QWidget* nextTabStop(QWidget* w) {
-    do
-        w = w->nextInFocusChain();
-    while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisible());
-    return w;
-}
-
-void click(QWidget* f, const char* name) {
-    auto* b = child<QAbstractButton>(f, QString::fromLatin1(name));
-    QVERIFY2(b->isEnabled(), name);
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
-void leave(QWidget* w) {
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(w, &out);
-}
-
-void typeAndLeave(QWidget* f, const char* name, const QString& text) {
-    QLineEdit* e = edit(f, name);
-    e->selectAll();
-    e->del();
-    e->home(false);
-    testsupport::typeText(e, text);
-    leave(e);
-}
-
 QVariant stored(TestDatabase& db, const char* column, const QString& code) {
     return db.scalar(QStringLiteral("SELECT %1 FROM UNIDADES WHERE IDUNIDADE = ?").arg(QLatin1String(column)),
                      {code});
@@ -86,24 +62,6 @@ void insertTypes(TestDatabase& db) {
     db.insert("TIPOUNIDADE", {{"IDTIPO", "01"}, {"TIPO", "ADMINISTRACAO DIRETA"}});
     db.insert("TIPOUNIDADE", {{"IDTIPO", "03"}, {"TIPO", "FUNDO MUNICIPAL"}});
     db.insert("TIPOUNIDADE", {{"IDTIPO", "12"}, {"TIPO", "CAMARA MUNICIPAL"}});
-}
-
-// Acts on the next modal window; whatever happens, it is closed afterwards.
-void onModal(std::function<void(QDialog*)> action) {
-    testsupport::onNextModal([action](QWidget* w) {
-        auto* d = qobject_cast<QDialog*>(w);
-        auto closeAnyway = qScopeGuard([d] {
-            if (d && d->isVisible()) forms::closeWindow(d);
-        });
-        QVERIFY(d);
-        action(d);
-    });
-}
-
-void dblClickRow(QTableView* grid, int row) {
-    const QRect r = grid->visualRect(grid->model()->index(row, 1));
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, r.center());
-    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, r.center());
 }
 
 } // namespace
@@ -349,7 +307,7 @@ void TestUnidades::typeLookupPick() {
     auto f = openForm();
     click(f.get(), "Botao_Incluir");
     bool opened = false;
-    onModal([&](QDialog* d) {
+    onModalDialog([&](QDialog* d) {
         opened = true;
         QCOMPARE(d->objectName(), QStringLiteral("Frm_PesqTipoUnidade"));
         QVERIFY(!registers::Frm_PesqTipoUnidade.isNull());
@@ -368,7 +326,7 @@ void TestUnidades::typeLookupPickWhileBrowsingIsDiscarded() {
     insertTypes(db);
     db.insert("UNIDADES", {{"IDUNIDADE", "0001"}, {"UNIDADE", "GABINETE"}, {"TIPO_UNIDADE", "01"}});
     auto f = openForm();
-    onModal([&](QDialog* d) { dblClickRow(child<QTableView>(d, "DBGrid1"), 2); });
+    onModalDialog([&](QDialog* d) { dblClickRow(child<QTableView>(d, "DBGrid1"), 2); });
     click(f.get(), "SpeedButton1");
     QVERIFY(forms::lookupResult().selected);
     QCOMPARE(edit(f.get(), "Campo3")->text(), QStringLiteral("01"));
@@ -385,7 +343,7 @@ void TestUnidades::cadastraOpensTheUnitTypeRegister() {
     typeAndLeave(f.get(), "Campo3", "5");
     QCOMPARE(edit(f.get(), "CampoE1")->text(), QString());
     bool opened = false;
-    onModal([&](QDialog* d) {
+    onModalDialog([&](QDialog* d) {
         opened = true;
         QCOMPARE(d->objectName(), QStringLiteral("Frm_TipoUnidade"));
         QCOMPARE(d, registers::Frm_TipoUnidade.data());
