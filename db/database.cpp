@@ -14,15 +14,13 @@
 
 namespace db {
 
-QStringList schemaStatements()
-{
+QStringList schemaStatements() {
     QStringList statements;
     QString current;
     const QStringList lines = QString::fromUtf8(kSchemaSql).split(QLatin1Char('\n'));
     for (const QString& raw : lines) {
         const QString line = raw.trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1String("--")))
-            continue;
+        if (line.isEmpty() || line.startsWith(QLatin1String("--"))) continue;
         current += (current.isEmpty() ? QString() : QStringLiteral("\n")) + raw;
         if (line.endsWith(QLatin1Char(';'))) {
             current = current.trimmed();
@@ -34,28 +32,24 @@ QStringList schemaStatements()
     return statements;
 }
 
-static QString statusText(const ISC_STATUS* status)
-{
+static QString statusText(const ISC_STATUS* status) {
     QString text;
     char buffer[512];
     const ISC_STATUS* p = status;
     while (fb_interpret(buffer, sizeof buffer, &p)) {
-        if (!text.isEmpty())
-            text += QLatin1Char(' ');
+        if (!text.isEmpty()) text += QLatin1Char(' ');
         text += QString::fromLocal8Bit(buffer);
     }
     return text;
 }
 
-static bool isLocalPath(const QString& location)
-{
+static bool isLocalPath(const QString& location) {
     // "host:/path" and "host/port:/path" name a server; "/path" and "C:\path" a file.
     const int colon = location.indexOf(QLatin1Char(':'));
     return colon < 0 || colon == 1;
 }
 
-bool createDatabase(const QString& location, QString* errorText)
-{
+bool createDatabase(const QString& location, QString* errorText) {
     if (isLocalPath(location) && QFileInfo::exists(location)) {
         if (errorText)
             *errorText = QStringLiteral("O arquivo %1 já existe; nada foi alterado.").arg(location);
@@ -63,38 +57,36 @@ bool createDatabase(const QString& location, QString* errorText)
     }
     QString escaped = location;
     escaped.replace(QLatin1Char('\''), QStringLiteral("''"));
-    const QByteArray sql = QStringLiteral("CREATE DATABASE '%1' USER '%2' PASSWORD '%3' PAGE_SIZE 8192 "
-                                          "DEFAULT CHARACTER SET WIN1252")
-                               .arg(escaped, QStringLiteral("SYSDBA"), QString::fromLatin1(core::kDbaPassword))
-                               .toUtf8();
+    const QByteArray sql =
+        QStringLiteral("CREATE DATABASE '%1' USER '%2' PASSWORD '%3' PAGE_SIZE 8192 "
+                       "DEFAULT CHARACTER SET WIN1252")
+            .arg(escaped, QStringLiteral("SYSDBA"), QString::fromLatin1(core::kDbaPassword))
+            .toUtf8();
     ISC_STATUS_ARRAY status{};
     isc_db_handle handle = 0;
     isc_tr_handle transaction = 0;
     if (isc_dsql_execute_immediate(status, &handle, &transaction, 0, sql.constData(), 3, nullptr)) {
-        if (errorText)
-            *errorText = statusText(status);
+        if (errorText) *errorText = statusText(status);
         return false;
     }
     isc_detach_database(status, &handle);
 
-    const QString name = QStringLiteral("protocolo-create-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString name =
+        QStringLiteral("protocolo-create-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     bool ok = true;
     {
         QString openError;
         QSqlDatabase conn = core::openNamedConnection(name, location, &openError);
         if (!conn.isOpen()) {
             ok = false;
-            if (errorText)
-                *errorText = openError;
+            if (errorText) *errorText = openError;
         }
         for (const QString& statement : schemaStatements()) {
-            if (!ok)
-                break;
+            if (!ok) break;
             QSqlQuery q(conn);
             if (!q.exec(statement)) {
                 ok = false;
-                if (errorText)
-                    *errorText = q.lastError().text() + QStringLiteral("\n") + statement;
+                if (errorText) *errorText = q.lastError().text() + QStringLiteral("\n") + statement;
             }
         }
         conn.close();
@@ -103,32 +95,34 @@ bool createDatabase(const QString& location, QString* errorText)
     return ok;
 }
 
-static bool exec(QSqlQuery& q, QString* errorText)
-{
-    if (q.exec())
-        return true;
-    if (errorText)
-        *errorText = q.lastError().text();
+static bool exec(QSqlQuery& q, QString* errorText) {
+    if (q.exec()) return true;
+    if (errorText) *errorText = q.lastError().text();
     return false;
 }
 
-bool addFirstUser(QSqlDatabase& connection, const QString& password, QString* errorText)
-{
+QString firstUserPasswordProblem(const QString& password) {
+    if (password.size() > 10 || !routines::fitsWin1252(routines::scrambleUp(password)))
+        return QStringLiteral("A senha deve ter até 10 caracteres digitáveis no teclado.");
+    return QString();
+}
+
+bool addFirstUser(QSqlDatabase& connection, const QString& password, QString* errorText) {
     const QString code = QStringLiteral("00000001");
     const QString scrambled = routines::scrambleUp(password);
-    if (password.size() > 10 || !routines::fitsWin1252(scrambled)) {
-        if (errorText)
-            *errorText = QStringLiteral("A senha deve ter até 10 caracteres digitáveis no teclado.");
+    const QString problem = firstUserPasswordProblem(password);
+    if (!problem.isEmpty()) {
+        if (errorText) *errorText = problem;
         return false;
     }
     if (!connection.transaction()) {
-        if (errorText)
-            *errorText = connection.lastError().text();
+        if (errorText) *errorText = connection.lastError().text();
         return false;
     }
     QSqlQuery q(connection);
-    q.prepare(QStringLiteral("INSERT INTO USUARIOS (COD_USUARIO, USUARIO, SENHA, CONFIRMACAO, CPF, PROTOCOLISTA) "
-                             "VALUES (?, ?, ?, ?, ?, ?)"));
+    q.prepare(
+        QStringLiteral("INSERT INTO USUARIOS (COD_USUARIO, USUARIO, SENHA, CONFIRMACAO, CPF, PROTOCOLISTA) "
+                       "VALUES (?, ?, ?, ?, ?, ?)"));
     q.addBindValue(code);
     q.addBindValue(QStringLiteral("ADMINISTRADOR"));
     q.addBindValue(scrambled);
@@ -138,10 +132,10 @@ bool addFirstUser(QSqlDatabase& connection, const QString& password, QString* er
     bool ok = exec(q, errorText);
     int n = 0;
     for (const QString& title : core::grantableTitles()) {
-        if (!ok)
-            break;
+        if (!ok) break;
         QSqlQuery g(connection);
-        g.prepare(QStringLiteral("INSERT INTO USUARIOS_ACESSOS (ACESSO, COD_USUARIO, TITULO) VALUES (?, ?, ?)"));
+        g.prepare(
+            QStringLiteral("INSERT INTO USUARIOS_ACESSOS (ACESSO, COD_USUARIO, TITULO) VALUES (?, ?, ?)"));
         g.addBindValue(QString::number(++n));
         g.addBindValue(code);
         g.addBindValue(title);

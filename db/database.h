@@ -13,6 +13,10 @@ QStringList schemaStatements();
 // server location ("host/port:/path") and builds the schema. Refuses a local file that exists.
 bool createDatabase(const QString& location, QString* errorText);
 
+// Why the first user's password cannot be stored (empty when it can): the password column holds
+// 10 characters of WIN1252 after the scramble.
+QString firstUserPasswordProblem(const QString& password);
+
 // The first user: code 00000001, protocolist, password scrambled, granted every window,
 // report and utility entry of the menu.
 bool addFirstUser(QSqlDatabase& connection, const QString& password, QString* errorText);

@@ -7,8 +7,7 @@
 #include <QFileInfo>
 #include <cstdio>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Cria um banco de dados novo do Protocolo."));
@@ -29,7 +28,12 @@ int main(int argc, char** argv)
     if (!location.contains(QLatin1Char(':')) || location.indexOf(QLatin1Char(':')) == 1)
         location = QFileInfo(location).absoluteFilePath();
 
-    QString error;
+    // Checked before the file exists, so that a refused password leaves nothing behind.
+    QString error = db::firstUserPasswordProblem(parser.value(password));
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "protocolo-initdb: %s\n", qPrintable(error));
+        return 2;
+    }
     if (!db::createDatabase(location, &error)) {
         std::fprintf(stderr, "protocolo-initdb: %s\n", qPrintable(error));
         return 1;
@@ -38,8 +42,7 @@ int main(int argc, char** argv)
     {
         QSqlDatabase conn = core::openNamedConnection(QStringLiteral("initdb"), location, &error);
         ok = conn.isOpen() && db::addFirstUser(conn, parser.value(password), &error);
-        if (ok && parser.isSet(demo))
-            ok = db::addDemoData(conn, &error);
+        if (ok && parser.isSet(demo)) ok = db::addDemoData(conn, &error);
         conn.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("initdb"));
