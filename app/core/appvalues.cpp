@@ -8,14 +8,12 @@
 
 namespace core {
 
-AppValues& appValues()
-{
+AppValues& appValues() {
     static AppValues values;
     return values;
 }
 
-const QList<InstallationProfile>& profileTable()
-{
+const QList<InstallationProfile>& profileTable() {
     // Installation data: organisation, addresses and where each installation keeps its database.
     static const QList<InstallationProfile> table = [] {
         const QString state = QStringLiteral("Estado de Alagoas");
@@ -24,23 +22,24 @@ const QList<InstallationProfile>& profileTable()
         const QString file = QStringLiteral("KORVALIS_PROTOCOLO.fdb");
         QList<InstallationProfile> t;
         // 0: demonstration organisation, database file beside the program (embedded engine).
-        t.append({QStringLiteral("Prefeitura Municipal de Demonstração"), QStringLiteral("11.222.333/0001-81"),
-                  QStringLiteral("Praça da Matriz, 100, Centro"), state,
+        t.append({QStringLiteral("Prefeitura Municipal de Demonstração"),
+                  QStringLiteral("11.222.333/0001-81"), QStringLiteral("Praça da Matriz, 100, Centro"), state,
                   QStringLiteral("localhost:/var/lib/protocolo/KORVALIS_PROTOCOLO.fdb"), false, false,
                   QStringLiteral("localhost"), sep, drive, file});
         // 1: remote installation.
-        t.append({QStringLiteral("Câmara Municipal de Marechal Deodoro"), QStringLiteral("12.200.140/0001-05"),
-                  QStringLiteral("Rua Dr. Luiz Lavenère, 115, Centro"), state,
-                  QStringLiteral("servidor-camara/3050:/dados/protocolo/KORVALIS_PROTOCOLO.fdb"), true, false,
-                  QStringLiteral("servidor-camara"), sep, drive, file});
+        t.append({QStringLiteral("Câmara Municipal de Marechal Deodoro"),
+                  QStringLiteral("12.200.140/0001-05"), QStringLiteral("Rua Dr. Luiz Lavenère, 115, Centro"),
+                  state, QStringLiteral("servidor-camara/3050:/dados/protocolo/KORVALIS_PROTOCOLO.fdb"), true,
+                  false, QStringLiteral("servidor-camara"), sep, drive, file});
         // 2: database file in the program's folder.
         t.append({QStringLiteral("Prefeitura Municipal de Pilar"), QStringLiteral("12.264.419/0001-60"),
                   QStringLiteral("Rua Barão de Atalaia, 56, Centro"), state,
                   QStringLiteral("servidor-pilar:/dados/protocolo/KORVALIS_PROTOCOLO.fdb"), false, false,
                   QStringLiteral("servidor-pilar"), sep, drive, file});
         // 3: database file in the program's folder; no remote location at all.
-        t.append({QStringLiteral("Câmara Municipal de Atalaia"), QStringLiteral("12.198.702/0001-40"), QString(),
-                  state, QString(), false, false, QStringLiteral("servidor-atalaia"), sep, drive, file});
+        t.append({QStringLiteral("Câmara Municipal de Atalaia"), QStringLiteral("12.198.702/0001-40"),
+                  QString(), state, QString(), false, false, QStringLiteral("servidor-atalaia"), sep, drive,
+                  file});
         // 4: the delivered installation, a database server on the town hall's network.
         t.append({QStringLiteral("Prefeitura Municipal de Satuba"), QStringLiteral("12.200.291/0001-44"),
                   QStringLiteral("Rua Senador Rui Palmeira, 240, Centro"), state,
@@ -51,25 +50,20 @@ const QList<InstallationProfile>& profileTable()
     return table;
 }
 
-InstallationProfile profileFor(int number)
-{
+InstallationProfile profileFor(int number) {
     const auto& t = profileTable();
-    if (number < 0 || number >= t.size())
-        return {};
+    if (number < 0 || number >= t.size()) return {};
     return t.at(number);
 }
 
-QString formatUpdateStamp(const QDateTime& fileTime)
-{
+QString formatUpdateStamp(const QDateTime& fileTime) {
     const QString prefix = QStringLiteral("Atualizado em ");
-    if (!fileTime.isValid())
-        return prefix + QStringLiteral("-");
+    if (!fileTime.isValid()) return prefix + QStringLiteral("-");
     // AM/PM in English, as the stamp has always been written, whatever the locale.
     return prefix + QLocale::c().toString(fileTime, QStringLiteral("dd/MM/yyyy 'as' hh:mm:ss AP"));
 }
 
-void initialiseAppValues(int profileNumber)
-{
+void initialiseAppValues(int profileNumber) {
     AppValues& v = appValues();
     v = AppValues{};
     v.profileNumber = profileNumber;
@@ -82,18 +76,12 @@ void initialiseAppValues(int profileNumber)
     v.updateStamp = formatUpdateStamp(routines::fileTime(self));
 }
 
-QColor colourFromName(const QString& name)
-{
-    if (name == QLatin1String("clSilver"))
-        return QColor(192, 192, 192);
-    if (name == QLatin1String("clWhite"))
-        return QColor(255, 255, 255);
-    if (name == QLatin1String("clSkyBlue"))
-        return QColor(166, 202, 240);
-    if (name == QLatin1String("clNavy"))
-        return QColor(0, 0, 128);
-    if (name == QLatin1String("clBlack"))
-        return QColor(0, 0, 0);
+QColor colourFromName(const QString& name) {
+    if (name == QLatin1String("clSilver")) return QColor(192, 192, 192);
+    if (name == QLatin1String("clWhite")) return QColor(255, 255, 255);
+    if (name == QLatin1String("clSkyBlue")) return QColor(166, 202, 240);
+    if (name == QLatin1String("clNavy")) return QColor(0, 0, 128);
+    if (name == QLatin1String("clBlack")) return QColor(0, 0, 0);
     return QColor(name.startsWith(QLatin1String("cl")) ? name.mid(2).toLower() : name);
 }
 

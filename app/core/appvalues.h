@@ -13,7 +13,7 @@ struct InstallationProfile {
     QString organisationCnpj;
     QString organisationAddress;
     QString stateName;
-    QString remoteLocation;   // "host[/port]:/path/file.fdb" in the server's own form
+    QString remoteLocation; // "host[/port]:/path/file.fdb" in the server's own form
     bool remote = false;
     bool localServer = false;
     QString localServerAddress;

@@ -25,7 +25,8 @@ public:
     // File choice; filter in Qt's form ("JPEG Image File (*.jpg);;..."). Empty when cancelled.
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter) = 0;
     virtual QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
-                                 const QString& suggestedName = QString(), QString* chosenFilter = nullptr) = 0;
+                                 const QString& suggestedName = QString(),
+                                 QString* chosenFilter = nullptr) = 0;
     // The program's general error box: an unhandled failure's own text; the program goes on.
     virtual void error(QWidget* parent, const QString& text) = 0;
 };
@@ -43,8 +44,8 @@ public:
     std::optional<QString> input(QWidget* parent, const QString& title, const QString& prompt,
                                  const QString& initial) override;
     QString openFileName(QWidget* parent, const QString& title, const QString& filter) override;
-    QString saveFileName(QWidget* parent, const QString& title, const QString& filter, const QString& suggestedName,
-                         QString* chosenFilter) override;
+    QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& suggestedName, QString* chosenFilter) override;
     void error(QWidget* parent, const QString& text) override;
 };
 

@@ -2,17 +2,14 @@
 
 namespace core {
 
-bool MenuCommands::open(const QString& title, QWidget* parent) const
-{
+bool MenuCommands::open(const QString& title, QWidget* parent) const {
     const auto it = m_openers.constFind(title);
-    if (it == m_openers.constEnd())
-        return false;
+    if (it == m_openers.constEnd()) return false;
     (*it)(parent, title);
     return true;
 }
 
-MenuCommands& menuCommands()
-{
+MenuCommands& menuCommands() {
     static MenuCommands commands;
     return commands;
 }

@@ -2,8 +2,7 @@
 
 namespace core {
 
-const QList<MenuEntrySpec>& menuTree()
-{
+const QList<MenuEntrySpec>& menuTree() {
     using K = MenuKind;
     static const QList<MenuEntrySpec> tree{
         {0, QStringLiteral("Empresa"), K::TopOrSeparator, false},
@@ -63,11 +62,11 @@ const QList<MenuEntrySpec>& menuTree()
     return tree;
 }
 
-QStringList grantableTitles()
-{
+QStringList grantableTitles() {
     QStringList titles;
     for (const auto& e : menuTree())
-        if (e.level > 0 && (e.kind == MenuKind::Window || e.kind == MenuKind::Report || e.kind == MenuKind::Utility))
+        if (e.level > 0 &&
+            (e.kind == MenuKind::Window || e.kind == MenuKind::Report || e.kind == MenuKind::Utility))
             titles << e.title;
     return titles;
 }

@@ -15,10 +15,10 @@ enum class MenuKind {
 };
 
 struct MenuEntrySpec {
-    int level;       // 0 top level, 1 second level, 2 third level
-    QString title;   // as shown, without accelerator marker; empty for a separator
+    int level;     // 0 top level, 1 second level, 2 third level
+    QString title; // as shown, without accelerator marker; empty for a separator
     MenuKind kind;
-    bool hidden;     // hidden in the design; nothing ever shows it
+    bool hidden; // hidden in the design; nothing ever shows it
     bool separator() const { return title.isEmpty(); }
 };
 

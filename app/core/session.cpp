@@ -2,8 +2,7 @@
 
 namespace core {
 
-CurrentUser& currentUser()
-{
+CurrentUser& currentUser() {
     static CurrentUser user;
     return user;
 }

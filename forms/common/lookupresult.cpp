@@ -2,8 +2,7 @@
 
 namespace forms {
 
-LookupResult& lookupResult()
-{
+LookupResult& lookupResult() {
     static LookupResult result;
     return result;
 }

@@ -16,60 +16,95 @@ private slots:
     void refusesExistingFile();
 };
 
-void TestSchema::columnsReadBackFromCatalogue_data()
-{
+void TestSchema::columnsReadBackFromCatalogue_data() {
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("type"); // as the catalogue describes it
     QTest::addColumn<bool>("notNull");
-    QTest::newRow("EMPRESA.IDEMPRESA") << "EMPRESA" << "IDEMPRESA" << "VARCHAR(2)" << true;
-    QTest::newRow("EMPRESA.LOGO") << "EMPRESA" << "LOGO" << "BLOB" << false;
-    QTest::newRow("UNIDADES.TIPO_UNIDADE") << "UNIDADES" << "TIPO_UNIDADE" << "VARCHAR(2)" << false;
-    QTest::newRow("SETORES.IDSETOR") << "SETORES" << "IDSETOR" << "VARCHAR(6)" << true;
-    QTest::newRow("INTERESSADOS.TIPO") << "INTERESSADOS" << "TIPO" << "VARCHAR(20)" << false;
-    QTest::newRow("USUARIOS.SENHA") << "USUARIOS" << "SENHA" << "VARCHAR(10)" << false;
-    QTest::newRow("USUARIOS_ACESSOS.ACESSO") << "USUARIOS_ACESSOS" << "ACESSO" << "VARCHAR(100)" << true;
-    QTest::newRow("USUARIOS_ACESSOS.TITULO") << "USUARIOS_ACESSOS" << "TITULO" << "VARCHAR(200)" << false;
-    QTest::newRow("PROCESSOS.ANO") << "PROCESSOS" << "ANO" << "VARCHAR(4)" << true;
-    QTest::newRow("PROCESSOS.DATA") << "PROCESSOS" << "DATA" << "DATE" << false;
-    QTest::newRow("PROCESSOS.HORA") << "PROCESSOS" << "HORA" << "TIME" << false;
-    QTest::newRow("PROCESSOS.PROCESSO") << "PROCESSOS" << "PROCESSO" << "BLOB" << false;
-    QTest::newRow("TRAMITACAO.MOTIVO_ARQUIVAMENTO") << "TRAMITACAO" << "MOTIVO_ARQUIVAMENTO" << "VARCHAR(300)" << false;
-    QTest::newRow("TRAMITACAO.IDUNIDADE") << "TRAMITACAO" << "IDUNIDADE" << "VARCHAR(4)" << false;
+    QTest::newRow("EMPRESA.IDEMPRESA") << "EMPRESA"
+                                       << "IDEMPRESA"
+                                       << "VARCHAR(2)" << true;
+    QTest::newRow("EMPRESA.LOGO") << "EMPRESA"
+                                  << "LOGO"
+                                  << "BLOB" << false;
+    QTest::newRow("UNIDADES.TIPO_UNIDADE") << "UNIDADES"
+                                           << "TIPO_UNIDADE"
+                                           << "VARCHAR(2)" << false;
+    QTest::newRow("SETORES.IDSETOR") << "SETORES"
+                                     << "IDSETOR"
+                                     << "VARCHAR(6)" << true;
+    QTest::newRow("INTERESSADOS.TIPO") << "INTERESSADOS"
+                                       << "TIPO"
+                                       << "VARCHAR(20)" << false;
+    QTest::newRow("USUARIOS.SENHA") << "USUARIOS"
+                                    << "SENHA"
+                                    << "VARCHAR(10)" << false;
+    QTest::newRow("USUARIOS_ACESSOS.ACESSO") << "USUARIOS_ACESSOS"
+                                             << "ACESSO"
+                                             << "VARCHAR(100)" << true;
+    QTest::newRow("USUARIOS_ACESSOS.TITULO") << "USUARIOS_ACESSOS"
+                                             << "TITULO"
+                                             << "VARCHAR(200)" << false;
+    QTest::newRow("PROCESSOS.ANO") << "PROCESSOS"
+                                   << "ANO"
+                                   << "VARCHAR(4)" << true;
+    QTest::newRow("PROCESSOS.DATA") << "PROCESSOS"
+                                    << "DATA"
+                                    << "DATE" << false;
+    QTest::newRow("PROCESSOS.HORA") << "PROCESSOS"
+                                    << "HORA"
+                                    << "TIME" << false;
+    QTest::newRow("PROCESSOS.PROCESSO") << "PROCESSOS"
+                                        << "PROCESSO"
+                                        << "BLOB" << false;
+    QTest::newRow("TRAMITACAO.MOTIVO_ARQUIVAMENTO") << "TRAMITACAO"
+                                                    << "MOTIVO_ARQUIVAMENTO"
+                                                    << "VARCHAR(300)" << false;
+    QTest::newRow("TRAMITACAO.IDUNIDADE") << "TRAMITACAO"
+                                          << "IDUNIDADE"
+                                          << "VARCHAR(4)" << false;
 }
 
-void TestSchema::columnsReadBackFromCatalogue()
-{
+void TestSchema::columnsReadBackFromCatalogue() {
     QFETCH(QString, table);
     QFETCH(QString, column);
     QFETCH(QString, type);
     QFETCH(bool, notNull);
     TestDatabase db;
     QVERIFY_DB(db);
-    const auto rows = db.rows(
-        "SELECT F.RDB$FIELD_TYPE, F.RDB$CHARACTER_LENGTH, COALESCE(RF.RDB$NULL_FLAG, 0) "
-        "FROM RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE "
-        "WHERE RF.RDB$RELATION_NAME = ? AND RF.RDB$FIELD_NAME = ?",
-        {table, column});
+    const auto rows =
+        db.rows("SELECT F.RDB$FIELD_TYPE, F.RDB$CHARACTER_LENGTH, COALESCE(RF.RDB$NULL_FLAG, 0) "
+                "FROM RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE "
+                "WHERE RF.RDB$RELATION_NAME = ? AND RF.RDB$FIELD_NAME = ?",
+                {table, column});
     QCOMPARE(rows.size(), 1);
     const int fieldType = rows[0][0].toInt();
     QString described;
     switch (fieldType) {
-    case 37: described = QStringLiteral("VARCHAR(%1)").arg(rows[0][1].toInt()); break;
-    case 12: described = QStringLiteral("DATE"); break;
-    case 13: described = QStringLiteral("TIME"); break;
-    case 261: described = QStringLiteral("BLOB"); break;
-    default: described = QString::number(fieldType);
+    case 37:
+        described = QStringLiteral("VARCHAR(%1)").arg(rows[0][1].toInt());
+        break;
+    case 12:
+        described = QStringLiteral("DATE");
+        break;
+    case 13:
+        described = QStringLiteral("TIME");
+        break;
+    case 261:
+        described = QStringLiteral("BLOB");
+        break;
+    default:
+        described = QString::number(fieldType);
     }
     QCOMPARE(described, type);
     QCOMPARE(rows[0][2].toInt() == 1, notNull);
 }
 
-void TestSchema::keysAndIndices()
-{
+void TestSchema::keysAndIndices() {
     TestDatabase db;
     QVERIFY_DB(db);
-    QCOMPARE(db.scalar("SELECT COUNT(*) FROM RDB$RELATIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0").toInt(), 10);
+    QCOMPARE(db.scalar("SELECT COUNT(*) FROM RDB$RELATIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0").toInt(),
+             10);
     // Primary key of PROCESSOS is number and year, by name.
     const auto pk = db.rows("SELECT S.RDB$FIELD_NAME FROM RDB$RELATION_CONSTRAINTS C "
                             "JOIN RDB$INDEX_SEGMENTS S ON S.RDB$INDEX_NAME = C.RDB$INDEX_NAME "
@@ -91,10 +126,11 @@ void TestSchema::keysAndIndices()
         {"TRAMITACAO_I2", "TRAMITACAO", "HORA_RECEBIMENTO", 1},
     };
     for (const auto& [name, table, column, descending] : indices) {
-        const auto r = db.rows("SELECT I.RDB$RELATION_NAME, S.RDB$FIELD_NAME, COALESCE(I.RDB$INDEX_TYPE, 0) "
-                               "FROM RDB$INDICES I JOIN RDB$INDEX_SEGMENTS S ON S.RDB$INDEX_NAME = I.RDB$INDEX_NAME "
-                               "WHERE I.RDB$INDEX_NAME = ?",
-                               {name});
+        const auto r =
+            db.rows("SELECT I.RDB$RELATION_NAME, S.RDB$FIELD_NAME, COALESCE(I.RDB$INDEX_TYPE, 0) "
+                    "FROM RDB$INDICES I JOIN RDB$INDEX_SEGMENTS S ON S.RDB$INDEX_NAME = I.RDB$INDEX_NAME "
+                    "WHERE I.RDB$INDEX_NAME = ?",
+                    {name});
         QVERIFY2(r.size() == 1, qPrintable(name));
         QCOMPARE(r[0][0].toString().trimmed(), table);
         QCOMPARE(r[0][1].toString().trimmed(), column);
@@ -108,19 +144,18 @@ void TestSchema::keysAndIndices()
              1);
 }
 
-void TestSchema::characterSetAndDialect()
-{
+void TestSchema::characterSetAndDialect() {
     TestDatabase db;
     QVERIFY_DB(db);
-    QCOMPARE(db.scalar("SELECT TRIM(RDB$CHARACTER_SET_NAME) FROM RDB$DATABASE").toString(), QStringLiteral("WIN1252"));
+    QCOMPARE(db.scalar("SELECT TRIM(RDB$CHARACTER_SET_NAME) FROM RDB$DATABASE").toString(),
+             QStringLiteral("WIN1252"));
     QCOMPARE(db.scalar("SELECT MON$SQL_DIALECT FROM MON$DATABASE").toInt(), 3);
     // Accented text and a quote are stored as typed.
     QVERIFY(db.exec("INSERT INTO SETORES (IDSETOR, SETOR) VALUES (?, ?)", {"000001", "Gestão d'Água"}));
     QCOMPARE(db.scalar("SELECT SETOR FROM SETORES").toString(), QStringLiteral("Gestão d'Água"));
 }
 
-void TestSchema::refusesExistingFile()
-{
+void TestSchema::refusesExistingFile() {
     TestDatabase db;
     QVERIFY_DB(db);
     const QByteArray before = [&] {

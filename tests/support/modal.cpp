@@ -8,8 +8,7 @@
 
 namespace testsupport {
 
-void onNextModal(std::function<void(QWidget*)> action, int timeoutMs)
-{
+void onNextModal(std::function<void(QWidget*)> action, int timeoutMs) {
     QPointer<QWidget> before = QApplication::activeModalWidget();
     auto* timer = new QTimer(qApp);
     auto* clock = new QElapsedTimer;

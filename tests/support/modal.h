@@ -12,11 +12,9 @@ namespace testsupport {
 void onNextModal(std::function<void(QWidget*)> action, int timeoutMs = 5000);
 
 // Finds a descendant by objectName; fails the current test when it is missing.
-template <typename T> T* child(QWidget* parent, const QString& objectName)
-{
+template <typename T> T* child(QWidget* parent, const QString& objectName) {
     T* w = parent->findChild<T*>(objectName);
-    if (!w)
-        QTest::qFail(qPrintable(QStringLiteral("Sem componente %1").arg(objectName)), __FILE__, __LINE__);
+    if (!w) QTest::qFail(qPrintable(QStringLiteral("Sem componente %1").arg(objectName)), __FILE__, __LINE__);
     return w;
 }
 

@@ -43,8 +43,8 @@ public:
     std::optional<QString> input(QWidget* parent, const QString& title, const QString& prompt,
                                  const QString& initial) override;
     QString openFileName(QWidget* parent, const QString& title, const QString& filter) override;
-    QString saveFileName(QWidget* parent, const QString& title, const QString& filter, const QString& suggestedName,
-                         QString* chosenFilter) override;
+    QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& suggestedName, QString* chosenFilter) override;
     void error(QWidget* parent, const QString& text) override;
 
 private:
