@@ -58,6 +58,33 @@ QList<FieldDef> interessadosFields() {
             textField(QStringLiteral("SITE"), 100)};
 }
 
+QString interessadosSelectQuery() {
+    return QStringLiteral(
+        "SELECT A.IDINTERESSADO, A.INTERESSADO, A.TIPO, A.CPF, A.CNPJ, A.ENDERECO, A.NUMERO, A.BAIRRO, "
+        "A.CEP, A.CIDADE, A.UF, A.DDD_TELEFONE, A.TELEFONE, A.DDD_CELULAR, A.CELULAR, A.EMAIL, A.SITE "
+        "FROM INTERESSADOS A ORDER BY A.IDINTERESSADO");
+}
+
+QList<GridColumn> interessadosColumns(const QString& nameTitle) {
+    return {{QStringLiteral("Código"), QStringLiteral("IDINTERESSADO"), 70},
+            {nameTitle, QStringLiteral("INTERESSADO"), kWideColumn},
+            {QStringLiteral("Tipo"), QStringLiteral("TIPO"), 130},
+            {QStringLiteral("CPF"), QStringLiteral("CPF"), 110},
+            {QStringLiteral("CNPJ"), QStringLiteral("CNPJ"), 140},
+            {QStringLiteral("Endereço"), QStringLiteral("ENDERECO"), kWideColumn},
+            {QStringLiteral("Número"), QStringLiteral("NUMERO"), 70},
+            {QStringLiteral("Bairro"), QStringLiteral("BAIRRO"), 160},
+            {QStringLiteral("CEP"), QStringLiteral("CEP"), 90},
+            {QStringLiteral("Cidade"), QStringLiteral("CIDADE"), 160},
+            {QStringLiteral("UF"), QStringLiteral("UF"), 40},
+            {QStringLiteral("DDD_TELEFONE"), QStringLiteral("DDD_TELEFONE"), 100},
+            {QStringLiteral("TELEFONE"), QStringLiteral("TELEFONE"), 100},
+            {QStringLiteral("DDD_CELULAR"), QStringLiteral("DDD_CELULAR"), 100},
+            {QStringLiteral("CELULAR"), QStringLiteral("CELULAR"), 100},
+            {QStringLiteral("EMAIL"), QStringLiteral("EMAIL"), 220},
+            {QStringLiteral("SITE"), QStringLiteral("SITE"), 220}};
+}
+
 RegistrySpec interessadosSpec() {
     RegistrySpec s;
     s.formName = QStringLiteral("Frm_Interessados");
@@ -66,10 +93,7 @@ RegistrySpec interessadosSpec() {
     s.codeField = QStringLiteral("IDINTERESSADO");
     s.codeWidth = 6;
     s.nextCodeQuery = QStringLiteral("SELECT COALESCE(MAX(IDINTERESSADO),'0') FROM INTERESSADOS");
-    s.selectQuery = QStringLiteral(
-        "SELECT A.IDINTERESSADO, A.INTERESSADO, A.TIPO, A.CPF, A.CNPJ, A.ENDERECO, A.NUMERO, A.BAIRRO, "
-        "A.CEP, A.CIDADE, A.UF, A.DDD_TELEFONE, A.TELEFONE, A.DDD_CELULAR, A.CELULAR, A.EMAIL, A.SITE "
-        "FROM INTERESSADOS A ORDER BY A.IDINTERESSADO");
+    s.selectQuery = interessadosSelectQuery();
     s.fields = interessadosFields();
     s.zeroFills = {{QStringLiteral("IDINTERESSADO"), 6},
                    {QStringLiteral("DDD_TELEFONE"), 3},
@@ -102,23 +126,7 @@ RegistrySpec interessadosSpec() {
                  Entry::Lower),
         lineEdit(QStringLiteral("Campo17"), QStringLiteral("SITE"), QStringLiteral("Site"), 52,
                  Entry::Lower)};
-    s.columns = {{QStringLiteral("Código"), QStringLiteral("IDINTERESSADO"), 70},
-                 {QStringLiteral("Interessado"), QStringLiteral("INTERESSADO"), kWideColumn},
-                 {QStringLiteral("Tipo"), QStringLiteral("TIPO"), 130},
-                 {QStringLiteral("CPF"), QStringLiteral("CPF"), 110},
-                 {QStringLiteral("CNPJ"), QStringLiteral("CNPJ"), 140},
-                 {QStringLiteral("Endereço"), QStringLiteral("ENDERECO"), kWideColumn},
-                 {QStringLiteral("Número"), QStringLiteral("NUMERO"), 70},
-                 {QStringLiteral("Bairro"), QStringLiteral("BAIRRO"), 160},
-                 {QStringLiteral("CEP"), QStringLiteral("CEP"), 90},
-                 {QStringLiteral("Cidade"), QStringLiteral("CIDADE"), 160},
-                 {QStringLiteral("UF"), QStringLiteral("UF"), 40},
-                 {QStringLiteral("DDD_TELEFONE"), QStringLiteral("DDD_TELEFONE"), 100},
-                 {QStringLiteral("TELEFONE"), QStringLiteral("TELEFONE"), 100},
-                 {QStringLiteral("DDD_CELULAR"), QStringLiteral("DDD_CELULAR"), 100},
-                 {QStringLiteral("CELULAR"), QStringLiteral("CELULAR"), 100},
-                 {QStringLiteral("EMAIL"), QStringLiteral("EMAIL"), 220},
-                 {QStringLiteral("SITE"), QStringLiteral("SITE"), 220}};
+    s.columns = interessadosColumns(QStringLiteral("Interessado"));
     s.size = QSize(760, 480);
     return s;
 }

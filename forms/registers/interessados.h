@@ -8,6 +8,10 @@ namespace registers {
 
 // The fields of INTERESSADOS, shared by the register and its lookup.
 QList<forms::FieldDef> interessadosFields();
+// Every applicant and holder in code order, as the register and its lookup read them.
+QString interessadosSelectQuery();
+// Their grid columns; only the title of the name column differs between the two.
+QList<forms::GridColumn> interessadosColumns(const QString& nameTitle);
 
 // Applicants and holders (INTERESSADOS): one register for every person or organisation that
 // asks for a process or on whose behalf it is asked.
