@@ -124,21 +124,15 @@ void TFrm_Usuarios::buildWindow() {
     row->setContentsMargins(12, 12, 12, 12);
     row->setSpacing(18);
 
-    row->addLayout(
-        forms::commandColumn(this, {{&m_incluir, "Botao_Incluir", QStringLiteral("&Incluir")},
-                                    {&m_salvar, "Botao_Salvar", QStringLiteral("&Salvar")},
-                                    {&m_alterar, "Botao_Alterar", QStringLiteral("&Alterar")},
-                                    {&m_cancelar, "Botao_Cancelar", QStringLiteral("&Cancelar")},
-                                    {&m_pesquisar, "Botao_Pesquisar", QStringLiteral("&Pesquisar")},
-                                    {&m_excluir, "Botao_Excluir", QStringLiteral("&Excluir")},
-                                    {&m_fechar, "Botao_Fechar", QStringLiteral("&Fechar")}}));
-    connect(m_incluir, &QPushButton::clicked, this, &TFrm_Usuarios::Botao_IncluirClick);
-    connect(m_salvar, &QPushButton::clicked, this, &TFrm_Usuarios::Botao_SalvarClick);
-    connect(m_alterar, &QPushButton::clicked, this, &TFrm_Usuarios::Botao_AlterarClick);
-    connect(m_cancelar, &QPushButton::clicked, this, &TFrm_Usuarios::Botao_CancelarClick);
-    connect(m_pesquisar, &QPushButton::clicked, this, &TFrm_Usuarios::Botao_PesquisarClick);
-    connect(m_excluir, &QPushButton::clicked, this, &TFrm_Usuarios::Botao_ExcluirClick);
-    connect(m_fechar, &QPushButton::clicked, this, &TFrm_Usuarios::Botao_FecharClick);
+    row->addLayout(forms::commandColumn(
+        this,
+        {{&m_incluir, "Botao_Incluir", QStringLiteral("&Incluir"), [this] { Botao_IncluirClick(); }},
+         {&m_salvar, "Botao_Salvar", QStringLiteral("&Salvar"), [this] { Botao_SalvarClick(); }},
+         {&m_alterar, "Botao_Alterar", QStringLiteral("&Alterar"), [this] { Botao_AlterarClick(); }},
+         {&m_cancelar, "Botao_Cancelar", QStringLiteral("&Cancelar"), [this] { Botao_CancelarClick(); }},
+         {&m_pesquisar, "Botao_Pesquisar", QStringLiteral("&Pesquisar"), [this] { Botao_PesquisarClick(); }},
+         {&m_excluir, "Botao_Excluir", QStringLiteral("&Excluir"), [this] { Botao_ExcluirClick(); }},
+         {&m_fechar, "Botao_Fechar", QStringLiteral("&Fechar"), [this] { Botao_FecharClick(); }}}));
 
     const forms::HiddenStateParts hidden = forms::addHiddenStateParts(
         this, QStringLiteral("Usuários"), [this] { applyStateTable(); }, QStringLiteral("Ativa/Des.Botões"));

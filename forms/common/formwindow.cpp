@@ -110,6 +110,7 @@ QVBoxLayout* commandColumn(QWidget* parent, std::initializer_list<CommandButton>
         (*b.button)->setObjectName(QString::fromLatin1(b.objectName));
         (*b.button)->setFixedWidth(kCommandButtonWidth);
         (*b.button)->setAutoDefault(true);
+        QObject::connect(*b.button, &QPushButton::clicked, parent, b.clicked);
         column->addWidget(*b.button);
     }
     column->addStretch();

@@ -32,6 +32,7 @@ struct CommandButton {
     QPushButton** button;
     const char* objectName;
     QString text;
+    std::function<void()> clicked;
 };
 
 // Width of the command buttons (and so of the column they make).

@@ -80,19 +80,13 @@ void RegistryForm::buildEditingTab() {
     row->setSpacing(18);
 
     // The six buttons in a column at the left.
-    row->addLayout(commandColumn(m_editingTab, {{&m_incluir, "Botao_Incluir", QStringLiteral("&Incluir")},
-                                                {&m_salvar, "Botao_Salvar", QStringLiteral("&Salvar")},
-                                                {&m_alterar, "Botao_Alterar", QStringLiteral("&Alterar")},
-                                                {&m_cancelar, "Botao_Cancelar", QStringLiteral("&Cancelar")},
-                                                {&m_excluir, "Botao_Excluir", QStringLiteral("&Excluir")},
-                                                {&m_fechar, "Botao_Fechar", QStringLiteral("&Fechar")}}));
-
-    connect(m_incluir, &QPushButton::clicked, this, &RegistryForm::incluir);
-    connect(m_salvar, &QPushButton::clicked, this, &RegistryForm::salvar);
-    connect(m_alterar, &QPushButton::clicked, this, &RegistryForm::alterar);
-    connect(m_cancelar, &QPushButton::clicked, this, &RegistryForm::cancelar);
-    connect(m_excluir, &QPushButton::clicked, this, &RegistryForm::excluir);
-    connect(m_fechar, &QPushButton::clicked, this, &RegistryForm::fechar);
+    row->addLayout(commandColumn(
+        m_editingTab, {{&m_incluir, "Botao_Incluir", QStringLiteral("&Incluir"), [this] { incluir(); }},
+                       {&m_salvar, "Botao_Salvar", QStringLiteral("&Salvar"), [this] { salvar(); }},
+                       {&m_alterar, "Botao_Alterar", QStringLiteral("&Alterar"), [this] { alterar(); }},
+                       {&m_cancelar, "Botao_Cancelar", QStringLiteral("&Cancelar"), [this] { cancelar(); }},
+                       {&m_excluir, "Botao_Excluir", QStringLiteral("&Excluir"), [this] { excluir(); }},
+                       {&m_fechar, "Botao_Fechar", QStringLiteral("&Fechar"), [this] { fechar(); }}}));
 
     // The hidden state refresh and the hidden title.
     const HiddenStateParts hidden =
