@@ -1,6 +1,6 @@
 #include "app/datamodule.h"
 
-#include "app/core/connection.h"
+#include "core/connection.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #include "app/pesquisausuarios.h"
 
-#include "app/core/dialogs.h"
+#include "core/dialogs.h"
 #include "forms/common/fieldbinder.h"
 #include "forms/common/formwindow.h"
 #include "forms/common/gridmodel.h"

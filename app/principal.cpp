@@ -1,11 +1,11 @@
 #include "app/principal.h"
 
-#include "app/core/appvalues.h"
-#include "app/core/connection.h"
-#include "app/core/dialogs.h"
-#include "app/core/menucommands.h"
-#include "app/core/routines.h"
-#include "app/core/session.h"
+#include "core/appvalues.h"
+#include "core/connection.h"
+#include "core/dialogs.h"
+#include "core/menucommands.h"
+#include "core/routines.h"
+#include "core/session.h"
 
 #include <QAction>
 #include <QCalendarWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/menutree.h"
+#include "core/menutree.h"
 
 #include <QList>
 #include <QMainWindow>

@@ -1,10 +1,10 @@
 #include "app/senha.h"
 
-#include "app/core/appvalues.h"
-#include "app/core/connection.h"
-#include "app/core/dialogs.h"
-#include "app/core/routines.h"
-#include "app/core/session.h"
+#include "core/appvalues.h"
+#include "core/connection.h"
+#include "core/dialogs.h"
+#include "core/routines.h"
+#include "core/session.h"
 
 #include <QEvent>
 #include <QFocusEvent>

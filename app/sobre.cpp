@@ -1,6 +1,6 @@
 #include "app/sobre.h"
 
-#include "app/core/appvalues.h"
+#include "core/appvalues.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "app/splash.h"
 
-#include "app/core/appvalues.h"
+#include "core/appvalues.h"
 
 #include <QDir>
 #include <QGuiApplication>

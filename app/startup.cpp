@@ -1,10 +1,11 @@
 #include "app/startup.h"
 
-#include "app/core/connection.h"
-#include "app/core/dialogs.h"
-#include "app/core/menucommands.h"
-#include "app/core/session.h"
-#include "app/core/windows.h"
+#include "core/connection.h"
+#include "core/dialogs.h"
+#include "core/menucommands.h"
+#include "core/session.h"
+#include "gui/widgetdialogs.h"
+#include "gui/windows.h"
 #include "app/datamodule.h"
 #include "app/principal.h"
 #include "app/senha.h"
@@ -96,7 +97,7 @@ std::unique_ptr<TFrm_Principal> startClient(const StartupOptions& options) {
         window->yearLabel()->setText(core::appValues().exerciseYear);
         window->yearLabel()->adjustSize();
     }
-    core::setMaximisedOnScreen(window.get());
+    gui::setMaximisedOnScreen(window.get());
     window->show();
     return window;
 }
@@ -108,6 +109,7 @@ int runClient(QApplication& application) {
     if (toolkitTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         application.installTranslator(&toolkitTexts);
+    gui::installWidgetDialogs();
     core::initialiseAppValues(PROTOCOLO_PROFILE);
     wireMenuCommands();
     StartupOptions options;

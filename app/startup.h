@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/appvalues.h"
+#include "core/appvalues.h"
 
 #include <QString>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "app/wiring.h"
 
-#include "app/core/menucommands.h"
+#include "core/menucommands.h"
 #include "app/sobre.h"
 #include "app/usuarios.h"
 #include "forms/registers/registers.h"

@@ -1,7 +1,7 @@
 // Times the in-memory record set on the process search's list: reading N processes with their
 // joined names, ordering by a column, nearest-key searches, and a grid showing the last row.
 // Run by hand: QT_QPA_PLATFORM=offscreen build/bench/bench_recordset [rows, default 200000]
-#include "app/core/connection.h"
+#include "core/connection.h"
 #include "db/database.h"
 #include "forms/common/gridmodel.h"
 #include "forms/common/recordset.h"

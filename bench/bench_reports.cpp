@@ -1,7 +1,7 @@
 // Times the applicants listing on 5,000 rows: reading the rows, the first page on screen and a
 // finished PDF. Run by hand: QT_QPA_PLATFORM=offscreen build/bench/bench_reports [rows] [pdf]
-#include "app/core/appvalues.h"
-#include "app/core/connection.h"
+#include "core/appvalues.h"
+#include "core/connection.h"
 #include "db/database.h"
 #include "reports/engine/exports.h"
 #include "reports/engine/preview.h"

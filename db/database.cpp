@@ -1,8 +1,8 @@
 #include "db/database.h"
 
-#include "app/core/connection.h"
-#include "app/core/menutree.h"
-#include "app/core/routines.h"
+#include "core/connection.h"
+#include "core/menutree.h"
+#include "core/routines.h"
 #include "schema_sql.h"
 
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "db/database.h"
 
-#include "app/core/routines.h"
+#include "core/routines.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

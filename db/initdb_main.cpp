@@ -1,5 +1,5 @@
 // protocolo-initdb [--demo] [--admin-password PASSWORD] DATABASE_FILE
-#include "app/core/connection.h"
+#include "core/connection.h"
 #include "db/database.h"
 
 #include <QCommandLineParser>

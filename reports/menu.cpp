@@ -1,6 +1,6 @@
 #include "reports/reports.h"
 
-#include "app/core/menucommands.h"
+#include "core/menucommands.h"
 #include "reports/listings/listings.h"
 
 namespace reports {

@@ -1,6 +1,6 @@
 #include "forms/common/formwindow.h"
 
-#include "app/core/dialogs.h"
+#include "core/dialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>

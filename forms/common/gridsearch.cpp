@@ -1,7 +1,7 @@
 #include "forms/common/gridsearch.h"
 
-#include "app/core/dialogs.h"
-#include "app/core/routines.h"
+#include "core/dialogs.h"
+#include "core/routines.h"
 #include "forms/common/gridmodel.h"
 
 #include <QHeaderView>

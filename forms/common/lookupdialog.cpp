@@ -1,6 +1,6 @@
 #include "forms/common/lookupdialog.h"
 
-#include "app/core/dialogs.h"
+#include "core/dialogs.h"
 #include "forms/common/fieldbinder.h"
 #include "forms/common/formwindow.h"
 #include "forms/common/lookupresult.h"

@@ -1,6 +1,6 @@
 #include "forms/common/recordset.h"
 
-#include "app/core/connection.h"
+#include "core/connection.h"
 
 #include <QDate>
 #include <QSqlError>

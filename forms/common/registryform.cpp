@@ -1,7 +1,7 @@
 #include "forms/common/registryform.h"
 
-#include "app/core/dialogs.h"
-#include "app/core/routines.h"
+#include "core/dialogs.h"
+#include "core/routines.h"
 #include "forms/common/formwindow.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "forms/registers/empresa.h"
 
-#include "app/core/appvalues.h"
-#include "app/core/dialogs.h"
+#include "core/appvalues.h"
+#include "core/dialogs.h"
 #include "forms/common/formwindow.h"
 
 #include <QBoxLayout>

@@ -1,6 +1,6 @@
 #include "forms/registers/registers.h"
 
-#include "app/core/menucommands.h"
+#include "core/menucommands.h"
 #include "forms/registers/empresa.h"
 #include "forms/registers/interessados.h"
 #include "forms/registers/setores.h"

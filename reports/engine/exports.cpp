@@ -1,6 +1,6 @@
 #include "reports/engine/exports.h"
 
-#include "app/core/appvalues.h"
+#include "core/appvalues.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "reports/engine/preview.h"
 
-#include "app/core/appvalues.h"
-#include "app/core/dialogs.h"
-#include "app/core/windows.h"
+#include "core/appvalues.h"
+#include "core/dialogs.h"
+#include "gui/windows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -419,7 +419,7 @@ bool PreviewWindow::saveTo(const QString& fileName, ExportFormat format) {
 void showPreview(Report& report, QWidget* parent) {
     PreviewWindow window(report, parent);
     if (!window.preparePages()) return;
-    core::setMaximisedOnScreen(&window);
+    gui::setMaximisedOnScreen(&window);
     window.exec();
 }
 
@@ -431,7 +431,7 @@ PreviewWindow* openPreview(std::unique_ptr<Report> report, QWidget* parent) {
         return nullptr;
     }
     window->setWindowModality(Qt::NonModal);
-    core::setMaximisedOnScreen(window);
+    gui::setMaximisedOnScreen(window);
     window->show();
     return window;
 }

@@ -1,6 +1,6 @@
 #include "reports/engine/reportdata.h"
 
-#include "app/core/connection.h"
+#include "core/connection.h"
 
 #include <QCollator>
 #include <QDate>

@@ -1,7 +1,8 @@
 #include "reports/listings/listings.h"
 
-#include "app/core/appvalues.h"
-#include "app/core/dialogs.h"
+#include "core/appvalues.h"
+#include "core/dialogs.h"
+#include "gui/colours.h"
 #include "reports/engine/preview.h"
 
 #include <QLocale>
@@ -187,7 +188,7 @@ std::unique_ptr<Report> createListing(Listing listing) {
         if (users) {
             const QStringList& names = core::appValues().rowColourNames;
             colour =
-                names.isEmpty() ? kSilver : core::colourFromName(names.at(running->colour % names.size()));
+                names.isEmpty() ? kSilver : gui::colourFromName(names.at(running->colour % names.size()));
         } else {
             colour = running->colour % 2 == 0 ? kSilver : kWhite;
         }

@@ -2,9 +2,9 @@
 // by its caption (a buddy label or an accessible name) and every button by its caption.
 // Walks every window the menu opens, the login, the main window and the lookup dialogs.
 
-#include "app/core/appvalues.h"
-#include "app/core/menucommands.h"
-#include "app/core/session.h"
+#include "core/appvalues.h"
+#include "core/menucommands.h"
+#include "core/session.h"
 #include "app/pesquisausuarios.h"
 #include "app/pesqusuario02.h"
 #include "app/principal.h"

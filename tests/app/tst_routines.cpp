@@ -1,4 +1,4 @@
-#include "app/core/routines.h"
+#include "core/routines.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 // The database creation tool, run as the administrator runs it.
-#include "app/core/connection.h"
-#include "app/core/routines.h"
+#include "core/connection.h"
+#include "core/routines.h"
 
 #include <QDir>
 #include <QFile>

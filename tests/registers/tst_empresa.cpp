@@ -1,5 +1,5 @@
-#include "app/core/appvalues.h"
-#include "app/core/menucommands.h"
+#include "core/appvalues.h"
+#include "core/menucommands.h"
 #include "forms/common/formwindow.h"
 #include "forms/registers/empresa.h"
 #include "forms/registers/registers.h"

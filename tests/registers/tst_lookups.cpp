@@ -1,4 +1,4 @@
-#include "app/core/routines.h"
+#include "core/routines.h"
 #include "forms/common/formwindow.h"
 #include "forms/common/lookupdialog.h"
 #include "forms/common/lookupresult.h"

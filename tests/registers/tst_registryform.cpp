@@ -1,4 +1,4 @@
-#include "app/core/menucommands.h"
+#include "core/menucommands.h"
 #include "forms/common/fieldbinder.h"
 #include "forms/common/formwindow.h"
 #include "forms/common/registryform.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/dialogs.h"
+#include "core/dialogs.h"
 
 #include <QQueue>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "tests/support/testdatabase.h"
 
-#include "app/core/connection.h"
+#include "core/connection.h"
 #include "db/database.h"
 
 #include <QSqlError>

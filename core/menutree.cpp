@@ -1,4 +1,4 @@
-#include "app/core/menutree.h"
+#include "core/menutree.h"
 
 namespace core {
 

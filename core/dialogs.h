@@ -31,22 +31,10 @@ public:
     virtual void error(QWidget* parent, const QString& text) = 0;
 };
 
-// The service in use; the real boxes unless a test installed its own.
+// The service in use: the one the client or a test installed. Before any is installed (a tool
+// without windows) every prompt is written to standard error and answered No / Cancel.
 DialogService& dialogs();
-// Installs a service (not owned); nullptr restores the real boxes.
+// Installs a service (not owned); nullptr goes back to the standard-error one.
 void setDialogService(DialogService* service);
-
-// Real Qt boxes.
-class WidgetDialogService : public DialogService {
-public:
-    void message(QWidget* parent, const QString& text, const QString& title) override;
-    bool question(QWidget* parent, const QString& text, DefaultButton defaultButton) override;
-    std::optional<QString> input(QWidget* parent, const QString& title, const QString& prompt,
-                                 const QString& initial) override;
-    QString openFileName(QWidget* parent, const QString& title, const QString& filter) override;
-    QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
-                         const QString& suggestedName, QString* chosenFilter) override;
-    void error(QWidget* parent, const QString& text) override;
-};
 
 } // namespace core

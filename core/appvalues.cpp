@@ -1,6 +1,6 @@
-#include "app/core/appvalues.h"
+#include "core/appvalues.h"
 
-#include "app/core/routines.h"
+#include "core/routines.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -74,15 +74,6 @@ void initialiseAppValues(int profileNumber) {
     // The stamp is the time of the program's own file, wherever it was started from.
     const QString self = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
     v.updateStamp = formatUpdateStamp(routines::fileTime(self));
-}
-
-QColor colourFromName(const QString& name) {
-    if (name == QLatin1String("clSilver")) return QColor(192, 192, 192);
-    if (name == QLatin1String("clWhite")) return QColor(255, 255, 255);
-    if (name == QLatin1String("clSkyBlue")) return QColor(166, 202, 240);
-    if (name == QLatin1String("clNavy")) return QColor(0, 0, 128);
-    if (name == QLatin1String("clBlack")) return QColor(0, 0, 0);
-    return QColor(name.startsWith(QLatin1String("cl")) ? name.mid(2).toLower() : name);
 }
 
 } // namespace core

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -53,8 +52,5 @@ void initialiseAppValues(int profileNumber);
 
 // "Atualizado em dd/mm/yyyy as hh:mm:ss AM/PM"; an invalid time gives "Atualizado em -".
 QString formatUpdateStamp(const QDateTime& fileTime);
-
-// Delphi-style colour names used by the reports ("clSilver", "clWhite", "clSkyBlue"...).
-QColor colourFromName(const QString& name);
 
 } // namespace core

@@ -1,4 +1,4 @@
-#include "app/core/connection.h"
+#include "core/connection.h"
 
 #include <QSqlError>
 

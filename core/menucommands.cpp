@@ -1,4 +1,4 @@
-#include "app/core/menucommands.h"
+#include "core/menucommands.h"
 
 namespace core {
 

@@ -1,4 +1,4 @@
-#include "app/core/session.h"
+#include "core/session.h"
 
 namespace core {
 
