@@ -6,6 +6,7 @@
 #include "core/menucommands.h"
 #include "core/routines.h"
 #include "core/session.h"
+#include "core/users.h"
 
 #include <QAction>
 #include <QCalendarWidget>
@@ -21,8 +22,6 @@
 #include <QRadialGradient>
 #include <QSet>
 #include <QShowEvent>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStatusBar>
 #include <QStyle>
 
@@ -278,37 +277,15 @@ bool TFrm_Principal::applyAccessRights() {
     for (MenuEntry* e : std::as_const(governed))
         if (e->spec.kind != core::MenuKind::Always) setEntryEnabled(*e, false);
 
-    QSqlDatabase db = core::mainConnection();
-    auto failed = [&](const QSqlQuery& q) {
+    QStringList titles;
+    QString error;
+    if (!core::userRights(core::mainConnection(), core::currentUser().code, &titles, &error)) {
         if (!m_rightsFailed) {
-            QString text = q.lastError().text();
-            if (text.trimmed().isEmpty()) text = db.lastError().text();
-            if (text.trimmed().isEmpty()) text = QStringLiteral("Sem conexão com o banco de dados.");
+            if (error.trimmed().isEmpty()) error = QStringLiteral("Sem conexão com o banco de dados.");
             m_rightsFailed = true;
-            core::dialogs().error(this, text);
+            core::dialogs().error(this, error);
         }
         return false;
-    };
-
-    QSqlQuery user(db);
-    user.setForwardOnly(true);
-    if (!user.prepare(QStringLiteral("SELECT COD_USUARIO, USUARIO, SENHA, CONFIRMACAO FROM USUARIOS "
-                                     "WHERE COD_USUARIO =:UM")))
-        return failed(user);
-    user.bindValue(QStringLiteral(":UM"), core::currentUser().code);
-    if (!user.exec()) return failed(user);
-
-    QStringList titles;
-    if (user.next()) {
-        QSqlQuery grants(db);
-        grants.setForwardOnly(true);
-        if (!grants.prepare(QStringLiteral("SELECT ACESSO, COD_USUARIO, TITULO FROM USUARIOS_ACESSOS "
-                                           "WHERE COD_USUARIO=:COD_USUARIO")))
-            return failed(grants);
-        grants.bindValue(QStringLiteral(":COD_USUARIO"), user.value(0));
-        if (!grants.exec()) return failed(grants);
-        while (grants.next())
-            titles << grants.value(2).toString();
     }
     m_rightsFailed = false;
 

@@ -5,6 +5,8 @@
 #include "core/dialogs.h"
 #include "core/routines.h"
 #include "core/session.h"
+#include "core/users.h"
+#include "gui/windows.h"
 
 #include <QEvent>
 #include <QFocusEvent>
@@ -16,8 +18,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QSqlError>
-#include <QSqlQuery>
 
 namespace app {
 
@@ -50,8 +50,8 @@ QLabel* captionFor(QWidget* parent, const QString& caption, QLineEdit* edit) {
 } // namespace
 
 TFrm_Senha::TFrm_Senha(QWidget* parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    : QDialog(parent) {
+    gui::setDialogFrame(this);
     setObjectName(QStringLiteral("Frm_Senha"));
 
     m_campo1 = makeEdit(this, "Campo1", false);
@@ -157,32 +157,18 @@ bool TFrm_Senha::eventFilter(QObject* watched, QEvent* event) {
 void TFrm_Senha::Campo1Exit() {
     const QString code = routines::zeroFill(m_campo1->text(), 8);
     if (m_campo1->text() != code) m_campo1->setText(code);
-    QSqlQuery q(core::mainConnection());
-    q.setForwardOnly(true);
-    // The cast keeps a typed code longer than the column from being refused as too long: it is
-    // compared as typed and, like any code that no user has, finds nothing.
-    const bool ok = q.prepare(QStringLiteral("SELECT USUARIO,SENHA,CPF,PROTOCOLISTA FROM USUARIOS "
-                                             "WHERE COD_USUARIO=CAST(:COD_USUARIO AS VARCHAR(100))"));
-    if (ok) q.bindValue(QStringLiteral(":COD_USUARIO"), code);
-    if (!ok || !q.exec()) {
-        QString text = q.lastError().text();
-        if (text.trimmed().isEmpty()) text = core::mainConnection().lastError().text();
-        core::dialogs().error(this, text);
+    core::UserRecord user;
+    bool found = false;
+    QString error;
+    if (!core::findUser(core::mainConnection(), code, &user, &found, &error)) {
+        core::dialogs().error(this, error);
         return;
     }
-    if (q.next()) {
-        m_campoE4->setText(q.value(0).toString());
-        m_senhaCriptografada->setText(q.value(1).toString());
-        m_campoE5->setText(q.value(2).toString());
-        m_campoE6->setText(q.value(3).toString());
-        m_userFound = true;
-    } else {
-        m_campoE4->clear();
-        m_senhaCriptografada->clear();
-        m_campoE5->clear();
-        m_campoE6->clear();
-        m_userFound = false;
-    }
+    m_campoE4->setText(user.name);
+    m_senhaCriptografada->setText(user.storedPassword);
+    m_campoE5->setText(user.cpf);
+    m_campoE6->setText(user.protocolist);
+    m_userFound = found;
     m_lookedUpCode = code;
     m_hasLookup = true;
 }
@@ -194,7 +180,7 @@ void TFrm_Senha::Botao_EntrarClick() {
         Campo1Exit();
         if (!m_hasLookup || m_campo1->text() != m_lookedUpCode) return;
     }
-    const QString stored = routines::scrambleDown(m_senhaCriptografada->text());
+    const QString stored = routines::scrambleDown(m_senhaCriptografada->text(), core::passwordShift());
     // A code that no user has is refused like a wrong password, also with an empty password.
     if (!m_userFound || stored != m_campo2->text()) {
         core::dialogs().message(this, QStringLiteral("Atenção, senha inválida!"));

@@ -1,6 +1,7 @@
 #include "app/sobre.h"
 
 #include "core/appvalues.h"
+#include "gui/windows.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -22,7 +23,8 @@ static QLabel* centredLabel(QWidget* parent, const char* name, int pointSize, bo
 }
 
 TFrm_Sobre::TFrm_Sobre(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    : QDialog(parent) {
+    gui::setDialogFrame(this);
     setObjectName(QStringLiteral("Frm_Sobre"));
     setWindowTitle(QStringLiteral("Sobre"));
     auto* layout = new QVBoxLayout(this);

@@ -1,50 +1,35 @@
 #pragma once
 
-#include "forms/common/fieldbinder.h"
-#include "forms/common/recordset.h"
+#include "core/users.h"
+#include "forms/common/registryform.h"
 
-#include <QDialog>
-#include <QList>
 #include <QPointer>
 #include <QString>
 #include <functional>
 
-class QCheckBox;
-class QLabel;
-class QLineEdit;
 class QListWidget;
-class QPushButton;
-class QToolButton;
 
 namespace app {
 
-// The users and their access rights. The window follows the registry form without its tabs, list
-// and search box: one user is shown at a time, chosen through "&Pesquisar". The user row and its
-// grant rows (USUARIOS_ACESSOS) are written together in one transaction; the grants are chosen in
-// three check lists built from the main menu's window, report and utility entries.
-class TFrm_Usuarios : public QDialog {
+// The users and their access rights, a registry form without list tab: one user is shown at a
+// time, chosen through "&Pesquisar". The grants are chosen in three check lists built from the
+// menu tree's window, report and utility entries, and written with the user row in one
+// transaction, as a whole. A save is refused when another workstation changed the user or his
+// rights since this form read them, and neither a save nor a deletion may leave nobody able to
+// manage users.
+class TFrm_Usuarios : public forms::RegistryForm {
     Q_OBJECT
 public:
     explicit TFrm_Usuarios(QWidget* owner);
     ~TFrm_Usuarios() override;
 
-    // `cdsDados`, the user row, and its detail rows (the grants of that user).
-    forms::RecordSet* records() const { return m_records; }
+    // `cdsAcessos`: the grants of the user shown, as read (they are written as a whole).
     forms::RecordSet* grants() const { return m_grants; }
-    forms::FieldBinder* binder() const { return m_binder; }
 
     // Reads the user of that code afresh, with its grants, and runs the state refresh.
     bool reload(const QString& code, QString* error = nullptr);
-    // Clicks the hidden `AtivaDesativaBotoes`.
-    void refreshState();
 
-    void Botao_IncluirClick();
-    void Botao_SalvarClick();
-    void Botao_AlterarClick();
-    void Botao_CancelarClick();
-    void Botao_PesquisarClick();
-    void Botao_ExcluirClick();
-    void Botao_FecharClick();
+    void pesquisar() override; // Botao_PesquisarClick
     // "&1": a budget unit from the units lookup; "&2": the budget-unit register.
     void pesquisaUnidadeClick();
     void cadastraUnidadeClick();
@@ -69,54 +54,43 @@ public:
     // A password is stored shifted; what the column cannot hold is refused before anything is written.
     static QString passwordTooLongMessage(const QString& what);
     static QString passwordCharactersMessage(const QString& what);
+    // Nobody could manage users any more.
+    static QString selfDeletionMessage();
+    static QString lastManagerMessage();
 
 signals:
     // A user row and its grants were written.
     void saved();
 
 protected:
-    void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool beforeInsert() override;
+    void afterInsert() override;
+    bool beforeEdit() override;
+    void afterEdit() override;
+    void beforePost() override;
+    void afterSaveFailed() override;
+    void afterSave() override;
+    void afterCancel() override;
+    bool beforeDelete() override;
+    bool writeChanges(QString* message) override;
 
 private:
-    void buildWindow();
-    void applyStateTable();
-    void installFieldHandlers();
+    QWidget* buildCheckLists(QWidget* page);
     void fillCheckLists();
     void checkGrantedItems();
     void clearCheckLists();
+    QStringList chosenTitles() const;
     bool loadGrants(const QString& code, QString* error = nullptr);
-    void writeGrants();
     void scramblePasswords(bool up);
-    bool passwordsStorable();
     void cpfLeft();
-    void undoPending();
 
-    forms::RecordSet* m_records = nullptr;
     forms::RecordSet* m_grants = nullptr;
-    forms::FieldBinder* m_binder = nullptr;
-    QLabel* m_title = nullptr;
-    QPushButton* m_incluir = nullptr;
-    QPushButton* m_salvar = nullptr;
-    QPushButton* m_alterar = nullptr;
-    QPushButton* m_cancelar = nullptr;
-    QPushButton* m_pesquisar = nullptr;
-    QPushButton* m_excluir = nullptr;
-    QPushButton* m_fechar = nullptr;
-    QPushButton* m_stateButton = nullptr;
-    QLineEdit* m_campo1 = nullptr;  // code
-    QLineEdit* m_campo2 = nullptr;  // name
-    QLineEdit* m_campo3 = nullptr;  // password
-    QLineEdit* m_campo4 = nullptr;  // confirmation
-    QLineEdit* m_campo6 = nullptr;  // CPF
-    QLineEdit* m_campo5 = nullptr;  // unit code
-    QLineEdit* m_campoE1 = nullptr; // unit name
-    QCheckBox* m_protocolista = nullptr;
-    QToolButton* m_pesquisaUnidade = nullptr;
-    QToolButton* m_cadastraUnidade = nullptr;
     QListWidget* m_cadastros = nullptr;
     QListWidget* m_relatorios = nullptr;
     QListWidget* m_outros = nullptr;
+    // The user and his rights as this form last read them; a save compares them with the stored ones.
+    core::UserSnapshot m_read;
+    QString m_deleting; // the code of the user whose deletion is being written
     bool m_rightsChanged = false;
     bool m_checkingCpf = false;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/routines.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -19,6 +21,9 @@ struct InstallationProfile {
     QString serverSeparator;  // ":"
     QString serverDrive;      // "C:"
     QString databaseFileName; // "KORVALIS_PROTOCOLO.fdb"
+    // The amount every stored password is shifted by (README: "Senhas gravadas"). An installation
+    // whose passwords were stored with another amount keeps that amount here, or nobody could log in.
+    quint16 passwordShift = routines::kPasswordShift;
 };
 
 // Values fixed at start-up and read everywhere; nothing changes them after start-up
@@ -40,6 +45,11 @@ struct AppValues {
 };
 
 AppValues& appValues();
+
+// The password shift of the installation the program runs for.
+inline quint16 passwordShift() {
+    return appValues().profile.passwordShift;
+}
 
 // The compiled-in table; rows 0 to 4.
 const QList<InstallationProfile>& profileTable();

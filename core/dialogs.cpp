@@ -18,7 +18,8 @@ public:
         write(QString(), text);
         return false;
     }
-    std::optional<QString> input(QWidget*, const QString& title, const QString& prompt, const QString&) override {
+    std::optional<QString> input(QWidget*, const QString& title, const QString& prompt,
+                                 const QString&) override {
         write(title, prompt);
         return std::nullopt;
     }

@@ -7,10 +7,11 @@
 // Small free functions shared by many windows; none touches the database or a window.
 namespace routines {
 
-// Stored passwords are shifted by this amount. -2 (mod 65536) keeps every character that a
-// Brazilian keyboard types (ASCII from the blank up, and the Latin-1 letters and signs from
-// "¢" up) inside the range that a WIN1252 column can store; it can never change, or the
-// passwords already stored could not be read back.
+// Stored passwords are shifted by this amount unless the installation's profile says otherwise
+// (core::passwordShift()). -2 (mod 65536) keeps every character that a Brazilian keyboard types
+// (ASCII from the blank up, and the Latin-1 letters and signs from "¢" up) inside the range that
+// a WIN1252 column can store; an installation can never change its amount, or the passwords
+// already stored could not be read back.
 constexpr quint16 kPasswordShift = 65534;
 
 // "25/12/2019" -> "12/25/2019".

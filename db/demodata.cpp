@@ -205,10 +205,12 @@ bool addDemoData(QSqlDatabase& connection, QString* errorText) {
         }
     }
     if (ok) {
-        // The administrator works in the administration's unit.
+        // The administrator works in the administration's unit and has a CPF of his own, so that
+        // his record passes the users form's checks when he alters it.
         QSqlQuery q(connection);
-        q.prepare(QStringLiteral("UPDATE USUARIOS SET IDUNIDADE = ? WHERE COD_USUARIO = ?"));
+        q.prepare(QStringLiteral("UPDATE USUARIOS SET IDUNIDADE = ?, CPF = ? WHERE COD_USUARIO = ?"));
         q.addBindValue(QStringLiteral("0002"));
+        q.addBindValue(QStringLiteral("390.533.447-05"));
         q.addBindValue(QStringLiteral("00000001"));
         ok = q.exec();
         if (!ok && errorText) *errorText = q.lastError().text();

@@ -29,9 +29,11 @@ void setMaximisedOnScreen(QWidget* window) {
 
 void setDialogFrame(QWidget* window) {
     Qt::WindowFlags flags = window->windowFlags();
+    // No close button either: these windows close only through their own "&Fechar" (or answer),
+    // so a close button could only do nothing or skip what closing them must do.
     flags &= ~(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowMinMaxButtonsHint |
-               Qt::WindowContextHelpButtonHint);
-    flags |= Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+               Qt::WindowContextHelpButtonHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint);
+    flags |= Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint;
     window->setWindowFlags(flags);
 }
 

@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build
+# Only the client and the creation tool: the tests and benchmarks are built by the test command.
+cmake --build build --target protocolo protocolo-initdb
 mkdir -p demo
 [ -f demo/KORVALIS_PROTOCOLO.fdb ] || build/db/protocolo-initdb --demo --admin-password admin demo/KORVALIS_PROTOCOLO.fdb
 cd demo

@@ -1,5 +1,7 @@
 #include "forms/common/fieldbinder.h"
 
+#include "core/routines.h"
+
 #include "forms/common/gridmodel.h"
 #include "forms/common/recordset.h"
 
@@ -7,6 +9,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QValidator>
@@ -106,18 +109,19 @@ void FieldBinder::bind(QLineEdit* edit, const QString& field, Entry entry, const
     if (const FieldDef* f = m_records->field(field); f && f->width > 0 && mask.isEmpty())
         edit->setMaxLength(f->width);
     edit->installEventFilter(this);
-    m_bindings << Binding{edit, field, {}, {}};
+    // A mask's digit positions also take signs: the digit key filter keeps them out.
+    m_bindings << Binding{edit, field, {}, {}, !mask.isEmpty() && entry == Entry::Digits};
     show(m_bindings.last());
 }
 
 void FieldBinder::bind(QPlainTextEdit* edit, const QString& field) {
     edit->installEventFilter(this);
-    m_bindings << Binding{edit, field, {}, {}};
+    m_bindings << Binding{edit, field, {}, {}, false};
     show(m_bindings.last());
 }
 
 void FieldBinder::bind(QComboBox* box, const QString& field) {
-    m_bindings << Binding{box, field, {}, {}};
+    m_bindings << Binding{box, field, {}, {}, false};
     connect(box, &QComboBox::activated, this, [this, box] {
         if (const Binding* b = bindingOf(box)) take(*b);
     });
@@ -126,7 +130,7 @@ void FieldBinder::bind(QComboBox* box, const QString& field) {
 
 void FieldBinder::bind(QCheckBox* box, const QString& field, const QString& checked,
                        const QString& unchecked) {
-    m_bindings << Binding{box, field, checked, unchecked};
+    m_bindings << Binding{box, field, checked, unchecked, false};
     connect(box, &QCheckBox::clicked, this, [this, box] {
         if (const Binding* b = bindingOf(box)) take(*b);
     });
@@ -214,6 +218,14 @@ void FieldBinder::refresh() {
 }
 
 bool FieldBinder::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const Binding* b = bindingOf(watched);
+        // Keys without a printable character (arrows, Delete, Tab) are not typed characters.
+        const QString typed = static_cast<QKeyEvent*>(event)->text();
+        if (b && b->digitKeys && typed.size() == 1 && typed.at(0).unicode() >= 0x20 &&
+            typed.at(0).unicode() != 0x7F && routines::digitKeyFilter(typed.at(0)).isNull())
+            return true;
+    }
     if (event->type() == QEvent::FocusOut) {
         if (const Binding* found = bindingOf(watched)) {
             const Binding b = *found;

@@ -80,6 +80,7 @@ private:
         QPointer<QWidget> widget;
         QString field;
         QString checked, unchecked;
+        bool digitKeys = false; // a masked edit of digits: other typed characters are dropped
     };
     void show(const Binding& b);
     void take(const Binding& b);

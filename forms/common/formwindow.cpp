@@ -1,9 +1,11 @@
 #include "forms/common/formwindow.h"
 
 #include "core/dialogs.h"
+#include "gui/windows.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLinearGradient>
@@ -34,7 +36,9 @@ protected:
             if (key->key() == Qt::Key_Escape) return true;
             if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
             QWidget* focused = QApplication::focusWidget();
-            if (!focused || qobject_cast<QAbstractButton*>(focused) ||
+            // A check box is a field like the edits, not a command.
+            const bool field = qobject_cast<QCheckBox*>(focused) != nullptr;
+            if (!focused || (qobject_cast<QAbstractButton*>(focused) && !field) ||
                 qobject_cast<QPlainTextEdit*>(focused) || qobject_cast<QTextEdit*>(focused))
                 return false;
             QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
@@ -65,8 +69,7 @@ private:
 } // namespace
 
 void prepareWindow(QDialog* dialog, const QSize& size) {
-    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::MSWindowsFixedSizeDialogHint);
+    gui::setDialogFrame(dialog);
     dialog->setFixedSize(size);
     dialog->setModal(true);
     dialog->installEventFilter(new WindowFrame(dialog));
@@ -102,7 +105,7 @@ void showOpeningError(QWidget* owner, const QString& text) {
     core::dialogs().error(owner, text);
 }
 
-QVBoxLayout* commandColumn(QWidget* parent, std::initializer_list<CommandButton> buttons) {
+QVBoxLayout* commandColumn(QWidget* parent, const QList<CommandButton>& buttons) {
     auto* column = new QVBoxLayout;
     column->setSpacing(6);
     for (const CommandButton& b : buttons) {

@@ -40,7 +40,7 @@ constexpr int kCommandButtonWidth = 96;
 
 // The column of command buttons at the left of a registry window ("&Incluir", "&Salvar"...), top
 // to bottom in the order given, all of one width, each pressed by Enter when focused.
-QVBoxLayout* commandColumn(QWidget* parent, std::initializer_list<CommandButton> buttons);
+QVBoxLayout* commandColumn(QWidget* parent, const QList<CommandButton>& buttons);
 
 // The two hidden parts of a registry window: the state-refresh button `AtivaDesativaBotoes`,
 // which runs the state table when clicked, and the label `Titulo` holding the window's title.

@@ -527,6 +527,11 @@ int RecordSet::applyUpdates() {
 }
 
 int RecordSet::applyUpdates(const QList<RecordSet*>& sets, QString* errorText) {
+    return applyUpdates(sets, errorText, {}, {});
+}
+
+int RecordSet::applyUpdates(const QList<RecordSet*>& sets, QString* errorText, const TransactionStep& before,
+                            const TransactionStep& after) {
     QString error;
     auto fail = [&](const QString& text) {
         error = text;
@@ -546,11 +551,11 @@ int RecordSet::applyUpdates(const QList<RecordSet*>& sets, QString* errorText) {
     bool any = false;
     for (RecordSet* s : sets)
         any = any || s->hasPendingChanges();
-    if (!any) return 0;
+    if (!any && !before && !after) return 0;
     QSqlDatabase db = sets.first()->database();
     if (!db.isOpen()) return fail(QStringLiteral("A conexão com o banco de dados não está aberta."));
     if (!db.transaction()) return fail(db.lastError().text());
-    bool ok = true;
+    bool ok = !before || before(db, &error);
     for (int i = sets.size() - 1; ok && i >= 0; --i)
         for (const Row& r : std::as_const(sets.at(i)->m_deleted))
             if (!(ok = sets.at(i)->writeRow(db, r, 'D', &error))) break;
@@ -562,6 +567,7 @@ int RecordSet::applyUpdates(const QList<RecordSet*>& sets, QString* errorText) {
         for (int i = 0; ok && i < s->m_rows.size(); ++i)
             if (s->m_rows.at(i).status == RowStatus::Inserted)
                 ok = s->writeRow(db, s->m_rows.at(i), 'I', &error);
+    if (ok && after) ok = after(db, &error);
     if (ok && !db.commit()) {
         ok = false;
         error = db.lastError().text();

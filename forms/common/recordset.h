@@ -124,6 +124,12 @@ public:
     // deletions in reverse order of the list (details first), then alterations and insertions in
     // list order. Same result as applyUpdates; the error text goes to errorText.
     static int applyUpdates(const QList<RecordSet*>& sets, QString* errorText = nullptr);
+    // A step run inside that transaction on its connection; false (with the error text) rolls
+    // everything back. `before` runs ahead of the rows (a lock, a check that nobody changed what
+    // was read), `after` behind them (rows written by other means, a check of the result).
+    using TransactionStep = std::function<bool(const QSqlDatabase& db, QString* error)>;
+    static int applyUpdates(const QList<RecordSet*>& sets, QString* errorText, const TransactionStep& before,
+                            const TransactionStep& after);
     // Undoes every pending change: insertions vanish, alterations and deletions are reverted (the
     // last deleted record becomes current again).
     void cancelUpdates();

@@ -1,5 +1,6 @@
 #include "forms/common/registryform.h"
 
+#include "core/codes.h"
 #include "core/dialogs.h"
 #include "core/routines.h"
 #include "forms/common/formwindow.h"
@@ -11,8 +12,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolButton>
@@ -23,13 +22,6 @@ namespace forms {
 namespace {
 
 constexpr int kMaxEditChars = 60;
-
-bool allDigits(const QString& text) {
-    if (text.isEmpty()) return false;
-    for (const QChar c : text)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
-    return true;
-}
 
 } // namespace
 
@@ -49,18 +41,20 @@ RegistryForm::RegistryForm(const RegistrySpec& spec, QWidget* owner)
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    m_pages = new QTabWidget(this);
-    m_pages->setObjectName(QStringLiteral("PageControl1"));
-    outer->addWidget(m_pages);
+    if (spec.listTab) {
+        m_pages = new QTabWidget(this);
+        m_pages->setObjectName(QStringLiteral("PageControl1"));
+        outer->addWidget(m_pages);
+    }
 
     buildEditingTab();
-    buildListTab();
+    if (spec.listTab) buildListTab();
     installNextCode();
     installZeroFills();
     setTabOrder();
 
     // FormCreate: the editing tab first.
-    m_pages->setCurrentIndex(0);
+    if (m_pages) m_pages->setCurrentIndex(0);
 }
 
 RegistryForm::~RegistryForm() = default;
@@ -70,27 +64,35 @@ QWidget* RegistryForm::control(const QString& name) const {
 }
 
 void RegistryForm::buildEditingTab() {
-    m_editingTab = new QWidget;
-    m_editingTab->setObjectName(QStringLiteral("TabSheet1"));
+    m_editingTab = new QWidget(this);
     paintBackground(m_editingTab);
-    m_pages->addTab(m_editingTab, m_spec.editingTabCaption);
+    if (m_pages) {
+        m_editingTab->setObjectName(QStringLiteral("TabSheet1"));
+        m_pages->addTab(m_editingTab, m_spec.editingTabCaption);
+    } else {
+        layout()->addWidget(m_editingTab);
+    }
 
     auto* row = new QHBoxLayout(m_editingTab);
     row->setContentsMargins(12, 12, 12, 12);
     row->setSpacing(18);
 
     // The six buttons in a column at the left.
-    row->addLayout(commandColumn(
-        m_editingTab, {{&m_incluir, "Botao_Incluir", QStringLiteral("&Incluir"), [this] { incluir(); }},
-                       {&m_salvar, "Botao_Salvar", QStringLiteral("&Salvar"), [this] { salvar(); }},
-                       {&m_alterar, "Botao_Alterar", QStringLiteral("&Alterar"), [this] { alterar(); }},
-                       {&m_cancelar, "Botao_Cancelar", QStringLiteral("&Cancelar"), [this] { cancelar(); }},
-                       {&m_excluir, "Botao_Excluir", QStringLiteral("&Excluir"), [this] { excluir(); }},
-                       {&m_fechar, "Botao_Fechar", QStringLiteral("&Fechar"), [this] { fechar(); }}}));
+    QList<CommandButton> commands{
+        {&m_incluir, "Botao_Incluir", QStringLiteral("&Incluir"), [this] { incluir(); }},
+        {&m_salvar, "Botao_Salvar", QStringLiteral("&Salvar"), [this] { salvar(); }},
+        {&m_alterar, "Botao_Alterar", QStringLiteral("&Alterar"), [this] { alterar(); }},
+        {&m_cancelar, "Botao_Cancelar", QStringLiteral("&Cancelar"), [this] { cancelar(); }},
+        {&m_excluir, "Botao_Excluir", QStringLiteral("&Excluir"), [this] { excluir(); }},
+        {&m_fechar, "Botao_Fechar", QStringLiteral("&Fechar"), [this] { fechar(); }}};
+    if (m_spec.searchCommand)
+        commands.insert(
+            4, {&m_pesquisar, "Botao_Pesquisar", QStringLiteral("&Pesquisar"), [this] { pesquisar(); }});
+    row->addLayout(commandColumn(m_editingTab, commands));
 
     // The hidden state refresh and the hidden title.
-    const HiddenStateParts hidden =
-        addHiddenStateParts(m_editingTab, m_spec.title, [this] { applyStateTable(); });
+    const HiddenStateParts hidden = addHiddenStateParts(
+        m_editingTab, m_spec.title, [this] { applyStateTable(); }, m_spec.stateButtonCaption);
     m_stateButton = hidden.stateButton;
     m_title = hidden.title;
 
@@ -139,6 +141,9 @@ void RegistryForm::buildEditingTab() {
             QPalette pal = box->palette();
             pal.setColor(QPalette::WindowText, Qt::white);
             box->setPalette(pal);
+            QFont bold = box->font();
+            bold.setBold(true);
+            box->setFont(bold);
             m_binder->bind(box, e.field, e.items.value(0, QStringLiteral("SIM")),
                            e.items.value(1, QStringLiteral("NAO")));
             w = box;
@@ -213,6 +218,14 @@ void RegistryForm::buildEditingTab() {
         line->setAlignment(cell, Qt::AlignBottom);
     }
     fields->addStretch(1);
+    m_fieldsColumn = fields;
+}
+
+void RegistryForm::setLowerPart(QWidget* part) {
+    // In place of the stretch that keeps the edits at the top.
+    delete m_fieldsColumn->takeAt(m_fieldsColumn->count() - 1);
+    m_fieldsColumn->addSpacing(4);
+    m_fieldsColumn->addWidget(part, 1);
 }
 
 void RegistryForm::buildListTab() {
@@ -247,6 +260,7 @@ void RegistryForm::buildListTab() {
 }
 
 void RegistryForm::setListSource(RowSource* source) {
+    if (!m_grid) return;
     GridModel* oldModel = m_model;
     GridSearch* oldSearch = m_search;
     m_model = new GridModel(source, m_spec.columns, this);
@@ -259,7 +273,9 @@ void RegistryForm::setListSource(RowSource* source) {
 
 void RegistryForm::setTabOrder() {
     QList<QWidget*> chain = m_focusOrder;
-    chain << m_salvar << m_incluir << m_alterar << m_cancelar << m_excluir << m_fechar;
+    chain << m_salvar << m_incluir << m_alterar << m_cancelar;
+    if (m_pesquisar) chain << m_pesquisar;
+    chain << m_excluir << m_fechar;
     for (int i = 0; i + 1 < chain.size(); ++i)
         QWidget::setTabOrder(chain.at(i), chain.at(i + 1));
 }
@@ -268,37 +284,33 @@ void RegistryForm::installNextCode() {
     if (m_spec.nextCodeQuery.isEmpty()) return;
     // cdsDadosAfterInsert: the greatest stored code plus one, padded to the code width.
     m_records->addAfterInsert([this] {
-        QSqlQuery busca(m_records->database());
-        busca.setForwardOnly(true);
-        if (!busca.exec(m_spec.nextCodeQuery) || !busca.next()) {
-            const QString error = busca.lastError().text();
-            m_records->cancel();
-            core::dialogs().error(this, error);
+        const core::NextCode next =
+            core::nextCode(m_records->database(), m_spec.nextCodeQuery, m_spec.codeWidth);
+        switch (next.outcome) {
+        case core::NextCode::Outcome::Ready:
+            m_records->setValue(m_spec.codeField, next.code);
             return;
-        }
-        const QString greatest = busca.value(0).toString().trimmed();
-        // A hand-typed code that is no number cannot be counted on from.
-        if (!allDigits(greatest)) {
+        case core::NextCode::Outcome::Failed:
+            m_records->cancel();
+            core::dialogs().error(this, next.detail);
+            return;
+        case core::NextCode::Outcome::NotNumeric:
             m_records->cancel();
             core::dialogs().message(
                 this, attention(QStringLiteral(
                                     "procedimento cancelado, o maior código gravado (%1) não é numérico!")
-                                    .arg(greatest)));
+                                    .arg(next.detail)));
             return;
-        }
-        const QString next = QString::number(greatest.toULongLong() + 1);
-        // A code wider than the column would be refused by the database or cut short.
-        if (next.size() > m_spec.codeWidth) {
+        case core::NextCode::Outcome::TooWide:
             m_records->cancel();
             core::dialogs().message(
                 this, attention(QStringLiteral(
                                     "procedimento cancelado, o próximo código (%1) excede os %2 dígitos do "
                                     "código deste cadastro!")
-                                    .arg(next)
+                                    .arg(next.detail)
                                     .arg(m_spec.codeWidth)));
             return;
         }
-        m_records->setValue(m_spec.codeField, routines::zeroFill(next, m_spec.codeWidth));
     });
 }
 
@@ -308,15 +320,14 @@ void RegistryForm::installZeroFills() {
             const QString text = m_records->text(z.field);
             if (text.size() < z.width) m_records->setValue(z.field, routines::zeroFill(text, z.width));
             if (z.nameQuery.isEmpty()) return;
-            QSqlQuery busca(m_records->database());
-            busca.setForwardOnly(true);
-            busca.prepare(z.nameQuery);
-            busca.addBindValue(m_records->text(z.field));
-            if (!busca.exec()) {
-                core::dialogs().error(this, busca.lastError().text());
+            QVariant name;
+            QString error;
+            if (!core::fetchName(m_records->database(), z.nameQuery, m_records->text(z.field), &name,
+                                 &error)) {
+                core::dialogs().error(this, error);
                 return;
             }
-            m_records->setValue(z.nameField, busca.next() ? busca.value(0) : QVariant());
+            m_records->setValue(z.nameField, name);
         });
     }
 }
@@ -345,9 +356,12 @@ void RegistryForm::applyStateTable() {
     m_cancelar->setEnabled(!browse);
     m_excluir->setEnabled(browse && any);
     m_fechar->setEnabled(browse);
-    m_grid->setEnabled(browse);
-    m_procura->setEnabled(browse);
-    paintEditable(m_procura, browse);
+    if (m_pesquisar) m_pesquisar->setEnabled(browse);
+    if (m_grid) m_grid->setEnabled(browse);
+    if (m_procura) {
+        m_procura->setEnabled(browse);
+        paintEditable(m_procura, browse);
+    }
     for (int i = 0; i < m_stateDriven.size(); ++i) {
         const bool writable = i == 0 ? state == RecordSet::State::Insert : !browse;
         setEditable(m_stateDriven.at(i), writable);
@@ -367,41 +381,53 @@ void RegistryForm::showEvent(QShowEvent* event) {
 }
 
 void RegistryForm::incluir() {
-    if (!m_records->append()) {
+    if (!beforeInsert() || !m_records->append()) {
         // The next code was refused: nothing was appended.
         refreshState();
         return;
     }
     refreshState();
     if (QWidget* code = m_stateDriven.value(0)) code->setFocus();
+    afterInsert();
     refreshState();
 }
 
 void RegistryForm::alterar() {
-    if (!m_records->edit()) return;
+    if (!beforeEdit() || !m_records->edit()) return;
     refreshState();
+    afterEdit();
     if (QWidget* name = m_stateDriven.value(1)) name->setFocus();
     refreshState();
 }
 
+bool RegistryForm::writeChanges(QString* /*message*/) {
+    return m_records->applyUpdates() == 0;
+}
+
 void RegistryForm::salvar() {
+    if (!m_records->isEditing()) return;
     m_binder->commit();
     for (const SaveCheck& check : std::as_const(m_spec.checks)) {
         const bool failed = check.fails ? check.fails(*m_records) : m_records->text(check.field).isEmpty();
         if (!failed) continue;
         core::dialogs().message(this, check.message);
-        if (QWidget* target = control(check.focus)) target->setFocus();
+        if (QWidget* target = check.focus.isEmpty() ? nullptr : control(check.focus)) target->setFocus();
         return;
     }
+    beforePost();
     if (!m_records->post()) {
-        core::dialogs().message(this, postErrorMessage());
+        afterSaveFailed();
+        core::dialogs().message(this, m_spec.postError);
         return;
     }
-    if (m_records->applyUpdates() > 0) {
-        core::dialogs().message(this, applyErrorMessage());
+    QString refusal;
+    if (!writeChanges(&refusal)) {
         m_records->edit();
+        afterSaveFailed();
+        core::dialogs().message(this, refusal.isEmpty() ? applyErrorMessage() : refusal);
         return;
     }
+    afterSave();
     refreshState();
     if (m_incluir->isEnabled()) m_incluir->setFocus();
 }
@@ -411,17 +437,24 @@ void RegistryForm::cancelar() {
     // A change whose apply failed is not kept: the list shows again what the database holds,
     // and the next save does not send the refused change once more.
     if (m_records->hasPendingChanges()) m_records->cancelUpdates();
+    afterCancel();
     refreshState();
 }
 
 void RegistryForm::excluir() {
     if (m_records->isEmpty()) {
         core::dialogs().message(this, nothingToDeleteMessage());
-    } else if (core::dialogs().question(this, confirmDeleteQuestion(),
+    } else if (!m_records->isEditing() && beforeDelete() &&
+               core::dialogs().question(this, confirmDeleteQuestion(),
                                         core::DialogService::DefaultButton::No)) {
         m_records->deleteCurrent();
-        // A deletion the database refuses (the row is still referenced) is undone silently.
-        if (m_records->applyUpdates() > 0) m_records->cancelUpdates();
+        // A deletion the database refuses (the row is still referenced) is undone silently; one
+        // the form itself refuses says why.
+        QString refusal;
+        if (!writeChanges(&refusal)) {
+            m_records->cancelUpdates();
+            if (!refusal.isEmpty()) core::dialogs().message(this, refusal);
+        }
     }
     refreshState();
 }

@@ -118,7 +118,31 @@ struct RegistrySpec {
     QList<GridColumn> columns;
     SearchRules search;
     QSize size = QSize(640, 400);
+    // false: one record at a time (the users form), no tabs, list or search box; the record set
+    // is read by the form itself.
+    bool listTab = true;
+    // "&Pesquisar" (`Botao_Pesquisar`) between "&Cancelar" and "&Excluir", on whenever
+    // "&Incluir" is; it runs Botao_PesquisarClick().
+    bool searchCommand = false;
+    QString stateButtonCaption = QStringLiteral("Ativa Desativa Botões");
+    // Shown when the record cannot be posted (a key already in the list, a value too long).
+    QString postError = QStringLiteral("Atenção, dados inconsistentes, registro já existente!");
 };
+
+// A check box bound to a field, on the line of the control before it: its checked and
+// unchecked values.
+inline EditSpec checkBox(const QString& name, const QString& field, const QString& caption,
+                         const QString& checked = QStringLiteral("SIM"),
+                         const QString& unchecked = QStringLiteral("NAO")) {
+    EditSpec e;
+    e.kind = EditSpec::Check;
+    e.objectName = name;
+    e.field = field;
+    e.caption = caption;
+    e.items = QStringList{checked, unchecked};
+    e.sameRow = true;
+    return e;
+}
 
 // The registry form: the window of every register, built from its member record. Inclusion with
 // the next code, alteration, saving with the member's checks, cancelling, deletion with
@@ -139,6 +163,10 @@ public:
     QTabWidget* pages() const { return m_pages; }
     // A control of the window by objectName (nullptr when none).
     QWidget* control(const QString& name) const;
+    // The page of the edits, and a part of a form's own put below them that takes the rest of
+    // the height (the users form's check lists).
+    QWidget* editingPage() const { return m_editingTab; }
+    void setLowerPart(QWidget* part);
 
     // The list tab shows another row source (the process form's list read by year) with the
     // member's columns; column choice and search then act on that source.
@@ -150,18 +178,19 @@ public:
     void refreshState();
 
     // The handlers, public so that a register's particulars and the tests can drive them.
-    void incluir();  // Botao_IncluirClick
-    void alterar();  // Botao_AlterarClick
-    void salvar();   // Botao_SalvarClick
-    void cancelar(); // Botao_CancelarClick
-    void excluir();  // Botao_ExcluirClick
-    void fechar();   // Botao_FecharClick
+    void incluir();             // Botao_IncluirClick
+    void alterar();             // Botao_AlterarClick
+    void salvar();              // Botao_SalvarClick
+    void cancelar();            // Botao_CancelarClick
+    void excluir();             // Botao_ExcluirClick
+    void fechar();              // Botao_FecharClick
+    virtual void pesquisar() {} // Botao_PesquisarClick (only with `searchCommand`)
 
     // Fixed messages of the pattern.
     static QString applyErrorMessage() {
         return QStringLiteral("Atenção, dados inconsistentes, confirme informações!");
     }
-    static QString postErrorMessage() {
+    static QString postErrorMessage() { // the default of RegistrySpec::postError
         return QStringLiteral("Atenção, dados inconsistentes, registro já existente!");
     }
     static QString nothingToDeleteMessage() {
@@ -175,6 +204,22 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+    // The steps a form with a detail of its own (the users form and its grants) adds around the
+    // pattern's handlers; by default they do nothing.
+    virtual bool beforeInsert() { return true; } // false: nothing is appended
+    virtual void afterInsert() {}                // after the focus went to the code
+    virtual bool beforeEdit() { return true; }   // false: the record is not put in editing
+    virtual void afterEdit() {}
+    virtual void beforePost() {}      // after the checks passed
+    virtual void afterSaveFailed() {} // the record is back in editing
+    virtual void afterSave() {}
+    virtual void afterCancel() {}
+    virtual bool beforeDelete() { return true; } // before the confirmation; false: nothing asked or deleted
+    // Writes the pending changes of the record (and of anything the form keeps with it) in one
+    // transaction. False when nothing was written; `message` then says why when the form has a
+    // reason of its own, otherwise it stays empty and the pattern's message is used.
+    virtual bool writeChanges(QString* message);
 
 private:
     void buildEditingTab();
@@ -199,10 +244,12 @@ private:
     QPushButton* m_cancelar = nullptr;
     QPushButton* m_excluir = nullptr;
     QPushButton* m_fechar = nullptr;
+    QPushButton* m_pesquisar = nullptr;
     QPushButton* m_stateButton = nullptr;
     QLabel* m_procuraLabel = nullptr;
     QLineEdit* m_procura = nullptr;
     QTableView* m_grid = nullptr;
+    QVBoxLayout* m_fieldsColumn = nullptr;
     QList<QWidget*> m_stateDriven; // Campo1 first
     QList<QWidget*> m_focusOrder;
 };

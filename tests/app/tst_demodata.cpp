@@ -1,11 +1,13 @@
+#include "app/principal.h"
+#include "app/senha.h"
+#include "app/usuarios.h"
 #include "core/appvalues.h"
 #include "core/menutree.h"
 #include "core/routines.h"
 #include "core/session.h"
-#include "app/principal.h"
-#include "app/senha.h"
 #include "db/database.h"
 #include "tests/support/modal.h"
+#include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
 
 #include <QAction>
@@ -29,6 +31,7 @@ private slots:
     void documentedUsersLogIn();
     void grantsShapeTheMenu();
     void secondRunChangesNothing();
+    void administratorAltersAndSavesHisOwnRecord();
 
 private:
     std::unique_ptr<TestDatabase> m_db;
@@ -181,6 +184,29 @@ void TestDemoData::secondRunChangesNothing() {
     QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM INTERESSADOS").toInt(), before);
     QCOMPARE(m_db->scalar("SELECT IDUNIDADE FROM USUARIOS WHERE COD_USUARIO = ?", {"00000001"}).toString(),
              QStringLiteral("0002"));
+}
+
+void TestDemoData::administratorAltersAndSavesHisOwnRecord() {
+    // Logged in as the administrator, he alters his own name and saves: nothing stops him.
+    testsupport::ScriptedDialogs dialogs;
+    core::currentUser().code = QStringLiteral("00000001");
+    app::TFrm_Usuarios form(nullptr);
+    QString error;
+    QVERIFY2(form.reload(QStringLiteral("00000001"), &error), qPrintable(error));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(child<QPushButton>(&form, "Botao_Alterar"), Qt::LeftButton);
+    QVERIFY(form.records()->isEditing());
+    QVERIFY(form.records()->setValue(QStringLiteral("USUARIO"), QStringLiteral("ADMINISTRADOR GERAL")));
+    QTest::mouseClick(child<QPushButton>(&form, "Botao_Salvar"), Qt::LeftButton);
+    VERIFY_DIALOGS(dialogs);
+    QVERIFY(!form.records()->isEditing());
+    QCOMPARE(m_db->scalar("SELECT USUARIO FROM USUARIOS WHERE COD_USUARIO = ?", {"00000001"}).toString(),
+             QStringLiteral("ADMINISTRADOR GERAL"));
+    // His rights are kept as they were, all of them.
+    QCOMPARE(
+        m_db->scalar("SELECT COUNT(*) FROM USUARIOS_ACESSOS WHERE COD_USUARIO = ?", {"00000001"}).toInt(),
+        core::grantableTitles().size());
 }
 
 QTEST_MAIN(TestDemoData)

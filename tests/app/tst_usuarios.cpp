@@ -1,14 +1,14 @@
-#include "core/appvalues.h"
-#include "core/menucommands.h"
-#include "core/menutree.h"
-#include "core/routines.h"
-#include "core/session.h"
 #include "app/pesquisausuarios.h"
 #include "app/pesqusuario02.h"
 #include "app/principal.h"
 #include "app/senha.h"
 #include "app/usuarios.h"
 #include "app/wiring.h"
+#include "core/appvalues.h"
+#include "core/menucommands.h"
+#include "core/menutree.h"
+#include "core/routines.h"
+#include "core/session.h"
 #include "forms/common/formwindow.h"
 #include "forms/common/gridmodel.h"
 #include "forms/common/gridsearch.h"
@@ -112,6 +112,13 @@ struct UsersForm {
                 if (titles.contains(l->item(i)->text())) l->item(i)->setCheckState(Qt::Checked);
         }
     }
+    void uncheck(const QStringList& titles) const {
+        for (const char* name : {"clbCadastros", "clbRelatorios", "clbOutros"}) {
+            QListWidget* l = list(name);
+            for (int i = 0; i < l->count(); ++i)
+                if (titles.contains(l->item(i)->text())) l->item(i)->setCheckState(Qt::Unchecked);
+        }
+    }
     QStringList checked() const {
         return TFrm_Usuarios::checkedTexts(list("clbCadastros")) +
                TFrm_Usuarios::checkedTexts(list("clbRelatorios")) +
@@ -164,8 +171,13 @@ private slots:
     void lookupByUnitListsOnlyThatUnit();
     void loginWithTheNewUsersPassword();
     void grantedRightsTakeEffectAtTheNextRun();
+    void rightsRaceBetweenTwoAdministrators_data();
+    void rightsRaceBetweenTwoAdministrators();
+    void lastWayIntoUserManagement_data();
+    void lastWayIntoUserManagement();
 
 private:
+    QStringList storedTitles(const QString& code);
     void addUser(const QString& code, const QString& name, const QString& password, const QString& unit,
                  const QStringList& grants = {});
     std::unique_ptr<TestDatabase> m_db;
@@ -254,7 +266,7 @@ void TestUsuarios::statesAndWindow() {
         QLineEdit* e = w.edit(secret);
         QCOMPARE(e->echoMode(), QLineEdit::Password);
         QCOMPARE(e->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, e), int('&'));
-        QCOMPARE(e->maxLength(), 10);
+        QVERIFY(e->maxLength() > 10); // a longer password is refused on saving, never cut
     }
     QCOMPARE(w.edit("Campo3")->displayText(), QString(5, QLatin1Char('&'))); // "admin", stored shifted
 
@@ -621,6 +633,8 @@ void TestUsuarios::passwordsTheColumnCannotHold_data() {
         << TFrm_Usuarios::passwordCharactersMessage("Confirmação") << "Campo4";
     QTest::newRow("longer than the column") << QStringLiteral("12345678901") << QStringLiteral("abc")
                                             << TFrm_Usuarios::passwordTooLongMessage("Senha") << "Campo3";
+    QTest::newRow("longer confirmation") << QStringLiteral("segredo") << QStringLiteral("segredo12345")
+                                         << TFrm_Usuarios::passwordTooLongMessage("Confirmação") << "Campo4";
 }
 
 void TestUsuarios::passwordsTheColumnCannotHold() {
@@ -632,14 +646,12 @@ void TestUsuarios::passwordsTheColumnCannotHold() {
     UsersForm w;
     w.fillNewUser("20", "ANA", "x", kCpf, "1");
     w.check({kProcessos});
-    if (password.size() > 10) {
-        // The edit takes ten characters; a longer text can only come from elsewhere.
-        w.type("Campo3", password);
-        QCOMPARE(w.edit("Campo3")->text(), password.left(10));
-        w.edit("Campo3")->setMaxLength(20);
-    }
     w.enter("Campo3", password);
     w.enter("Campo4", confirmation);
+    // The edits take everything typed, also beyond what the column holds: the save says so
+    // instead of a password cut short that the user could never type at the login.
+    QCOMPARE(w.edit("Campo3")->text(), password);
+    QCOMPARE(w.edit("Campo4")->text(), confirmation);
     dialogs.expectMessage(message);
     w.click("Botao_Salvar");
     VERIFY_DIALOGS(dialogs);
@@ -954,6 +966,142 @@ void TestUsuarios::grantedRightsTakeEffectAtTheNextRun() {
     QCOMPARE(enabled, QStringList({kSetoresReport, kProcessos}));
     QCOMPARE(visibleWindows, QStringList{kProcessos});
     VERIFY_DIALOGS(dialogs);
+}
+
+QStringList TestUsuarios::storedTitles(const QString& code) {
+    // By running number, which must run 1, 2, 3... without gaps.
+    QStringList titles;
+    const auto rows = m_db->rows("SELECT ACESSO, TITULO FROM USUARIOS_ACESSOS WHERE COD_USUARIO = ?", {code});
+    for (int n = 1; n <= rows.size(); ++n)
+        for (const QVariantList& r : rows)
+            if (r.at(0).toString() == QString::number(n)) titles << r.at(1).toString();
+    if (titles.size() != rows.size()) titles << QStringLiteral("(running numbers with gaps)");
+    return titles;
+}
+
+void TestUsuarios::rightsRaceBetweenTwoAdministrators_data() {
+    QTest::addColumn<bool>("otherChangesRights");
+    QTest::newRow("the other one changed the rights") << true;
+    QTest::newRow("the other one changed the user row") << false;
+}
+
+void TestUsuarios::rightsRaceBetweenTwoAdministrators() {
+    QFETCH(bool, otherChangesRights);
+    ScriptedDialogs dialogs;
+    addUser("00000005", "JOSE", "abc", "0002", {kProcessos, "Tipos de Unidades", kSetoresReport});
+    // Two administrators on two workstations open the same user and alter him.
+    m_db->openSecondConnection("other");
+    UsersForm mine("00000005");
+    UsersForm theirs("00000005");
+    theirs.form->records()->setConnectionName("other");
+    theirs.form->grants()->setConnectionName("other");
+    QString error;
+    QVERIFY2(theirs.form->reload("00000005", &error), qPrintable(error));
+    mine.click("Botao_Alterar");
+    theirs.click("Botao_Alterar");
+    mine.uncheck({kSetoresReport});
+    mine.check({"Empresa"});
+    const QStringList myChoice = mine.checked();
+    if (otherChangesRights) {
+        theirs.uncheck({kProcessos});
+        theirs.check({"Setores"});
+    } else {
+        QVERIFY(theirs.form->records()->setValue("USUARIO", "JOSE DA SILVA"));
+    }
+    const QStringList theirChoice = theirs.checked();
+    theirs.click("Botao_Salvar");
+    QVERIFY(!theirs.form->records()->isEditing());
+    QCOMPARE(storedTitles("00000005"), theirChoice);
+
+    // The second save would mix both choices: refused, the form still editing what was typed.
+    dialogs.expectMessage("Atenção, dados inconsistentes, confirme informações!");
+    mine.click("Botao_Salvar");
+    VERIFY_DIALOGS(dialogs);
+    QVERIFY(mine.form->records()->isEditing());
+    QVERIFY(mine.button("Botao_Salvar")->isEnabled());
+    QCOMPARE(mine.form->windowTitle(), QStringLiteral("Usuários - Alterando"));
+    QCOMPARE(mine.checked(), myChoice);
+    QCOMPARE(mine.form->records()->text("SENHA"), QStringLiteral("abc"));
+    QCOMPARE(storedTitles("00000005"), theirChoice);
+    QCOMPARE(m_db->scalar("SELECT USUARIO FROM USUARIOS WHERE COD_USUARIO='00000005'").toString(),
+             otherChangesRights ? QStringLiteral("JOSE") : QStringLiteral("JOSE DA SILVA"));
+
+    // Cancelled and altered again, the form shows what is stored now, and the save that follows
+    // stores exactly this administrator's choice.
+    mine.click("Botao_Cancelar");
+    mine.click("Botao_Alterar");
+    QCOMPARE(mine.checked(), theirChoice);
+    QCOMPARE(mine.edit("Campo2")->text(),
+             otherChangesRights ? QStringLiteral("JOSE") : QStringLiteral("JOSE DA SILVA"));
+    mine.uncheck(theirChoice);
+    mine.check({"Empresa"});
+    mine.click("Botao_Salvar");
+    QVERIFY(!mine.form->records()->isEditing());
+    QCOMPARE(storedTitles("00000005"), QStringList({"Empresa"}));
+    VERIFY_DIALOGS(dialogs);
+}
+
+void TestUsuarios::lastWayIntoUserManagement_data() {
+    QTest::addColumn<QString>("loggedIn");
+    QTest::addColumn<bool>("deletes");        // otherwise he unticks "Usuários..." of 00000001 and saves
+    QTest::addColumn<bool>("anotherManager"); // 00000002 may manage users too
+    QTest::addColumn<QString>("message");     // empty: done
+    const QString self = TFrm_Usuarios::selfDeletionMessage();
+    const QString last = TFrm_Usuarios::lastManagerMessage();
+    QTest::newRow("deleting himself") << "00000001" << true << true << self;
+    QTest::newRow("deleting the last manager") << "00000002" << true << false << last;
+    QTest::newRow("unticking his own right, the last") << "00000001" << false << false << last;
+    QTest::newRow("unticking his own right, another manager left")
+        << "00000001" << false << true << QString();
+    QTest::newRow("deleting a manager, another left") << "00000002" << true << true << QString();
+}
+
+void TestUsuarios::lastWayIntoUserManagement() {
+    QFETCH(QString, loggedIn);
+    QFETCH(bool, deletes);
+    QFETCH(bool, anotherManager);
+    QFETCH(QString, message);
+    const QString manage = QStringLiteral("Usuários...");
+    QVERIFY(core::grantableTitles().contains(manage));
+    addUser("00000002", "ANA", "abc", "0001",
+            anotherManager ? QStringList{kProcessos, manage} : QStringList{kProcessos});
+    // A record the form's checks let through.
+    QVERIFY(
+        m_db->exec("UPDATE USUARIOS SET CPF = ?, IDUNIDADE = '0001' WHERE COD_USUARIO = '00000001'", {kCpf}));
+    core::currentUser().code = loggedIn;
+    auto loggedOut = qScopeGuard([] { core::currentUser() = core::CurrentUser(); });
+    ScriptedDialogs dialogs;
+    UsersForm w("00000001");
+    const QStringList before = storedTitles("00000001");
+    if (deletes) {
+        // Refused at once, or confirmed and done.
+        if (message.isEmpty() || message == TFrm_Usuarios::lastManagerMessage())
+            dialogs.expectQuestion("Confirma a Exclusão ?", true);
+        if (!message.isEmpty()) dialogs.expectMessage(message);
+        w.click("Botao_Excluir");
+        VERIFY_DIALOGS(dialogs);
+        QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM USUARIOS WHERE COD_USUARIO='00000001'").toInt(),
+                 message.isEmpty() ? 0 : 1);
+        QCOMPARE(storedTitles("00000001"), message.isEmpty() ? QStringList() : before);
+        QCOMPARE(w.edit("Campo1")->text(), message.isEmpty() ? QString() : QStringLiteral("00000001"));
+    } else {
+        w.click("Botao_Alterar");
+        w.uncheck({manage});
+        if (!message.isEmpty()) dialogs.expectMessage(message);
+        w.click("Botao_Salvar");
+        VERIFY_DIALOGS(dialogs);
+        // Refused: still editing, nothing lost; done: the right is gone.
+        QCOMPARE(w.form->records()->isEditing(), !message.isEmpty());
+        QCOMPARE(storedTitles("00000001").contains(manage), !message.isEmpty());
+        QCOMPARE(storedTitles("00000001").size(), before.size() - (message.isEmpty() ? 1 : 0));
+        if (!message.isEmpty()) w.click("Botao_Cancelar");
+    }
+    // Somebody can still manage users.
+    QVERIFY(
+        m_db->scalar("SELECT COUNT(*) FROM USUARIOS_ACESSOS A WHERE A.TITULO = ? AND EXISTS (SELECT 1 FROM "
+                     "USUARIOS U WHERE U.COD_USUARIO = A.COD_USUARIO)",
+                     {manage})
+            .toInt() > 0);
 }
 
 QTEST_MAIN(TestUsuarios)

@@ -18,19 +18,19 @@ ScriptedDialogs::~ScriptedDialogs() {
 }
 
 void ScriptedDialogs::expectMessage(const QString& text) {
-    m_expected.enqueue({Kind::Message, text});
+    m_expected.enqueue({Kind::Message, text, false, std::nullopt, QString()});
 }
 
 void ScriptedDialogs::expectQuestion(const QString& text, bool answer) {
-    m_expected.enqueue({Kind::Question, text, answer});
+    m_expected.enqueue({Kind::Question, text, answer, std::nullopt, QString()});
 }
 
 void ScriptedDialogs::expectInput(const QString& prompt, const std::optional<QString>& answer) {
-    m_expected.enqueue({Kind::Input, prompt, false, answer});
+    m_expected.enqueue({Kind::Input, prompt, false, answer, QString()});
 }
 
 void ScriptedDialogs::expectOpenFile(const QString& chosenPath) {
-    m_expected.enqueue({Kind::OpenFile, QString(), false, chosenPath});
+    m_expected.enqueue({Kind::OpenFile, QString(), false, chosenPath, QString()});
 }
 
 void ScriptedDialogs::expectSaveFile(const QString& chosenPath, const QString& chosenFilter) {
@@ -38,7 +38,7 @@ void ScriptedDialogs::expectSaveFile(const QString& chosenPath, const QString& c
 }
 
 void ScriptedDialogs::expectError(const QString& containing) {
-    m_expected.enqueue({Kind::Error, containing});
+    m_expected.enqueue({Kind::Error, containing, false, std::nullopt, QString()});
 }
 
 bool ScriptedDialogs::verifyAllShown(const char* file, int line) {

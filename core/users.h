@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+// The reads and writes on users and their access rights that several windows share (login,
+// main menu, users form, routing). Each takes the connection to work on and reports a failure
+// with the database's own text.
+namespace core {
+
+// The menu entry whose right lets a user manage users and rights: somebody must always keep it.
+inline QString userManagementTitle() {
+    return QStringLiteral("Usuários...");
+}
+
+// A user as the login shows him; the password as stored (shifted).
+struct UserRecord {
+    QString code;
+    QString name;
+    QString storedPassword;
+    QString cpf;
+    QString protocolist;
+};
+
+// The user of a code. `found` tells whether one exists; false (with the error) when the read failed.
+// A code longer than the column finds nobody instead of failing.
+bool findUser(const QSqlDatabase& db, const QString& code, UserRecord* user, bool* found, QString* error);
+
+// The titles granted to a user in the order of their running numbers; none for a code that no
+// user has (grant rows left behind by a removed user give no rights).
+bool userRights(const QSqlDatabase& db, const QString& code, QStringList* titles, QString* error);
+
+// What a form showed of a user: his row and his grants, as read. Two snapshots differ when anyone
+// changed the user or his rights in between.
+struct UserSnapshot {
+    bool exists = false;
+    QVariantList row;   // USUARIO, SENHA, CONFIRMACAO, CPF, PROTOCOLISTA, IDTITULAR, IDUNIDADE
+    QStringList grants; // "ACESSO=TITULO", by running number
+    bool operator==(const UserSnapshot& other) const {
+        return exists == other.exists && row == other.row && grants == other.grants;
+    }
+    bool operator!=(const UserSnapshot& other) const { return !(*this == other); }
+};
+
+// Reads the snapshot. With `lock`, inside a transaction, the user row is locked first, so that
+// no other workstation can change him until that transaction ends.
+bool readUserSnapshot(const QSqlDatabase& db, const QString& code, UserSnapshot* snapshot, QString* error,
+                      bool lock = false);
+
+// Writes a user's rights as a whole: every grant row of the user goes, then the titles are
+// inserted numbered 1, 2, 3... in the order given. Runs in the caller's transaction.
+bool replaceGrants(const QSqlDatabase& db, const QString& code, const QStringList& titles, QString* error);
+
+// How many existing users hold a title.
+bool countHolders(const QSqlDatabase& db, const QString& title, int* count, QString* error);
+
+} // namespace core
