@@ -29,11 +29,13 @@ void setMaximisedOnScreen(QWidget* window) {
 
 void setDialogFrame(QWidget* window) {
     Qt::WindowFlags flags = window->windowFlags();
-    // No close button either: these windows close only through their own "&Fechar" (or answer),
-    // so a close button could only do nothing or skip what closing them must do.
     flags &= ~(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowMinMaxButtonsHint |
-               Qt::WindowContextHelpButtonHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint);
-    flags |= Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint;
+               Qt::WindowContextHelpButtonHint);
+    // The close hint stays: a title bar asked for with no button at all leaves the decorations to
+    // the window manager, and most (Openbox among them) then show minimise and maximise too. The
+    // close request itself is refused by the window where only its own button may close it.
+    flags |= Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+             Qt::MSWindowsFixedSizeDialogHint;
     window->setWindowFlags(flags);
 }
 

@@ -10,9 +10,8 @@ namespace gui {
 // own size. Call before showing it.
 void setMaximisedOnScreen(QWidget* window);
 
-// Registry forms, lookups and the other dialogs carry a title bar without minimise, maximise,
-// close or help buttons: they are modal and fixed and close only through their own button, so
-// those buttons could only do nothing.
+// Registry forms, lookups and the other dialogs carry a title bar without minimise, maximise or
+// help buttons: they are modal and fixed, so those buttons could only do nothing.
 void setDialogFrame(QWidget* window);
 
 // A message box is only as wide as its text, and the window manager then cuts the title short

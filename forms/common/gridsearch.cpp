@@ -58,8 +58,8 @@ void GridSearch::chooseColumn(int column) {
 }
 
 void GridSearch::search(const QString& text) {
-    // An emptied box (cleared after a choice or after the message) searches nothing.
-    if (text.isEmpty()) return;
+    // Every change searches, an emptied box too (back to the first row of the order); the box
+    // cleared by a column choice or after the message does not reach here.
     RowSource* source = m_model->source();
     LocateResult result = LocateResult::NoOrder;
     if (m_column >= 0) {

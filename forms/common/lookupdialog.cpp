@@ -7,6 +7,7 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -73,6 +74,8 @@ LookupDialog::LookupDialog(const LookupSpec& spec, QWidget* owner)
     m_search = new GridSearch(label, m_procura, m_grid, m_model, spec.search, this);
     // The viewport sees a double click also where no row is (an empty list).
     m_grid->viewport()->installEventFilter(this);
+    m_grid->installEventFilter(this);
+    m_procura->installEventFilter(this);
 
     auto* fechar = new QPushButton(QStringLiteral("&Fechar"), this);
     fechar->setObjectName(QStringLiteral("Botao_Fechar"));
@@ -88,6 +91,20 @@ bool LookupDialog::eventFilter(QObject* watched, QEvent* event) {
         // The first click of the double click has already put the cursor on the row.
         pick();
         return false;
+    }
+    if (watched == m_procura && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down) {
+        // The grid is skipped by Tab; the Down arrow takes the keyboard from the search to the rows.
+        m_grid->setFocus();
+        return true;
+    }
+    if (watched == m_grid && event->type() == QEvent::KeyPress) {
+        // Enter on a row picks it as a double click does: the keyboard's way to choose.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            pick();
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -15,6 +15,9 @@ LookupSpec pesqTitularRequerenteSpec() {
     s.selectQuery = interessadosSelectQuery();
     s.fields = interessadosFields();
     s.columns = interessadosColumns(QStringLiteral("Titular / Requerente"));
+    // Here the city is wide: it tells apart applicants of the same name.
+    for (GridColumn& c : s.columns)
+        if (c.field == QLatin1String("CIDADE")) c.width = kWideColumn;
     s.codeField = QStringLiteral("IDINTERESSADO");
     s.nameField = QStringLiteral("INTERESSADO");
     s.size = QSize(820, 460);

@@ -175,6 +175,7 @@ private slots:
     void rightsRaceBetweenTwoAdministrators();
     void lastWayIntoUserManagement_data();
     void lastWayIntoUserManagement();
+    void passwordShiftOfTheInstallation();
 
 private:
     QStringList storedTitles(const QString& code);
@@ -1102,6 +1103,48 @@ void TestUsuarios::lastWayIntoUserManagement() {
                      "USUARIOS U WHERE U.COD_USUARIO = A.COD_USUARIO)",
                      {manage})
             .toInt() > 0);
+}
+
+void TestUsuarios::passwordShiftOfTheInstallation() {
+    // An installation whose passwords were stored with another amount keeps it in its profile:
+    // the form and the login both use it.
+    const quint16 standard = core::appValues().profile.passwordShift;
+    QCOMPARE(standard, routines::kPasswordShift);
+    auto restore = qScopeGuard([standard] { core::appValues().profile.passwordShift = standard; });
+    core::appValues().profile.passwordShift = 7;
+    ScriptedDialogs dialogs;
+    QVERIFY(m_db->insert("USUARIOS", {{"COD_USUARIO", "00000005"},
+                                      {"USUARIO", "JOSE"},
+                                      {"SENHA", routines::scrambleUp("velha", 7)},
+                                      {"CONFIRMACAO", routines::scrambleUp("velha", 7)},
+                                      {"CPF", kOtherCpf},
+                                      {"IDUNIDADE", "0001"}}));
+    {
+        UsersForm w("00000005");
+        w.click("Botao_Alterar");
+        QCOMPARE(w.form->records()->text("SENHA"), QStringLiteral("velha"));
+        w.enter("Campo3", "nova");
+        w.enter("Campo4", "nova");
+        w.click("Botao_Salvar");
+        QVERIFY(!w.form->records()->isEditing());
+    }
+    QCOMPARE(m_db->scalar("SELECT SENHA FROM USUARIOS WHERE COD_USUARIO='00000005'").toString(),
+             routines::scrambleUp("nova", 7));
+
+    app::TFrm_Senha login;
+    login.show();
+    login.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&login));
+    auto* code = child<QLineEdit>(&login, "Campo1");
+    code->setFocus();
+    typeText(code, "5");
+    QTest::keyClick(code, Qt::Key_Tab);
+    typeText(child<QLineEdit>(&login, "Campo2"), "nova");
+    QTest::mouseClick(child<QPushButton>(&login, "Botao_Entrar"), Qt::LeftButton);
+    QCOMPARE(login.result(), int(QDialog::Accepted));
+    QCOMPARE(core::currentUser().code, QStringLiteral("00000005"));
+    core::currentUser() = core::CurrentUser();
+    VERIFY_DIALOGS(dialogs);
 }
 
 QTEST_MAIN(TestUsuarios)

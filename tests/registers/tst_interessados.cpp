@@ -403,6 +403,10 @@ void TestInteressados::lookupWindowAndPick() {
         QCOMPARE(titles, (QStringList{"Código", "Titular / Requerente", "Tipo", "CPF", "CNPJ", "Endereço",
                                       "Número", "Bairro", "CEP", "Cidade", "UF", "DDD_TELEFONE", "TELEFONE",
                                       "DDD_CELULAR", "CELULAR", "EMAIL", "SITE"}));
+        // The names and the city are the wide columns here.
+        QCOMPARE(grid->columnWidth(1), forms::kWideColumn);
+        QCOMPARE(grid->columnWidth(9), forms::kWideColumn);
+        QVERIFY(grid->columnWidth(8) < forms::kWideColumn);
         QCOMPARE(grid->model()->rowCount(), 3);
         QVERIFY(child<QLineEdit>(d, "PROCURA")->hasFocus());
         const QRect r = grid->visualRect(grid->model()->index(1, 1));

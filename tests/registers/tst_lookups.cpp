@@ -8,6 +8,7 @@
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
@@ -95,6 +96,8 @@ private slots:
     void doubleClickOnEmptyListWritesAnEmptyCode_data() { addLookupRows(); }
     void doubleClickOnEmptyListWritesAnEmptyCode();
     void searchInTheList();
+    void keyboardPick();
+    void emptiedSearchBoxGoesBackToTheFirstRow();
 };
 
 void TestLookups::windowAndPickWhileInserting() {
@@ -238,6 +241,57 @@ void TestLookups::searchInTheList() {
     QVERIFY(l.open(nullptr, &caller.records, "TIPO_UNIDADE"));
     VERIFY_DIALOGS(dialogs);
     QCOMPARE(caller.records.text("TIPO_UNIDADE"), QStringLiteral("0010"));
+}
+
+void TestLookups::keyboardPick() {
+    // Typing finds the row, the Down arrow reaches the grid, Enter picks as a double click does.
+    const Lookup& l = lookups().at(1);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    for (const auto& [c, n] :
+         QList<std::pair<QString, QString>>{{"0001", "BAIXA"}, {"0002", "CERTIDAO"}, {"0003", "ALVARA"}})
+        db.insert(l.table, {{"IDTIPO", c}, {"TIPO", n}});
+    Caller caller(4);
+    QVERIFY(caller.records.open());
+    QVERIFY(caller.records.append());
+    onLookup([&](LookupDialog* d) {
+        auto* procura = child<QLineEdit>(d, "PROCURA");
+        auto* grid = child<QTableView>(d, "DBGrid1");
+        grid->horizontalHeader()->sectionClicked(1);
+        QTest::keyClicks(procura, "ce");
+        QTest::keyClick(procura, Qt::Key_Down);
+        QCOMPARE(d->focusWidget(), grid);
+        QVERIFY(d->isVisible());
+        QTest::keyClick(grid, Qt::Key_Return);
+        QVERIFY(!d->isVisible());
+    });
+    QVERIFY(l.open(nullptr, &caller.records, "TIPO_UNIDADE"));
+    QCOMPARE(forms::lookupResult().name, QStringLiteral("CERTIDAO"));
+    QCOMPARE(caller.records.text("TIPO_UNIDADE"), QStringLiteral("0002"));
+}
+
+void TestLookups::emptiedSearchBoxGoesBackToTheFirstRow() {
+    const Lookup& l = lookups().at(1);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    for (const auto& [c, n] :
+         QList<std::pair<QString, QString>>{{"0001", "BAIXA"}, {"0002", "CERTIDAO"}, {"0003", "ALVARA"}})
+        db.insert(l.table, {{"IDTIPO", c}, {"TIPO", n}});
+    Caller caller(4);
+    QVERIFY(caller.records.open());
+    onLookup([&](LookupDialog* d) {
+        auto* procura = child<QLineEdit>(d, "PROCURA");
+        child<QTableView>(d, "DBGrid1")->horizontalHeader()->sectionClicked(1);
+        QTest::keyClicks(procura, "ce");
+        QCOMPARE(d->records()->text("TIPO"), QStringLiteral("CERTIDAO"));
+        // Erased by hand: the search runs on the empty text, the first row of the order.
+        QTest::keyClick(procura, Qt::Key_Backspace);
+        QCOMPARE(d->records()->text("TIPO"), QStringLiteral("CERTIDAO"));
+        QTest::keyClick(procura, Qt::Key_Backspace);
+        QCOMPARE(procura->text(), QString());
+        QCOMPARE(d->records()->text("TIPO"), QStringLiteral("ALVARA"));
+    });
+    QVERIFY(!l.open(nullptr, &caller.records, "TIPO_UNIDADE"));
 }
 
 QTEST_MAIN(TestLookups)
