@@ -6,7 +6,6 @@
 #include "core/routines.h"
 #include "core/session.h"
 #include "core/users.h"
-#include "gui/windows.h"
 
 #include <QEvent>
 #include <QFocusEvent>
@@ -50,8 +49,8 @@ QLabel* captionFor(QWidget* parent, const QString& caption, QLineEdit* edit) {
 } // namespace
 
 TFrm_Senha::TFrm_Senha(QWidget* parent)
-    : QDialog(parent) {
-    gui::setDialogFrame(this);
+    : QDialog(parent,
+              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("Frm_Senha"));
 
     m_campo1 = makeEdit(this, "Campo1", false);

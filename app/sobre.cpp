@@ -1,7 +1,6 @@
 #include "app/sobre.h"
 
 #include "core/appvalues.h"
-#include "gui/windows.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -23,8 +22,7 @@ static QLabel* centredLabel(QWidget* parent, const char* name, int pointSize, bo
 }
 
 TFrm_Sobre::TFrm_Sobre(QWidget* parent)
-    : QDialog(parent) {
-    gui::setDialogFrame(this);
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("Frm_Sobre"));
     setWindowTitle(QStringLiteral("Sobre"));
     auto* layout = new QVBoxLayout(this);
