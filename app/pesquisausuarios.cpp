@@ -59,7 +59,7 @@ TFrm_PesquisaUsuarios::TFrm_PesquisaUsuarios(QWidget* owner)
     rules.paddedWidth = 8;
     rules.postalCodeField.clear();
     m_search = new GridSearch(m_label, m_procura, m_grid, m_model, rules, this);
-    connect(m_grid, &QTableView::doubleClicked, this, &TFrm_PesquisaUsuarios::confirm);
+    connect(m_grid, &QTableView::doubleClicked, this, &TFrm_PesquisaUsuarios::DBGrid1DblClick);
 
     auto* fechar = new QPushButton(QStringLiteral("&Fechar"), this);
     fechar->setObjectName(QStringLiteral("Botao_Fechar"));
@@ -80,7 +80,7 @@ bool TFrm_PesquisaUsuarios::load(QString* error) {
         return false;
     }
     // Ordered by the code from the start, so typing a code searches at once.
-    m_search->chooseColumn(0);
+    m_search->DBGrid1TitleClick(0);
     m_model->setSearchColumn(-1);
     m_label->setText(QStringLiteral("Informe Conta"));
     m_records->first();
@@ -96,7 +96,7 @@ bool TFrm_PesquisaUsuarios::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (watched == this && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-            confirm();
+            DBGrid1DblClick();
             return true;
         }
         if (watched == m_procura && key->key() == Qt::Key_Down) {
@@ -107,7 +107,7 @@ bool TFrm_PesquisaUsuarios::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TFrm_PesquisaUsuarios::confirm() {
+void TFrm_PesquisaUsuarios::DBGrid1DblClick() {
     if (m_records->currentRow() < 0) {
         core::dialogs().message(this, notSelectedMessage(), notSelectedTitle());
         return;

@@ -33,7 +33,7 @@ public:
     forms::GridSearch* gridSearch() const { return m_search; }
 
     // Confirms the current row; with no row the dialog says so and stays open.
-    void confirm();
+    void DBGrid1DblClick();
     void Botao_FecharClick();
 
     // The confirmed row's code, name and CPF; empty when nothing was confirmed.

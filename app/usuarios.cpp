@@ -196,11 +196,11 @@ TFrm_Usuarios::TFrm_Usuarios(QWidget* owner)
         secret->setMaxLength(32767);
     }
     connect(qobject_cast<QAbstractButton*>(control(QStringLiteral("Botao_PesquisaUnidade"))),
-            &QAbstractButton::clicked, this, &TFrm_Usuarios::pesquisaUnidadeClick);
+            &QAbstractButton::clicked, this, &TFrm_Usuarios::Botao_PesquisaUnidadeClick);
     connect(qobject_cast<QAbstractButton*>(control(QStringLiteral("Botao_CadastraUnidade"))),
-            &QAbstractButton::clicked, this, &TFrm_Usuarios::cadastraUnidadeClick);
+            &QAbstractButton::clicked, this, &TFrm_Usuarios::Botao_CadastraUnidadeClick);
     connect(binder(), &FieldBinder::left, this, [this](QWidget* widget) {
-        if (widget == control(QStringLiteral("CAMPO6"))) cpfLeft();
+        if (widget == control(QStringLiteral("CAMPO6"))) CAMPO6Exit();
     });
     // The unchecked box stands for "NAO": a new user stores what the window shows.
     records()->addAfterInsert([this] { records()->setValue(kProtocolist, QStringLiteral("NAO")); });
@@ -277,7 +277,7 @@ bool TFrm_Usuarios::reload(const QString& code, QString* error) {
     return true;
 }
 
-void TFrm_Usuarios::cpfLeft() {
+void TFrm_Usuarios::CAMPO6Exit() {
     if (m_checkingCpf || !records()->isEditing()) return;
     if (routines::isValidCpf(records()->text(kCpf))) return;
     m_checkingCpf = true;
@@ -451,7 +451,7 @@ bool TFrm_Usuarios::writeChanges(QString* message) {
 
 // --- buttons ------------------------------------------------------------------------------------
 
-void TFrm_Usuarios::pesquisar() {
+void TFrm_Usuarios::Botao_PesquisarClick() {
     QStringList chosen;
     if (pesquisaUsuarios(this, &chosen)) {
         QString error;
@@ -461,11 +461,11 @@ void TFrm_Usuarios::pesquisar() {
     clearCheckLists();
 }
 
-void TFrm_Usuarios::pesquisaUnidadeClick() {
+void TFrm_Usuarios::Botao_PesquisaUnidadeClick() {
     registers::pesquisaUnidades(this, records(), kUnit);
 }
 
-void TFrm_Usuarios::cadastraUnidadeClick() {
+void TFrm_Usuarios::Botao_CadastraUnidadeClick() {
     registers::openUnidades(this);
 }
 

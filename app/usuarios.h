@@ -29,10 +29,10 @@ public:
     // Reads the user of that code afresh, with its grants, and runs the state refresh.
     bool reload(const QString& code, QString* error = nullptr);
 
-    void pesquisar() override; // Botao_PesquisarClick
+    void Botao_PesquisarClick() override;
     // "&1": a budget unit from the units lookup; "&2": the budget-unit register.
-    void pesquisaUnidadeClick();
-    void cadastraUnidadeClick();
+    void Botao_PesquisaUnidadeClick();
+    void Botao_CadastraUnidadeClick();
 
     // Whether a save succeeded since the window opened: the rights read at login are then stale.
     bool rightsChanged() const { return m_rightsChanged; }
@@ -82,7 +82,7 @@ private:
     QStringList chosenTitles() const;
     bool loadGrants(const QString& code, QString* error = nullptr);
     void scramblePasswords(bool up);
-    void cpfLeft();
+    void CAMPO6Exit();
 
     forms::RecordSet* m_grants = nullptr;
     QListWidget* m_cadastros = nullptr;

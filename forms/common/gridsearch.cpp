@@ -20,8 +20,8 @@ GridSearch::GridSearch(QLabel* label, QLineEdit* box, QTableView* grid, GridMode
     , m_grid(grid)
     , m_model(model)
     , m_rules(rules) {
-    connect(grid->horizontalHeader(), &QHeaderView::sectionClicked, this, &GridSearch::chooseColumn);
-    connect(box, &QLineEdit::textChanged, this, &GridSearch::search);
+    connect(grid->horizontalHeader(), &QHeaderView::sectionClicked, this, &GridSearch::DBGrid1TitleClick);
+    connect(box, &QLineEdit::textChanged, this, &GridSearch::PROCURAChange);
 }
 
 QString GridSearch::postalCodeKey(const QString& text) {
@@ -41,7 +41,7 @@ QString GridSearch::searchKey(const QString& text, const QString& field, const S
     return text;
 }
 
-void GridSearch::chooseColumn(int column) {
+void GridSearch::DBGrid1TitleClick(int column) {
     if (column < 0 || column >= m_model->columnCount()) return;
     const GridColumn& c = m_model->columns().at(column);
     if (!m_model->source()->sortBy(c.field)) return;
@@ -57,7 +57,7 @@ void GridSearch::chooseColumn(int column) {
     }
 }
 
-void GridSearch::search(const QString& text) {
+void GridSearch::PROCURAChange(const QString& text) {
     // Every change searches, an emptied box too (back to the first row of the order); the box
     // cleared by a column choice or after the message does not reach here.
     RowSource* source = m_model->source();

@@ -34,9 +34,9 @@ public:
                const SearchRules& rules = {}, QObject* parent = nullptr);
 
     // `DBGrid1TitleClick`.
-    void chooseColumn(int column);
+    void DBGrid1TitleClick(int column);
     // `PROCURAChange`.
-    void search(const QString& text);
+    void PROCURAChange(const QString& text);
     int chosenColumn() const { return m_column; }
     const SearchRules& rules() const { return m_rules; }
 

@@ -81,7 +81,7 @@ LookupDialog::LookupDialog(const LookupSpec& spec, QWidget* owner)
     fechar->setObjectName(QStringLiteral("Botao_Fechar"));
     fechar->setAutoDefault(false);
     layout->addWidget(fechar);
-    connect(fechar, &QPushButton::clicked, this, &LookupDialog::fechar);
+    connect(fechar, &QPushButton::clicked, this, &LookupDialog::Botao_FecharClick);
 
     QWidget::setTabOrder(m_procura, fechar);
 }
@@ -89,7 +89,7 @@ LookupDialog::LookupDialog(const LookupSpec& spec, QWidget* owner)
 bool LookupDialog::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_grid->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         // The first click of the double click has already put the cursor on the row.
-        pick();
+        DBGrid1DblClick();
         return false;
     }
     if (watched == m_procura && event->type() == QEvent::KeyPress &&
@@ -102,7 +102,7 @@ bool LookupDialog::eventFilter(QObject* watched, QEvent* event) {
         // Enter on a row picks it as a double click does: the keyboard's way to choose.
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            pick();
+            DBGrid1DblClick();
             return true;
         }
     }
@@ -114,7 +114,7 @@ void LookupDialog::showEvent(QShowEvent* event) {
     m_procura->setFocus();
 }
 
-void LookupDialog::pick() {
+void LookupDialog::DBGrid1DblClick() {
     LookupResult& result = lookupResult();
     result.selected = true;
     result.code = m_records->text(m_spec.codeField);
@@ -123,7 +123,7 @@ void LookupDialog::pick() {
     closeWindow(this, QDialog::Accepted);
 }
 
-void LookupDialog::fechar() {
+void LookupDialog::Botao_FecharClick() {
     closeWindow(this, QDialog::Rejected);
 }
 

@@ -45,8 +45,8 @@ public:
     GridModel* gridModel() const { return m_model; }
     GridSearch* gridSearch() const { return m_search; }
 
-    void pick();   // DBGrid1DblClick
-    void fechar(); // Botao_FecharClick
+    void DBGrid1DblClick();
+    void Botao_FecharClick();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

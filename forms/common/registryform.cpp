@@ -79,20 +79,20 @@ void RegistryForm::buildEditingTab() {
 
     // The six buttons in a column at the left.
     QList<CommandButton> commands{
-        {&m_incluir, "Botao_Incluir", QStringLiteral("&Incluir"), [this] { incluir(); }},
-        {&m_salvar, "Botao_Salvar", QStringLiteral("&Salvar"), [this] { salvar(); }},
-        {&m_alterar, "Botao_Alterar", QStringLiteral("&Alterar"), [this] { alterar(); }},
-        {&m_cancelar, "Botao_Cancelar", QStringLiteral("&Cancelar"), [this] { cancelar(); }},
-        {&m_excluir, "Botao_Excluir", QStringLiteral("&Excluir"), [this] { excluir(); }},
-        {&m_fechar, "Botao_Fechar", QStringLiteral("&Fechar"), [this] { fechar(); }}};
+        {&m_incluir, "Botao_Incluir", QStringLiteral("&Incluir"), [this] { Botao_IncluirClick(); }},
+        {&m_salvar, "Botao_Salvar", QStringLiteral("&Salvar"), [this] { Botao_SalvarClick(); }},
+        {&m_alterar, "Botao_Alterar", QStringLiteral("&Alterar"), [this] { Botao_AlterarClick(); }},
+        {&m_cancelar, "Botao_Cancelar", QStringLiteral("&Cancelar"), [this] { Botao_CancelarClick(); }},
+        {&m_excluir, "Botao_Excluir", QStringLiteral("&Excluir"), [this] { Botao_ExcluirClick(); }},
+        {&m_fechar, "Botao_Fechar", QStringLiteral("&Fechar"), [this] { Botao_FecharClick(); }}};
     if (m_spec.searchCommand)
-        commands.insert(
-            4, {&m_pesquisar, "Botao_Pesquisar", QStringLiteral("&Pesquisar"), [this] { pesquisar(); }});
+        commands.insert(4, {&m_pesquisar, "Botao_Pesquisar", QStringLiteral("&Pesquisar"),
+                            [this] { Botao_PesquisarClick(); }});
     row->addLayout(commandColumn(m_editingTab, commands));
 
     // The hidden state refresh and the hidden title.
     const HiddenStateParts hidden = addHiddenStateParts(
-        m_editingTab, m_spec.title, [this] { applyStateTable(); }, m_spec.stateButtonCaption);
+        m_editingTab, m_spec.title, [this] { AtivaDesativaBotoesClick(); }, m_spec.stateButtonCaption);
     m_stateButton = hidden.stateButton;
     m_title = hidden.title;
 
@@ -345,7 +345,7 @@ void RegistryForm::refreshState() {
     m_stateButton->click();
 }
 
-void RegistryForm::applyStateTable() {
+void RegistryForm::AtivaDesativaBotoesClick() {
     const RecordSet::State state = m_records->state();
     if (state == RecordSet::State::Closed) return;
     const bool browse = state == RecordSet::State::Browse;
@@ -380,7 +380,7 @@ void RegistryForm::showEvent(QShowEvent* event) {
     if (m_incluir->isEnabled()) m_incluir->setFocus();
 }
 
-void RegistryForm::incluir() {
+void RegistryForm::Botao_IncluirClick() {
     if (!beforeInsert() || !m_records->append()) {
         // The next code was refused: nothing was appended.
         refreshState();
@@ -392,7 +392,7 @@ void RegistryForm::incluir() {
     refreshState();
 }
 
-void RegistryForm::alterar() {
+void RegistryForm::Botao_AlterarClick() {
     if (!beforeEdit() || !m_records->edit()) return;
     refreshState();
     afterEdit();
@@ -404,7 +404,7 @@ bool RegistryForm::writeChanges(QString* /*message*/) {
     return m_records->applyUpdates() == 0;
 }
 
-void RegistryForm::salvar() {
+void RegistryForm::Botao_SalvarClick() {
     if (!m_records->isEditing()) return;
     m_binder->commit();
     for (const SaveCheck& check : std::as_const(m_spec.checks)) {
@@ -432,7 +432,7 @@ void RegistryForm::salvar() {
     if (m_incluir->isEnabled()) m_incluir->setFocus();
 }
 
-void RegistryForm::cancelar() {
+void RegistryForm::Botao_CancelarClick() {
     m_records->cancel();
     // A change whose apply failed is not kept: the list shows again what the database holds,
     // and the next save does not send the refused change once more.
@@ -441,7 +441,7 @@ void RegistryForm::cancelar() {
     refreshState();
 }
 
-void RegistryForm::excluir() {
+void RegistryForm::Botao_ExcluirClick() {
     if (m_records->isEmpty()) {
         core::dialogs().message(this, nothingToDeleteMessage());
     } else if (!m_records->isEditing() && beforeDelete() &&
@@ -459,7 +459,7 @@ void RegistryForm::excluir() {
     refreshState();
 }
 
-void RegistryForm::fechar() {
+void RegistryForm::Botao_FecharClick() {
     closeWindow(this);
 }
 

@@ -178,13 +178,13 @@ public:
     void refreshState();
 
     // The handlers, public so that a register's particulars and the tests can drive them.
-    void incluir();             // Botao_IncluirClick
-    void alterar();             // Botao_AlterarClick
-    void salvar();              // Botao_SalvarClick
-    void cancelar();            // Botao_CancelarClick
-    void excluir();             // Botao_ExcluirClick
-    void fechar();              // Botao_FecharClick
-    virtual void pesquisar() {} // Botao_PesquisarClick (only with `searchCommand`)
+    void Botao_IncluirClick();
+    void Botao_AlterarClick();
+    void Botao_SalvarClick();
+    void Botao_CancelarClick();
+    void Botao_ExcluirClick();
+    void Botao_FecharClick();
+    virtual void Botao_PesquisarClick() {} // only with `searchCommand`
 
     // Fixed messages of the pattern.
     static QString applyErrorMessage() {
@@ -224,7 +224,7 @@ protected:
 private:
     void buildEditingTab();
     void buildListTab();
-    void applyStateTable();
+    void AtivaDesativaBotoesClick();
     void installNextCode();
     void installZeroFills();
     void setTabOrder();

@@ -120,13 +120,13 @@ TFrm_Empresa::TFrm_Empresa(QWidget* owner)
     column->addWidget(arquivo);
     column->addStretch(1);
     if (auto* row = qobject_cast<QBoxLayout*>(tab->layout())) row->addLayout(column);
-    connect(arquivo, &QToolButton::clicked, this, &TFrm_Empresa::carregarArquivo);
+    connect(arquivo, &QToolButton::clicked, this, &TFrm_Empresa::SpeedButton1Click);
 
     m_verFoto = new QPushButton(QStringLiteral("Ver Foto"), tab);
     m_verFoto->setObjectName(QStringLiteral("Botao_Ver_FOTO"));
     m_verFoto->setVisible(false);
     m_verFoto->setAutoDefault(false);
-    connect(m_verFoto, &QPushButton::clicked, this, &TFrm_Empresa::verFoto);
+    connect(m_verFoto, &QPushButton::clicked, this, &TFrm_Empresa::Botao_Ver_FOTOClick);
 
     // Campo1Change: another record, or the code of an inclusion, shows its own logo.
     if (auto* code = qobject_cast<QLineEdit*>(control(QStringLiteral("Campo1"))))
@@ -134,7 +134,7 @@ TFrm_Empresa::TFrm_Empresa(QWidget* owner)
     // Also when the record gets its values back (a cancelled alteration drops a loaded logo) and
     // when an empty register is opened: the picture always belongs to the record shown.
     connect(records(), &RecordSet::recordChanged, m_verFoto, &QPushButton::click);
-    verFoto();
+    Botao_Ver_FOTOClick();
 }
 
 QImage TFrm_Empresa::builtInBlankPicture() {
@@ -174,7 +174,7 @@ QImage TFrm_Empresa::shownPicture() const {
     return m_image->pixmap().toImage();
 }
 
-void TFrm_Empresa::verFoto() {
+void TFrm_Empresa::Botao_Ver_FOTOClick() {
     QImage picture;
     if (records()->isOpen()) picture = jpegImage(records()->value(QStringLiteral("LOGO")).toByteArray());
     // A record without a logo, or one whose stored bytes are no picture, shows the blank.
@@ -192,7 +192,7 @@ QString TFrm_Empresa::unreadableFileMessage(const QString& fileName) {
         QStringLiteral("não foi possível ler o arquivo %1, o logotipo não foi alterado!").arg(fileName));
 }
 
-void TFrm_Empresa::carregarArquivo() {
+void TFrm_Empresa::SpeedButton1Click() {
     if (!records()->isEditing()) {
         core::dialogs().message(this, editFirstMessage());
     } else {

@@ -20,9 +20,9 @@ public:
     explicit TFrm_Empresa(QWidget* owner);
 
     // Botao_Ver_FOTOClick: shows the current record's logo, or the blank picture when it has none.
-    void verFoto();
+    void Botao_Ver_FOTOClick();
     // SpeedButton1Click ("Arquivo"): copies a chosen JPEG file into the record being edited.
-    void carregarArquivo();
+    void SpeedButton1Click();
 
     // What `Image1` shows now.
     QImage shownPicture() const;

@@ -61,16 +61,16 @@ RegistrySpec setoresSpec() {
 TFrm_Setores::TFrm_Setores(QWidget* owner)
     : RegistryForm(setoresSpec(), owner) {
     if (auto* b = qobject_cast<QAbstractButton*>(control(QStringLiteral("SpeedButton1"))))
-        connect(b, &QAbstractButton::clicked, this, &TFrm_Setores::pesquisaUnidadesClick);
+        connect(b, &QAbstractButton::clicked, this, &TFrm_Setores::SpeedButton1Click);
     if (auto* b = qobject_cast<QAbstractButton*>(control(QStringLiteral("SpeedButton2"))))
-        connect(b, &QAbstractButton::clicked, this, &TFrm_Setores::cadastraUnidadesClick);
+        connect(b, &QAbstractButton::clicked, this, &TFrm_Setores::SpeedButton2Click);
 }
 
-void TFrm_Setores::pesquisaUnidadesClick() {
+void TFrm_Setores::SpeedButton1Click() {
     pesquisaUnidades(this, records(), QStringLiteral("IDUNIDADE"));
 }
 
-void TFrm_Setores::cadastraUnidadesClick() {
+void TFrm_Setores::SpeedButton2Click() {
     openUnidades(this);
 }
 

@@ -15,9 +15,9 @@ public:
     explicit TFrm_Setores(QWidget* owner);
 
     // "&1": the budget-unit lookup into IDUNIDADE.
-    void pesquisaUnidadesClick();
+    void SpeedButton1Click();
     // "&2": the budget-unit register.
-    void cadastraUnidadesClick();
+    void SpeedButton2Click();
 };
 
 // Set while the window is open.

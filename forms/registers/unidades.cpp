@@ -66,23 +66,23 @@ RegistrySpec unidadesSpec() {
 TFrm_Unidades::TFrm_Unidades(QWidget* owner)
     : RegistryForm(unidadesSpec(), owner) {
     if (auto* b = qobject_cast<QAbstractButton*>(control(QStringLiteral("SpeedButton1"))))
-        connect(b, &QAbstractButton::clicked, this, &TFrm_Unidades::pesquisaTipoUnidadeClick);
+        connect(b, &QAbstractButton::clicked, this, &TFrm_Unidades::SpeedButton1Click);
     if (auto* b = qobject_cast<QAbstractButton*>(control(QStringLiteral("SpeedButton2"))))
-        connect(b, &QAbstractButton::clicked, this, &TFrm_Unidades::cadastraTipoUnidadeClick);
+        connect(b, &QAbstractButton::clicked, this, &TFrm_Unidades::SpeedButton2Click);
     connect(binder(), &FieldBinder::left, this, [this](QWidget* widget, const QString&) {
-        if (widget == control(QStringLiteral("Campo4"))) campo4Exit();
+        if (widget == control(QStringLiteral("Campo4"))) Campo4Exit();
     });
 }
 
-void TFrm_Unidades::pesquisaTipoUnidadeClick() {
+void TFrm_Unidades::SpeedButton1Click() {
     pesquisaTipoUnidade(this, records(), QStringLiteral("TIPO_UNIDADE"));
 }
 
-void TFrm_Unidades::cadastraTipoUnidadeClick() {
+void TFrm_Unidades::SpeedButton2Click() {
     openTipoUnidade(this);
 }
 
-void TFrm_Unidades::campo4Exit() {
+void TFrm_Unidades::Campo4Exit() {
     if (!records()->isEditing()) return;
     const QString cnpj = records()->text(QStringLiteral("CNPJ"));
     // An empty CNPJ is accepted; one typed only in part (blanks left in the mask) is not valid.

@@ -15,11 +15,11 @@ public:
     explicit TFrm_Unidades(QWidget* owner);
 
     // "&1": the unit-type lookup into TIPO_UNIDADE.
-    void pesquisaTipoUnidadeClick();
+    void SpeedButton1Click();
     // "&2": the unit-type register.
-    void cadastraTipoUnidadeClick();
+    void SpeedButton2Click();
     // `Campo4Exit`: a CNPJ whose check digits fail is reported and emptied.
-    void campo4Exit();
+    void Campo4Exit();
 
     static QString invalidCnpjMessage() { return forms::attention(QStringLiteral("CNPJ não é válido!")); }
 };

@@ -589,7 +589,7 @@ void TestUsuarios::unitLookupAndRegister() {
     testsupport::onNextModal([](QWidget* d) {
         auto* lookup = static_cast<forms::LookupDialog*>(d);
         lookup->records()->setCurrentRow(1);
-        lookup->pick();
+        lookup->DBGrid1DblClick();
     });
     QTest::mouseClick(child<QToolButton>(w.form, "Botao_PesquisaUnidade"), Qt::LeftButton);
     QCOMPARE(w.edit("Campo5")->text(), QString());
@@ -600,7 +600,7 @@ void TestUsuarios::unitLookupAndRegister() {
         caption = d->windowTitle();
         auto* lookup = static_cast<forms::LookupDialog*>(d);
         lookup->records()->setCurrentRow(1);
-        lookup->pick();
+        lookup->DBGrid1DblClick();
     });
     QTest::mouseClick(child<QToolButton>(w.form, "Botao_PesquisaUnidade"), Qt::LeftButton);
     QCOMPARE(caption, QStringLiteral("Pesquisa Unidades"));
@@ -898,7 +898,7 @@ void TestUsuarios::lookupByUnitListsOnlyThatUnit() {
         // The code is searched as typed, not padded.
         QCOMPARE(forms::GridSearch::searchKey("7", "COD_USUARIO", d->spec().search), QStringLiteral("7"));
         d->records()->setCurrentRow(1);
-        d->pick();
+        d->DBGrid1DblClick();
         closeAnyway.dismiss();
     });
     QVERIFY(app::pesquisaUsuarioDaUnidade(nullptr, &caller));

@@ -433,7 +433,7 @@ void TestInteressados::lookupPickWhileBrowsingIsDiscarded() {
     QVERIFY(caller.open());
     testsupport::onNextModal([](QWidget* w) {
         auto closeAnyway = qScopeGuard([w] { forms::closeWindow(static_cast<QDialog*>(w)); });
-        static_cast<forms::LookupDialog*>(w)->pick();
+        static_cast<forms::LookupDialog*>(w)->DBGrid1DblClick();
     });
     QVERIFY(!registers::pesquisaTitularRequerente(nullptr, &caller, "IDREQUERENTE"));
     QVERIFY(forms::lookupResult().selected);
@@ -460,7 +460,7 @@ void TestInteressados::lookupPostalCodeSearch() {
         grid->horizontalHeader()->sectionClicked(d->gridModel()->columnOfField("CEP"));
         QTest::keyClicks(child<QLineEdit>(d, "PROCURA"), "573");
         QCOMPARE(d->records()->text("CEP"), QStringLiteral("57.300-000"));
-        d->pick();
+        d->DBGrid1DblClick();
     });
     QVERIFY(registers::pesquisaTitularRequerente(nullptr, &caller, "IDTITULAR"));
     QCOMPARE(caller.text("IDTITULAR"), QStringLiteral("000002"));

@@ -664,7 +664,7 @@ void TestRegistryForm::deletion() {
     {
         auto f = openForm(m);
         dialogs.expectMessage("Atenção, não existe registro para exclusão");
-        f->excluir(); // the button is disabled on an empty list; the handler still guards
+        f->Botao_ExcluirClick(); // the button is disabled on an empty list; the handler still guards
         VERIFY_DIALOGS(dialogs);
     }
     const QString code = QString(m.width, '0').replace(m.width - 1, 1, '1');

@@ -289,7 +289,7 @@ void TestUnidades::cnpjLeftWhileBrowsingIsNotChecked() {
     ScriptedDialogs dialogs;
     auto f = openForm();
     leave(edit(f.get(), "Campo4"));
-    f->campo4Exit();
+    f->Campo4Exit();
     VERIFY_DIALOGS(dialogs);
     QCOMPARE(f->records()->text("CNPJ"), QStringLiteral("11.222.333/0001-80"));
     // In an alteration the same CNPJ is checked when its edit is left.
