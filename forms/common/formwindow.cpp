@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLinearGradient>
@@ -34,7 +35,8 @@ protected:
             if (key->key() == Qt::Key_Escape) return true;
             if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
             QWidget* focused = QApplication::focusWidget();
-            if (!focused || qobject_cast<QAbstractButton*>(focused) ||
+            // A check box is a field, not a command: Enter moves on from it as from an edit.
+            if (!focused || (qobject_cast<QAbstractButton*>(focused) && !qobject_cast<QCheckBox*>(focused)) ||
                 qobject_cast<QPlainTextEdit*>(focused) || qobject_cast<QTextEdit*>(focused))
                 return false;
             QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);

@@ -349,7 +349,7 @@ void RegistryForm::applyStateTable() {
     m_procura->setEnabled(browse);
     paintEditable(m_procura, browse);
     for (int i = 0; i < m_stateDriven.size(); ++i) {
-        const bool writable = i == 0 ? state == RecordSet::State::Insert : !browse;
+        const bool writable = i == 0 && m_spec.firstEditIsCode ? state == RecordSet::State::Insert : !browse;
         setEditable(m_stateDriven.at(i), writable);
     }
     QString caption = m_title->text();
@@ -380,7 +380,7 @@ void RegistryForm::incluir() {
 void RegistryForm::alterar() {
     if (!m_records->edit()) return;
     refreshState();
-    if (QWidget* name = m_stateDriven.value(1)) name->setFocus();
+    if (QWidget* name = m_stateDriven.value(m_spec.firstEditIsCode ? 1 : 0)) name->setFocus();
     refreshState();
 }
 
@@ -393,12 +393,17 @@ void RegistryForm::salvar() {
         if (QWidget* target = control(check.focus)) target->setFocus();
         return;
     }
+    if (m_spec.codeOnSaving && m_records->currentIsNew() && m_records->isEditing() &&
+        !m_spec.codeOnSaving(*m_records, this))
+        return;
     if (!m_records->post()) {
-        core::dialogs().message(this, postErrorMessage());
+        core::dialogs().message(this, m_spec.postErrorMessage.isEmpty() ? postErrorMessage()
+                                                                        : m_spec.postErrorMessage);
         return;
     }
     if (m_records->applyUpdates() > 0) {
-        core::dialogs().message(this, applyErrorMessage());
+        core::dialogs().message(this, m_spec.applyErrorMessage.isEmpty() ? applyErrorMessage()
+                                                                         : m_spec.applyErrorMessage);
         m_records->edit();
         return;
     }

@@ -118,6 +118,18 @@ struct RegistrySpec {
     QList<GridColumn> columns;
     SearchRules search;
     QSize size = QSize(640, 400);
+    // True: the first state-driven edit is the code, writable only while inserting, and an
+    // alteration starts on the second one. False (a code the program draws, never typed): every
+    // state-driven edit is writable while inserting and altering, and both start on the first.
+    bool firstEditIsCode = true;
+    // A code drawn when the record is saved instead of when it is appended (the process number):
+    // runs after the checks on saving, before posting, for a record never stored, and again on a
+    // retry after the database refused it, so the retry draws a fresh code. False stops the
+    // save; the function has told the user why.
+    std::function<bool(RecordSet& records, QWidget* window)> codeOnSaving = {};
+    // The pattern's two failure messages, when a member words them its own way.
+    QString applyErrorMessage = {};
+    QString postErrorMessage = {};
 };
 
 // The registry form: the window of every register, built from its member record. Inclusion with
