@@ -143,6 +143,7 @@ private slots:
     void initTestCase();
     void init();
     void openingShowsTheUnroutedProcessesOfTheYear();
+    void sameRowsAsTheNotInForm();
     void yearList_data();
     void yearList();
     void layoutAndFocusOrder();
@@ -207,6 +208,48 @@ void TestProcessos::openingShowsTheUnroutedProcessesOfTheYear() {
     QCOMPARE(f->list()->fieldIndex("PROCESSO"), -1);
     QCOMPARE(f->list()->fieldIndex("DOCUMENTOS_ANEXADOS"), -1);
     VERIFY_DIALOGS(dialogs);
+}
+
+// The list is written with NOT EXISTS on the key columns so that the movement index serves it;
+// it must give exactly the rows of the concatenated NOT IN form, which reads every movement.
+void TestProcessos::sameRowsAsTheNotInForm() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    insertRegisters(db);
+    for (const QString& year : {"2018", "2019"})
+        for (const char* n : {"00000001", "00000002", "00000010", "01040001"})
+            insertProcess(db, n, year, kUser, "X");
+    insertProcess(db, "00000003", "2019", kOther, "X");
+    insertMovement(db, "00000001", "00000001", "2019");
+    insertMovement(db, "00000002", "00000001", "2019"); // routed twice
+    insertMovement(db, "00000003", "00000010", "2018");
+    insertMovement(db, "00000004", "00000003", "2019"); // another user's process
+    insertMovement(db, "00000005", "01040001", "2017"); // a year without that process
+    QVERIFY(db.insert("TRAMITACAO", {{"REGISTRO", "00000006"}, {"IDPROCESSO", "00000002"}})); // no year
+    QVERIFY(db.insert("TRAMITACAO", {{"REGISTRO", "00000007"}, {"ANO", "2019"}}));            // no number
+    const QString notIn = processes::processosListQuery().replace(
+        "NOT EXISTS (SELECT 1 FROM TRAMITACAO T WHERE T.IDPROCESSO = A.IDPROCESSO AND T.ANO = A.ANO)",
+        "A.IDPROCESSO||A.ANO NOT IN (SELECT COALESCE(IDPROCESSO||ANO,'000000000000') FROM TRAMITACAO)");
+    QVERIFY(notIn != processes::processosListQuery());
+    for (const QString& year : {"0000", "2018", "2019"}) {
+        QList<QStringList> results;
+        for (const QString& sql : {processes::processosListQuery(), notIn}) {
+            RecordSet rows;
+            rows.setQuery(sql);
+            rows.setParameter("UM", kUser);
+            rows.setParameter("P_ANO", year);
+            QVERIFY2(rows.open(), qPrintable(rows.lastError()));
+            QStringList keys;
+            for (int r = 0; r < rows.rowCount(); ++r)
+                keys << rows.valueAt(r, 0).toString() + "/" + rows.valueAt(r, 1).toString();
+            keys.sort(); // ordered by number only: the years of one number come in any order
+            results << keys;
+        }
+        QCOMPARE(results.at(0), results.at(1));
+        if (year == "0000")
+            QCOMPARE(results.at(0), (QStringList{"00000001/2018", "00000002/2018", "00000002/2019",
+                                                 "00000010/2019", "01040001/2018", "01040001/2019"}));
+    }
 }
 
 void TestProcessos::yearList_data() {
