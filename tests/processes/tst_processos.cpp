@@ -216,7 +216,7 @@ void TestProcessos::sameRowsAsTheNotInForm() {
     TestDatabase db;
     QVERIFY_DB(db);
     insertRegisters(db);
-    for (const QString& year : {"2018", "2019"})
+    for (const char* year : {"2018", "2019"})
         for (const char* n : {"00000001", "00000002", "00000010", "01040001"})
             insertProcess(db, n, year, kUser, "X");
     insertProcess(db, "00000003", "2019", kOther, "X");
@@ -231,7 +231,7 @@ void TestProcessos::sameRowsAsTheNotInForm() {
         "NOT EXISTS (SELECT 1 FROM TRAMITACAO T WHERE T.IDPROCESSO = A.IDPROCESSO AND T.ANO = A.ANO)",
         "A.IDPROCESSO||A.ANO NOT IN (SELECT COALESCE(IDPROCESSO||ANO,'000000000000') FROM TRAMITACAO)");
     QVERIFY(notIn != processes::processosListQuery());
-    for (const QString& year : {"0000", "2018", "2019"}) {
+    for (const QString year : {"0000", "2018", "2019"}) {
         QList<QStringList> results;
         for (const QString& sql : {processes::processosListQuery(), notIn}) {
             RecordSet rows;
