@@ -164,7 +164,9 @@ void RegistryForm::buildEditingTab() {
         if (startsRow) rowUsed = 0;
 
         // Width from the field's width, as far as the line still has room.
-        if (e.kind == EditSpec::Line || e.kind == EditSpec::Combo) {
+        // A memo is as wide as it is told to be, or as its contents make it.
+        if (e.kind == EditSpec::Line || e.kind == EditSpec::Combo ||
+            (e.kind == EditSpec::Memo && e.chars > 0)) {
             int chars = e.chars;
             if (chars <= 0) {
                 const FieldDef* f = m_records->field(e.field);

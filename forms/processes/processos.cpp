@@ -93,6 +93,7 @@ EditSpec memo(const QString& name, const QString& field, const QString& caption,
     e.field = field;
     e.caption = caption;
     e.entry = Entry::AsTyped;
+    e.chars = 70;
     e.accessibleName = accessible;
     return e;
 }
