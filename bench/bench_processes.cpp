@@ -9,6 +9,7 @@
 #include "forms/processes/processos.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDate>
 #include <QElapsedTimer>
 #include <QSqlError>
@@ -116,6 +117,37 @@ int main(int argc, char** argv) {
     out << "the process form of user " << user << " lists " << listed << " unrouted processes of " << year
         << Qt::endl;
     report("opening the process form", opening, openingFloor);
+
+    // "Selecionar tudo": the user's unrouted processes of every year. A choice is read when it
+    // changes, so each run chooses the exercise year and then every year; the floor fetches both.
+    {
+        processes::TFrm_Processos form(nullptr);
+        if (!form.prepare(&error)) {
+            out << error << Qt::endl;
+            return 1;
+        }
+        QComboBox* years = form.exerciciosBox();
+        const double every = median(
+            7,
+            [&] {
+                years->setCurrentIndex(0);
+                years->setCurrentIndex(years->count() - 1);
+                return form.list()->isOpen();
+            },
+            &ok);
+        const QList<std::pair<QString, QVariant>> all{{QStringLiteral(":UM"), user},
+                                                      {QStringLiteral(":P_ANO"), QStringLiteral("0000")}};
+        const double everyFloor = median(
+            7,
+            [&] {
+                return fetchAll(processes::processosListQuery(), params) &&
+                       fetchAll(processes::processosListQuery(), all);
+            },
+            &ok);
+        if (!ok) return 1;
+        out << "every year lists " << form.list()->rowCount() << " unrouted processes" << Qt::endl;
+        report("listing every year in the process form", every, everyFloor);
+    }
 
     // Registering: Incluir, the three codes (each fetching its name), the subject, Salvar (the
     // number drawn, the row written and committed).

@@ -415,11 +415,14 @@ void TFrm_Processos::ExerciciosChange() {
 void TFrm_Processos::TramitarClick() {
     RecordSet* r = records();
     if (r->state() != RecordSet::State::Browse || r->isEmpty() || r->currentIsNew()) return;
-    if (!core::openRouting(this, r->text(QStringLiteral("IDPROCESSO")), r->text(QStringLiteral("ANO"))))
+    const QString process = r->text(QStringLiteral("IDPROCESSO"));
+    const QString year = r->text(QStringLiteral("ANO"));
+    if (!core::openRouting(this, process, year))
         core::dialogs().message(this, core::notAvailableMessage(QStringLiteral("Tramitação")));
-    // The selection of the last reading, again: a process that now has a movement is gone.
-    r->setParameter(QStringLiteral("UM"), core::currentUser().code);
-    if (!r->reopen()) core::dialogs().error(this, r->lastError());
+    // The process handed over is read again: gone when it now has a movement, still shown when
+    // the routing form closed without sending. (The selection of the last reading would lose a
+    // process saved since then, read by no selection, even though it was not sent.)
+    if (!readRecordPart(year, process, nullptr)) core::dialogs().error(this, r->lastError());
     refreshState();
 }
 

@@ -163,8 +163,11 @@ private slots:
     void alteringKeepsNumberAndDate();
     void doubleClickReadsOneProcess();
     void paddedProcessNumberSearch();
+    void tramitarWithoutARoutingForm(); // before any test registers one
     void tramitarHandsOffAndReadsAgain_data();
     void tramitarHandsOffAndReadsAgain();
+    void tramitarRightAfterRegistering_data();
+    void tramitarRightAfterRegistering();
     void twoWorkstationsRegisterAtOnce();
     void menuEntryOpensTheForm();
 };
@@ -832,6 +835,23 @@ void TestProcessos::paddedProcessNumberSearch() {
     VERIFY_DIALOGS(dialogs);
 }
 
+void TestProcessos::tramitarWithoutARoutingForm() {
+    QVERIFY(!core::menuCommands().contains(QStringLiteral("Tramitação")));
+    TestDatabase db;
+    QVERIFY_DB(db);
+    insertRegisters(db);
+    insertProcess(db, "00000007", "2019", kUser, "CERTIDÃO");
+    ScriptedDialogs dialogs;
+    auto f = openForm();
+    dblClickRow(child<QTableView>(f.get(), "DBGrid1"), 0);
+    dialogs.expectMessage(
+        QStringLiteral("Atenção,\r\"Tramitação\" ainda não está disponível nesta versão do sistema."));
+    f->popupMenu()->actions().first()->trigger();
+    VERIFY_DIALOGS(dialogs);
+    QCOMPARE(f->records()->rowCount(), 1);
+    QCOMPARE(edit(f.get(), "DFDF")->text(), QStringLiteral("00000007"));
+}
+
 void TestProcessos::tramitarHandsOffAndReadsAgain_data() {
     QTest::addColumn<bool>("sent");
     QTest::newRow("the routing form sends it: gone") << true;
@@ -880,6 +900,37 @@ void TestProcessos::tramitarHandsOffAndReadsAgain() {
     f->exerciciosBox()->setCurrentIndex(f->exerciciosBox()->findText("Selecionar tudo"));
     QCOMPARE(listKeys(f.get()),
              sent ? QStringList{"00000007/2018"} : (QStringList{"00000007/2018", "00000007/2019"}));
+    VERIFY_DIALOGS(dialogs);
+}
+
+void TestProcessos::tramitarRightAfterRegistering_data() {
+    tramitarHandsOffAndReadsAgain_data();
+}
+
+// The usual road: a process is registered and sent on at once. A routing form closed without
+// sending leaves the new process on screen, ready to be sent again.
+void TestProcessos::tramitarRightAfterRegistering() {
+    QFETCH(bool, sent);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    insertRegisters(db);
+    core::appValues().profileNumber = 1;
+    core::RoutingHandOff seen;
+    core::menuCommands().add(QStringLiteral("Tramitação"), [&](QWidget*, const QString&) {
+        seen = core::routingHandOff();
+        if (sent) insertMovement(db, "00000001", seen.process, seen.year);
+    });
+    ScriptedDialogs dialogs;
+    auto f = openForm();
+    fillNewProcess(f.get(), "certidão");
+    click(f.get(), "Botao_Salvar");
+    f->popupMenu()->actions().first()->trigger();
+    const QString year = QDate::currentDate().toString("yyyy");
+    QCOMPARE(seen.process, QStringLiteral("00000001"));
+    QCOMPARE(seen.year, year);
+    QCOMPARE(f->records()->rowCount(), sent ? 0 : 1);
+    if (!sent) QCOMPARE(edit(f.get(), "DFDF")->text(), QStringLiteral("00000001"));
+    QCOMPARE(db.scalar("SELECT COUNT(*) FROM PROCESSOS").toInt(), 1);
     VERIFY_DIALOGS(dialogs);
 }
 
