@@ -2,6 +2,7 @@
 // movements, 100,000 applicants, 200 users): opening the process form and registering a process,
 // each against the raw fetch or statement of the same rows in the same run.
 // Run by hand: QT_QPA_PLATFORM=offscreen build/bench/bench_processes [processes] [movements]
+// With PROTOCOLO_BENCH_DB=/path/file.fdb the data set is kept there and reused by later runs.
 #include "bench/benchdata.h"
 #include "core/appvalues.h"
 #include "core/connection.h"
@@ -23,21 +24,28 @@ namespace {
 
 QTextStream out(stdout);
 
-// Median of several runs in milliseconds (the first run warms the page cache like a clerk's
-// first opening of the day; the median is what a clerk meets afterwards).
-double median(int runs, const std::function<bool()>& action, bool* ok) {
-    QList<double> times;
+// The action and its floor timed in alternation, so that both meet the same load of the
+// machine; the median of each in milliseconds (the first run warms the page cache like a
+// clerk's first opening of the day; the median is what a clerk meets afterwards).
+struct Timing {
+    double ms = 0;
+    double floorMs = 0;
+    bool ok = true;
+};
+Timing timed(int runs, const std::function<bool()>& action, const std::function<bool()>& floor) {
+    QList<double> times, floors;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer clock;
         clock.start();
-        if (!action()) {
-            *ok = false;
-            return 0;
-        }
+        if (!action()) return {0, 0, false};
         times << clock.nsecsElapsed() / 1e6;
+        clock.restart();
+        if (!floor()) return {0, 0, false};
+        floors << clock.nsecsElapsed() / 1e6;
     }
     std::sort(times.begin(), times.end());
-    return times.at(times.size() / 2);
+    std::sort(floors.begin(), floors.end());
+    return {times.at(runs / 2), floors.at(runs / 2), true};
 }
 
 // Every row of a query with its parameters bound, fetched and dropped.
@@ -58,8 +66,8 @@ bool fetchAll(const QString& sql, const QList<std::pair<QString, QVariant>>& par
     return true;
 }
 
-void report(const char* what, double ms, double floorMs) {
-    out << what << ": " << qRound(ms) << " ms (floor " << qRound(floorMs) << " ms)" << Qt::endl;
+void report(const char* what, const Timing& t) {
+    out << what << ": " << qRound(t.ms) << " ms (floor " << qRound(t.floorMs) << " ms)" << Qt::endl;
 }
 
 } // namespace
@@ -71,27 +79,38 @@ int main(int argc, char** argv) {
     if (argc > 2) volume.movements = QString::fromLocal8Bit(argv[2]).toInt();
     bench::BenchDatabase database;
     QString error;
-    if (!database.create(&error)) {
+    bool existed = false;
+    if (!database.create(&error, qEnvironmentVariable("PROTOCOLO_BENCH_DB"), &existed)) {
         out << "database: " << error << Qt::endl;
         return 1;
     }
-    out << "filling " << volume.processes << " processes and " << volume.movements << " movements"
-        << Qt::endl;
-    if (!database.fill(volume, &error)) {
-        out << error << Qt::endl;
-        return 1;
+    if (existed) {
+        out << "reusing " << database.path() << Qt::endl;
+    } else {
+        out << "filling " << volume.processes << " processes and " << volume.movements << " movements"
+            << Qt::endl;
+        if (!database.fill(volume, &error)) {
+            out << error << Qt::endl;
+            return 1;
+        }
     }
 
     core::initialiseAppValues(0); // month-day numbering, exercise year 2019
     const QString user = bench::BenchDatabase::userCode(1);
     core::currentUser() = {user, QStringLiteral("SERVIDOR 1"), QString(), QStringLiteral("SIM")};
     const QString year = core::appValues().exerciseYear;
-    bool ok = true;
+    const QVariant noProcess(QMetaType::fromType<QString>());
+    const QList<std::pair<QString, QVariant>> ofTheYear{{QStringLiteral(":UM"), user},
+                                                        {QStringLiteral(":P_ANO"), year},
+                                                        {QStringLiteral(":P_PROCESSO"), noProcess}};
+    const QList<std::pair<QString, QVariant>> ofEveryYear{{QStringLiteral(":UM"), user},
+                                                          {QStringLiteral(":P_ANO"), QStringLiteral("0000")}};
 
-    // Opening: the window built, its record part read empty and its list of the year read.
+    // Opening: the window built, its record part read empty and its list of the year read; the
+    // floor fetches the same two queries' rows.
     int listed = 0;
-    const double opening = median(
-        7,
+    const Timing opening = timed(
+        9,
         [&] {
             processes::TFrm_Processos form(nullptr);
             QString e;
@@ -102,62 +121,48 @@ int main(int argc, char** argv) {
             listed = form.list()->rowCount();
             return true;
         },
-        &ok);
-    const QList<std::pair<QString, QVariant>> params{{QStringLiteral(":UM"), user},
-                                                     {QStringLiteral(":P_ANO"), year},
-                                                     {QStringLiteral(":P_PROCESSO"), QVariant()}};
-    const double openingFloor = median(
-        7,
         [&] {
-            return fetchAll(processes::processosRecordQuery(), params) &&
-                   fetchAll(processes::processosListQuery(), params);
-        },
-        &ok);
-    if (!ok) return 1;
+            return fetchAll(processes::processosRecordQuery(), ofTheYear) &&
+                   fetchAll(processes::processosListQuery(), ofTheYear);
+        });
+    if (!opening.ok) return 1;
     out << "the process form of user " << user << " lists " << listed << " unrouted processes of " << year
         << Qt::endl;
-    report("opening the process form", opening, openingFloor);
+    report("opening the process form", opening);
 
     // "Selecionar tudo": the user's unrouted processes of every year. A choice is read when it
     // changes, so each run chooses the exercise year and then every year; the floor fetches both.
-    {
-        processes::TFrm_Processos form(nullptr);
-        if (!form.prepare(&error)) {
-            out << error << Qt::endl;
-            return 1;
-        }
-        QComboBox* years = form.exerciciosBox();
-        const double every = median(
-            7,
-            [&] {
-                years->setCurrentIndex(0);
-                years->setCurrentIndex(years->count() - 1);
-                return form.list()->isOpen();
-            },
-            &ok);
-        const QList<std::pair<QString, QVariant>> all{{QStringLiteral(":UM"), user},
-                                                      {QStringLiteral(":P_ANO"), QStringLiteral("0000")}};
-        const double everyFloor = median(
-            7,
-            [&] {
-                return fetchAll(processes::processosListQuery(), params) &&
-                       fetchAll(processes::processosListQuery(), all);
-            },
-            &ok);
-        if (!ok) return 1;
-        out << "every year lists " << form.list()->rowCount() << " unrouted processes" << Qt::endl;
-        report("listing every year in the process form", every, everyFloor);
-    }
-
-    // Registering: Incluir, the three codes (each fetching its name), the subject, Salvar (the
-    // number drawn, the row written and committed).
     processes::TFrm_Processos form(nullptr);
     if (!form.prepare(&error)) {
         out << error << Qt::endl;
         return 1;
     }
+    QComboBox* years = form.exerciciosBox();
+    const Timing every = timed(
+        9,
+        [&] {
+            years->setCurrentIndex(0);
+            years->setCurrentIndex(years->count() - 1);
+            return form.list()->isOpen();
+        },
+        [&] {
+            return fetchAll(processes::processosListQuery(), ofTheYear) &&
+                   fetchAll(processes::processosListQuery(), ofEveryYear);
+        });
+    if (!every.ok) return 1;
+    out << "every year lists " << form.list()->rowCount() << " unrouted processes" << Qt::endl;
+    report("listing every year in the process form", every);
+
+    // Registering: Incluir, the three codes (each fetching its name), the subject, Salvar (the
+    // number drawn, the row written and committed); the floor is the bare insert of one row.
     int serial = 0;
-    const double registering = median(
+    int raw = 0; // the floor's rows (year 2030) of earlier runs on a kept data set
+    {
+        QSqlQuery q(core::mainConnection());
+        if (q.exec(QStringLiteral("SELECT COUNT(*) FROM PROCESSOS WHERE ANO = '2030'")) && q.next())
+            raw = q.value(0).toInt();
+    }
+    const Timing registering = timed(
         21,
         [&] {
             forms::RecordSet* r = form.records();
@@ -173,10 +178,6 @@ int main(int argc, char** argv) {
             }
             return true;
         },
-        &ok);
-    int raw = 0;
-    const double registeringFloor = median(
-        21,
         [&] {
             QSqlDatabase db = core::mainConnection();
             db.transaction();
@@ -196,10 +197,9 @@ int main(int argc, char** argv) {
             q.addBindValue(QStringLiteral("0001"));
             q.addBindValue(user);
             return q.exec() && db.commit();
-        },
-        &ok);
-    if (!ok) return 1;
+        });
+    if (!registering.ok) return 1;
     out << "last number drawn: " << form.records()->text(QStringLiteral("IDPROCESSO")) << Qt::endl;
-    report("registering a process", registering, registeringFloor);
+    report("registering a process", registering);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "db/database.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTextStream>
@@ -51,16 +52,18 @@ QString BenchDatabase::userCode(int n) {
     return QStringLiteral("%1").arg(n, 8, 10, QLatin1Char('0'));
 }
 
-bool BenchDatabase::create(QString* error) {
-    if (!m_dir.isValid()) {
+bool BenchDatabase::create(QString* error, const QString& keptPath, bool* existed) {
+    if (keptPath.isEmpty() && !m_dir.isValid()) {
         *error = QStringLiteral("no temporary folder");
         return false;
     }
-    m_path = m_dir.filePath(QStringLiteral("KORVALIS_PROTOCOLO.fdb"));
+    m_path = keptPath.isEmpty() ? m_dir.filePath(QStringLiteral("KORVALIS_PROTOCOLO.fdb")) : keptPath;
+    const bool there = QFileInfo::exists(m_path);
+    if (existed) *existed = there;
     core::ConnectionTarget target;
     target.database = m_path;
     target.userName = QString::fromLatin1(core::kDbaUser);
-    return db::createDatabase(m_path, error) && core::openMainConnection(target, error);
+    return (there || db::createDatabase(m_path, error)) && core::openMainConnection(target, error);
 }
 
 bool BenchDatabase::fill(const Volume& v, QString* error) {

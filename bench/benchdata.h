@@ -28,8 +28,10 @@ struct Volume {
 //   the next user code (wrapping), three days after the one before; nine in ten are received.
 class BenchDatabase {
 public:
-    // Creates and opens the database; false with the reason.
-    bool create(QString* error);
+    // Creates and opens the database in a temporary folder, or at `keptPath` when one is given
+    // (kept afterwards, so later runs can skip the filling); a kept file that exists is opened
+    // as it is and `existed` is set. False with the reason.
+    bool create(QString* error, const QString& keptPath = QString(), bool* existed = nullptr);
     // Fills every table; false with the database's text. Prints the time each table took.
     bool fill(const Volume& volume, QString* error);
     QString path() const { return m_path; }
