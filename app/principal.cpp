@@ -231,7 +231,12 @@ void TFrm_Principal::buildMenu() {
 void TFrm_Principal::openEntry(const QString& title) {
     // The window opened is modal; when it closes this window is the active one again. Not every
     // windowing system reports that reactivation, so the rights are applied here as well.
-    if (core::menuCommands().open(title, this) && isVisible() && !m_activating) {
+    if (!core::menuCommands().open(title, this)) {
+        // A granted entry whose window is not part of this build must not look broken.
+        core::dialogs().message(this, core::notAvailableMessage(title));
+        return;
+    }
+    if (isVisible() && !m_activating) {
         m_activating = true;
         FormActivate();
         m_activating = false;

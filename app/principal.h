@@ -40,8 +40,8 @@ public:
     // could not be read (the failure has been shown and every governed entry stays disabled).
     bool applyAccessRights();
 
-    // Opens the window, report or utility of an entry (title without "&"); nothing happens for an
-    // entry that has no opener.
+    // Opens the window, report or utility of an entry (title without "&"); an entry whose window
+    // this build does not have says so in a message.
     void openEntry(const QString& title);
 
     QLabel* yearLabel() const { return m_labelAno; }

@@ -14,4 +14,8 @@ MenuCommands& menuCommands() {
     return commands;
 }
 
+QString notAvailableMessage(const QString& title) {
+    return QStringLiteral("Atenção,\r\"%1\" ainda não está disponível nesta versão do sistema.").arg(title);
+}
+
 } // namespace core

@@ -25,4 +25,7 @@ private:
 
 MenuCommands& menuCommands();
 
+// What the user is told when an entry or a button leads to a window this build does not have yet.
+QString notAvailableMessage(const QString& title);
+
 } // namespace core

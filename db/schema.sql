@@ -137,3 +137,5 @@ CREATE DESCENDING INDEX TRAMITACAO_I2 ON TRAMITACAO (HORA_RECEBIMENTO);
 -- The pending list and the process form look movements up by process and by destination.
 CREATE INDEX TRAMITACAO_PROCESSO ON TRAMITACAO (IDPROCESSO, ANO);
 CREATE INDEX TRAMITACAO_DESTINO ON TRAMITACAO (COD_USUARIO_DESTINO);
+-- The process form reads only its typist's processes: without this the list of every year reads all.
+CREATE INDEX PROCESSOS_USUARIO ON PROCESSOS (COD_USUARIO);

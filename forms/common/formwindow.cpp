@@ -36,9 +36,8 @@ protected:
             if (key->key() == Qt::Key_Escape) return true;
             if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
             QWidget* focused = QApplication::focusWidget();
-            // A check box is a field like the edits, not a command.
-            const bool field = qobject_cast<QCheckBox*>(focused) != nullptr;
-            if (!focused || (qobject_cast<QAbstractButton*>(focused) && !field) ||
+            // A check box is a field, not a command: Enter moves on from it as from an edit.
+            if (!focused || (qobject_cast<QAbstractButton*>(focused) && !qobject_cast<QCheckBox*>(focused)) ||
                 qobject_cast<QPlainTextEdit*>(focused) || qobject_cast<QTextEdit*>(focused))
                 return false;
             QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);

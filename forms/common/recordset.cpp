@@ -422,6 +422,10 @@ bool RecordSet::deleteCurrent() {
     return true;
 }
 
+bool RecordSet::currentIsNew() const {
+    return m_current >= 0 && m_rows.at(m_current).status == RowStatus::Inserted;
+}
+
 bool RecordSet::hasPendingChanges() const {
     if (!m_deleted.isEmpty()) return true;
     for (const Row& r : m_rows)

@@ -134,6 +134,9 @@ public:
     // last deleted record becomes current again).
     void cancelUpdates();
     bool hasPendingChanges() const;
+    // The current record was never stored: an insertion being entered, or one posted whose
+    // apply has not succeeded yet.
+    bool currentIsNew() const;
 
     // --- hooks ------------------------------------------------------------------------------
     // Run after append, in the order added (the next code, default values).

@@ -169,7 +169,9 @@ void RegistryForm::buildEditingTab() {
         if (startsRow) rowUsed = 0;
 
         // Width from the field's width, as far as the line still has room.
-        if (e.kind == EditSpec::Line || e.kind == EditSpec::Combo) {
+        // A memo is as wide as it is told to be, or as its contents make it.
+        if (e.kind == EditSpec::Line || e.kind == EditSpec::Combo ||
+            (e.kind == EditSpec::Memo && e.chars > 0)) {
             int chars = e.chars;
             if (chars <= 0) {
                 const FieldDef* f = m_records->field(e.field);
@@ -363,7 +365,7 @@ void RegistryForm::AtivaDesativaBotoesClick() {
         paintEditable(m_procura, browse);
     }
     for (int i = 0; i < m_stateDriven.size(); ++i) {
-        const bool writable = i == 0 ? state == RecordSet::State::Insert : !browse;
+        const bool writable = i == 0 && m_spec.firstEditIsCode ? state == RecordSet::State::Insert : !browse;
         setEditable(m_stateDriven.at(i), writable);
     }
     QString caption = m_title->text();
@@ -396,7 +398,7 @@ void RegistryForm::Botao_AlterarClick() {
     if (!beforeEdit() || !m_records->edit()) return;
     refreshState();
     afterEdit();
-    if (QWidget* name = m_stateDriven.value(1)) name->setFocus();
+    if (QWidget* name = m_stateDriven.value(m_spec.firstEditIsCode ? 1 : 0)) name->setFocus();
     refreshState();
 }
 
@@ -414,6 +416,9 @@ void RegistryForm::Botao_SalvarClick() {
         if (QWidget* target = check.focus.isEmpty() ? nullptr : control(check.focus)) target->setFocus();
         return;
     }
+    if (m_spec.codeOnSaving && m_records->currentIsNew() && m_records->isEditing() &&
+        !m_spec.codeOnSaving(*m_records, this))
+        return;
     beforePost();
     if (!m_records->post()) {
         afterSaveFailed();
@@ -424,7 +429,9 @@ void RegistryForm::Botao_SalvarClick() {
     if (!writeChanges(&refusal)) {
         m_records->edit();
         afterSaveFailed();
-        core::dialogs().message(this, refusal.isEmpty() ? applyErrorMessage() : refusal);
+        core::dialogs().message(this, !refusal.isEmpty()               ? refusal
+                                       : !m_spec.applyErrorMessage.isEmpty() ? m_spec.applyErrorMessage
+                                                                             : applyErrorMessage());
         return;
     }
     afterSave();

@@ -127,6 +127,17 @@ struct RegistrySpec {
     QString stateButtonCaption = QStringLiteral("Ativa Desativa Botões");
     // Shown when the record cannot be posted (a key already in the list, a value too long).
     QString postError = QStringLiteral("Atenção, dados inconsistentes, registro já existente!");
+    // True: the first state-driven edit is the code, writable only while inserting, and an
+    // alteration starts on the second one. False (a code the program draws, never typed): every
+    // state-driven edit is writable while inserting and altering, and both start on the first.
+    bool firstEditIsCode = true;
+    // A code drawn when the record is saved instead of when it is appended (the process number):
+    // runs after the checks on saving, before posting, for a record never stored, and again on a
+    // retry after the database refused it, so the retry draws a fresh code. False stops the
+    // save; the function has told the user why.
+    std::function<bool(RecordSet& records, QWidget* window)> codeOnSaving = {};
+    // The message when the database refuses the save, when a member words it its own way.
+    QString applyErrorMessage = {};
 };
 
 // A check box bound to a field, on the line of the control before it: its checked and

@@ -2,15 +2,15 @@
 // by its caption (a buddy label or an accessible name) and every button by its caption.
 // Walks every window the menu opens, the login, the main window and the lookup dialogs.
 
-#include "core/appvalues.h"
-#include "core/menucommands.h"
-#include "core/session.h"
 #include "app/pesquisausuarios.h"
 #include "app/pesqusuario02.h"
 #include "app/principal.h"
 #include "app/senha.h"
 #include "app/sobre.h"
 #include "app/wiring.h"
+#include "core/appvalues.h"
+#include "core/menucommands.h"
+#include "core/session.h"
 #include "forms/common/formwindow.h"
 #include "forms/common/lookupdialog.h"
 #include "forms/registers/lookups.h"
@@ -118,7 +118,7 @@ void TestAccessibility::cleanupTestCase() {
 void TestAccessibility::menuWindows_data() {
     QTest::addColumn<QString>("title");
     for (const char* title : {"Tipos de Processos", "Tipo/Unidade", "Unidades Orçamentárias", "Setores",
-                              "Requerentes/Titulares", "Empresa", "Usuários...", "Ajuda"})
+                              "Requerentes/Titulares", "Empresa", "Usuários...", "Processos", "Ajuda"})
         QTest::newRow(title) << QString::fromUtf8(title);
 }
 

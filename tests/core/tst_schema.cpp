@@ -142,6 +142,12 @@ void TestSchema::keysAndIndices() {
                        "'COD_USUARIO_DESTINO'")
                  .toInt(),
              1);
+    // So are the processes by the user who typed them (the process form's list).
+    QCOMPARE(db.scalar("SELECT COUNT(*) FROM RDB$INDEX_SEGMENTS S JOIN RDB$INDICES I ON I.RDB$INDEX_NAME = "
+                       "S.RDB$INDEX_NAME WHERE I.RDB$RELATION_NAME = 'PROCESSOS' AND S.RDB$FIELD_NAME = "
+                       "'COD_USUARIO'")
+                 .toInt(),
+             1);
 }
 
 void TestSchema::characterSetAndDialect() {

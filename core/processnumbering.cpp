@@ -1,0 +1,95 @@
+#include "core/processnumbering.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace core {
+
+namespace {
+
+bool allDigits(const QString& text) {
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+    return true;
+}
+
+QString padded(qulonglong value, int width) {
+    return QStringLiteral("%1").arg(value, width, 10, QLatin1Char('0'));
+}
+
+ProcessNumber refused(const QString& rest) {
+    return {ProcessNumber::Outcome::Refused, QString(), QStringLiteral("Atenção,\r") + rest};
+}
+
+// The single value of a one-row query with bound values; false with the driver's text.
+bool readOne(const QSqlDatabase& db, const QString& sql, const QString& bound, QString* value,
+             QString* error) {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) {
+        *error = q.lastError().text();
+        return false;
+    }
+    q.addBindValue(bound);
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return false;
+    }
+    *value = q.next() ? q.value(0).toString().trimmed() : QString();
+    return true;
+}
+
+} // namespace
+
+NumberingScheme numberingSchemeFor(int profileNumber) {
+    return profileNumber == 1 ? NumberingScheme::YearSequence : NumberingScheme::MonthDay;
+}
+
+ProcessNumber nextProcessNumber(const QSqlDatabase& db, NumberingScheme scheme, const QDate& date,
+                                const QString& year) {
+    QString greatest;
+    QString error;
+    if (scheme == NumberingScheme::YearSequence) {
+        // Numbers are stored padded to eight digits, so the greatest text is the greatest number.
+        if (!readOne(db, QStringLiteral("SELECT MAX(IDPROCESSO) FROM PROCESSOS WHERE ANO = ?"), year,
+                     &greatest, &error))
+            return {ProcessNumber::Outcome::Failed, QString(), error};
+        if (!allDigits(greatest))
+            return refused(
+                QStringLiteral(
+                    "procedimento cancelado, o maior número de processo de %1 (%2) não é numérico!")
+                    .arg(year, greatest));
+        const qulonglong next = greatest.toULongLong() + 1;
+        if (next > 99999999ULL)
+            return refused(
+                QStringLiteral(
+                    "procedimento cancelado, a numeração de processos de %1 está esgotada (99999999)!")
+                    .arg(year));
+        return {ProcessNumber::Outcome::Assigned, padded(next, 8), QString()};
+    }
+
+    if (!date.isValid())
+        return refused(QStringLiteral("procedimento cancelado, data do processo não informada!"));
+    // MMDD: the highest number of the day-month in any year, found through the index on
+    // IDPROCESSO (a prefix search instead of comparing substrings of every row).
+    const QString monthDay = padded(date.month(), 2) + padded(date.day(), 2);
+    if (!readOne(db, QStringLiteral("SELECT MAX(IDPROCESSO) FROM PROCESSOS WHERE IDPROCESSO STARTING WITH ?"),
+                 monthDay, &greatest, &error))
+        return {ProcessNumber::Outcome::Failed, QString(), error};
+    const QString sequence = greatest.mid(4, 4);
+    if (!allDigits(sequence))
+        return refused(
+            QStringLiteral("procedimento cancelado, o maior número de processo do dia %1/%2 (%3) não "
+                           "é numérico!")
+                .arg(monthDay.mid(2, 2), monthDay.left(2), greatest));
+    const qulonglong next = sequence.toULongLong() + 1;
+    // A fifth digit would make a number of nine characters, or of another day once cut.
+    if (next > 9999)
+        return refused(
+            QStringLiteral("procedimento cancelado, a numeração de processos do dia %1/%2 está esgotada "
+                           "(sequência 9999)!")
+                .arg(monthDay.mid(2, 2), monthDay.left(2)));
+    return {ProcessNumber::Outcome::Assigned, monthDay + padded(next, 4), QString()};
+}
+
+} // namespace core
