@@ -1,8 +1,10 @@
 #include "app/wiring.h"
 
-#include "core/menucommands.h"
+#include "app/atualizabancodados.h"
 #include "app/sobre.h"
 #include "app/usuarios.h"
+#include "core/menucommands.h"
+#include "exchange/excel4.h"
 #include "forms/registers/registers.h"
 #include "reports/reports.h"
 
@@ -18,6 +20,8 @@ void wireMenuCommands() {
     registers::registerMenuCommands();
     registerUserCommands();
     reports::registerMenuCommands();
+    registerDatabaseUpdateCommand();
+    exchange::registerMenuCommands();
 }
 
 } // namespace app
