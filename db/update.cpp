@@ -2,8 +2,11 @@
 
 #include "db/database.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <ibase.h>
 
 namespace db {
 
@@ -21,18 +24,55 @@ struct Run {
     QString error;
 };
 
-Run execute(QSqlDatabase& connection, const QString& sql, const QVariantList& values = {},
-            int* affected = nullptr) {
+QString statusText(const ISC_STATUS* status) {
+    QString text;
+    char buffer[512];
+    const ISC_STATUS* p = status;
+    while (fb_interpret(buffer, sizeof buffer, &p)) {
+        if (!text.isEmpty()) text += QLatin1Char(' ');
+        text += QString::fromUtf8(buffer);
+    }
+    return text;
+}
+
+// Runs one statement in a transaction of its own that does not wait on locks, committed at once.
+// The program's connection waits on locks, and a change of structure waits for every other
+// workstation to let go of the table: through it the update would hang for as long as anyone
+// keeps a window open. Refused at once instead, the statement is skipped like any other.
+Run execute(QSqlDatabase& connection, const QString& sql) {
+    const QVariant handle = connection.driver()->handle();
+    // The Firebird driver hands out its attachment handle (an integer handle type).
+    if (!handle.isValid() || handle.metaType().sizeOf() != int(sizeof(isc_db_handle)) ||
+        qstrcmp(connection.driverName().toLatin1(), "QIBASE") != 0)
+        return {false, QStringLiteral("A conexão não é uma conexão Firebird.")};
+    isc_db_handle db = *static_cast<const isc_db_handle*>(handle.constData());
+    static char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version,
+                         isc_tpb_nowait};
+    ISC_STATUS_ARRAY status{};
+    isc_tr_handle transaction = 0;
+    if (isc_start_transaction(status, &transaction, 1, &db, short(sizeof tpb), tpb))
+        return {false, statusText(status)};
+    const QByteArray text = sql.toUtf8();
+    if (isc_dsql_execute_immediate(status, &db, &transaction, 0, text.constData(), 3, nullptr)) {
+        const QString error = statusText(status);
+        ISC_STATUS_ARRAY ignored{};
+        isc_rollback_transaction(ignored, &transaction);
+        return {false, error};
+    }
+    // Structure changes are checked and applied at commit: a refusal shows here.
+    if (isc_commit_transaction(status, &transaction)) {
+        const QString error = statusText(status);
+        ISC_STATUS_ARRAY ignored{};
+        isc_rollback_transaction(ignored, &transaction);
+        return {false, error};
+    }
+    return {true, QString()};
+}
+
+int count(QSqlDatabase& connection, const QString& sql) {
     QSqlQuery q(connection);
     q.setForwardOnly(true);
-    bool ok = q.prepare(sql);
-    if (ok) {
-        for (const QVariant& v : values)
-            q.addBindValue(v);
-        ok = q.exec();
-    }
-    if (ok && affected) *affected = q.numRowsAffected();
-    return {ok, ok ? QString() : q.lastError().text()};
+    return q.exec(sql) && q.next() ? q.value(0).toInt() : 0;
 }
 
 QString quoted(const QString& identifier) {
@@ -51,7 +91,7 @@ QString primaryKeyName(QSqlDatabase& connection, const QString& table) {
 }
 
 // The key can hold only distinct, present number-year pairs: name the first pair that stops it.
-QString whyNoNewKey(QSqlDatabase& connection, const QString& serverText) {
+QString whyNoNewKey(QSqlDatabase& connection) {
     QSqlQuery q(connection);
     q.setForwardOnly(true);
     if (q.exec(QStringLiteral("SELECT FIRST 1 IDPROCESSO FROM PROCESSOS WHERE ANO IS NULL")) && q.next())
@@ -67,10 +107,9 @@ QString whyNoNewKey(QSqlDatabase& connection, const QString& serverText) {
                    "execute a atualização novamente.")
             .arg(q.value(0).toString(), q.value(1).toString());
     return QStringLiteral(
-               "O banco de dados recusou a alteração, provavelmente porque outra estação está usando "
-               "a tabela de processos (%1). Feche o sistema nas outras estações e execute a "
-               "atualização novamente.")
-        .arg(serverText.trimmed());
+        "O banco de dados recusou a alteração, provavelmente porque outra estação está usando "
+        "a tabela de processos. Feche o sistema nas outras estações e execute a atualização "
+        "novamente.");
 }
 
 } // namespace
@@ -156,10 +195,15 @@ UpdateOutcome updateDatabase(QSqlDatabase& connection, const std::function<void(
         if (beforeStatement) beforeStatement(n);
         if (n == kMakeYearNotNull) {
             // A process without a year cannot join the key: its registration date gives the year.
-            execute(connection,
-                    QStringLiteral("UPDATE PROCESSOS SET ANO = CAST(EXTRACT(YEAR FROM DATA) AS VARCHAR(4)) "
-                                   "WHERE ANO IS NULL AND DATA IS NOT NULL"),
-                    {}, &outcome.yearsFilled);
+            const int withoutYear = count(
+                connection,
+                QStringLiteral("SELECT COUNT(*) FROM PROCESSOS WHERE ANO IS NULL AND DATA IS NOT NULL"));
+            if (withoutYear > 0 &&
+                execute(connection,
+                        QStringLiteral("UPDATE PROCESSOS SET ANO = CAST(EXTRACT(YEAR FROM DATA) AS "
+                                       "VARCHAR(4)) WHERE ANO IS NULL AND DATA IS NOT NULL"))
+                    .ok)
+                outcome.yearsFilled = withoutYear;
             // While the number alone is the key, a movement's process is unambiguous: movements
             // recorded before they carried the year get their process's, or they would drop out
             // of every list that joins on number and year.
@@ -170,12 +214,14 @@ UpdateOutcome updateDatabase(QSqlDatabase& connection, const std::function<void(
                                        "WHERE T.ANO IS NULL AND T.IDPROCESSO IS NOT NULL"));
         }
         const Run run = execute(connection, statements.at(n - 1));
+        if (!run.ok) outcome.refused << n;
         if (n == kDropProcessKey) {
             keyDropped = run.ok;
             if (!run.ok) keyError = run.error;
         }
         if (n == kAddProcessKey && !run.ok) {
-            keyError = run.error;
+            // When the old key could not even be dropped, that is the reason worth keeping.
+            if (keyError.isEmpty()) keyError = run.error;
             if (keyDropped && !oldKey.isEmpty()) {
                 QStringList columns;
                 for (const QString& c : oldKey)
@@ -189,7 +235,8 @@ UpdateOutcome updateDatabase(QSqlDatabase& connection, const std::function<void(
 
     if (primaryKeyColumns(connection, QStringLiteral("PROCESSOS")) != kNewProcessKey) {
         outcome.complete = false;
-        outcome.problem = whyNoNewKey(connection, keyError);
+        outcome.problem = whyNoNewKey(connection);
+        outcome.serverText = keyError;
         if (primaryKeyColumns(connection, QStringLiteral("PROCESSOS")).isEmpty() && !oldKey.isEmpty())
             outcome.problem += QStringLiteral(" A tabela de processos ficou sem chave primária.");
     }

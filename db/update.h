@@ -18,6 +18,8 @@ struct UpdateOutcome {
     bool complete = true;       // PROCESSOS ends keyed on (IDPROCESSO, ANO)
     QString problem;            // why it is not, in words for the user (empty when complete)
     int yearsFilled = 0;        // processes whose missing year was taken from their date
+    QString serverText;         // the database's own words for the refused key
+    QList<int> refused;         // numbers (1 to 25) of the statements the database refused
     QStringList indicesCreated; // indices of the schema the database lacked after the 25
 };
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, creates a demonstration database in ./demo (once) with the
-# sample unit-type sheet in ./demo/A, and
-# starts the client there in local mode (embedded engine, no server).
+# sample unit-type sheet in ./demo/A, and starts the client there in local mode (embedded
+# engine, no server).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
