@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -23,26 +24,32 @@ TFrm_AtualizaBancoDados::TFrm_AtualizaBancoDados(QWidget* parent)
     m_progress->setTextVisible(true);
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
-    m_progress->setStyleSheet(
-        QStringLiteral("QProgressBar { border: 1px solid gray; background: white; "
-                       "text-align: center; } QProgressBar::chunk { background: green; }"));
+    // The filled part in the window's colour; the percentage is drawn in white over it and in
+    // black beside it, so it stays readable as the bar fills.
+    QPalette bar = m_progress->palette();
+    bar.setColor(QPalette::Highlight, QColor(0, 128, 0));
+    bar.setColor(QPalette::HighlightedText, Qt::white);
+    bar.setColor(QPalette::Base, Qt::white);
+    m_progress->setPalette(bar);
+}
+"));
 
     m_atualizar = new QPushButton(QStringLiteral("&Atualizar      "), this);
-    m_atualizar->setObjectName(QStringLiteral("Botao_Atualizar"));
-    m_fechar = new QPushButton(QStringLiteral("&Fechar     "), this);
-    m_fechar->setObjectName(QStringLiteral("Botao_Fechar"));
-    connect(m_atualizar, &QPushButton::clicked, this, &TFrm_AtualizaBancoDados::Botao_AtualizarClick);
-    connect(m_fechar, &QPushButton::clicked, this, &TFrm_AtualizaBancoDados::Botao_FecharClick);
+m_atualizar->setObjectName(QStringLiteral("Botao_Atualizar"));
+m_fechar = new QPushButton(QStringLiteral("&Fechar     "), this);
+m_fechar->setObjectName(QStringLiteral("Botao_Fechar"));
+connect(m_atualizar, &QPushButton::clicked, this, &TFrm_AtualizaBancoDados::Botao_AtualizarClick);
+connect(m_fechar, &QPushButton::clicked, this, &TFrm_AtualizaBancoDados::Botao_FecharClick);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(16, 16, 16, 16);
-    layout->addWidget(m_progress);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_atualizar);
-    buttons->addStretch();
-    buttons->addWidget(m_fechar);
-    layout->addLayout(buttons);
-    forms::prepareWindow(this, QSize(420, 110));
+auto* layout = new QVBoxLayout(this);
+layout->setContentsMargins(16, 16, 16, 16);
+layout->addWidget(m_progress);
+auto* buttons = new QHBoxLayout;
+buttons->addWidget(m_atualizar);
+buttons->addStretch();
+buttons->addWidget(m_fechar);
+layout->addLayout(buttons);
+forms::prepareWindow(this, QSize(420, 110));
 }
 
 void TFrm_AtualizaBancoDados::setButtonsEnabled(bool enabled) {

@@ -1,9 +1,9 @@
 #include "app/wiring.h"
 
+#include "core/menucommands.h"
 #include "app/atualizabancodados.h"
 #include "app/sobre.h"
 #include "app/usuarios.h"
-#include "core/menucommands.h"
 #include "exchange/excel4.h"
 #include "forms/registers/registers.h"
 #include "reports/reports.h"

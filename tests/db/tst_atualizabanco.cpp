@@ -227,7 +227,9 @@ void TestAtualizaBanco::windowAndButtons() {
     QCOMPARE(child<QPushButton>(&window, QStringLiteral("Botao_Fechar"))->text(),
              QStringLiteral("&Fechar     "));
     QVERIFY(!(window.windowFlags() & Qt::WindowCloseButtonHint));
-    QVERIFY(child<QProgressBar>(&window, QStringLiteral("ProgressBar1"))->isTextVisible());
+    auto* progress = child<QProgressBar>(&window, QStringLiteral("ProgressBar1"));
+    QVERIFY(progress->isTextVisible());
+    QCOMPARE(progress->palette().color(QPalette::Highlight), QColor(0, 128, 0)); // green
 
     // Fechar closes the window opened from the menu.
     testsupport::onNextModal([](QWidget* w) {

@@ -124,7 +124,9 @@ void TestExcel4::windowAndMenuEntry() {
              QStringLiteral("&Transfere para o Banco de Dados  "));
     QCOMPARE(child<QPushButton>(m_window.get(), QStringLiteral("Botao_Fechar"))->text(),
              QStringLiteral("&Fechar"));
-    QVERIFY(child<QProgressBar>(m_window.get(), QStringLiteral("ProgressBar1"))->isTextVisible());
+    auto* progress = child<QProgressBar>(m_window.get(), QStringLiteral("ProgressBar1"));
+    QVERIFY(progress->isTextVisible());
+    QCOMPARE(progress->palette().color(QPalette::Highlight), QColor(0, 0, 128)); // navy
     QCOMPARE(m_window->palette().color(QPalette::Window), QColor(192, 192, 192));
     QVERIFY(!(m_window->windowFlags() & Qt::WindowCloseButtonHint));
 
