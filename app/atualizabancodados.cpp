@@ -31,25 +31,23 @@ TFrm_AtualizaBancoDados::TFrm_AtualizaBancoDados(QWidget* parent)
     bar.setColor(QPalette::HighlightedText, Qt::white);
     bar.setColor(QPalette::Base, Qt::white);
     m_progress->setPalette(bar);
-}
-"));
 
     m_atualizar = new QPushButton(QStringLiteral("&Atualizar      "), this);
-m_atualizar->setObjectName(QStringLiteral("Botao_Atualizar"));
-m_fechar = new QPushButton(QStringLiteral("&Fechar     "), this);
-m_fechar->setObjectName(QStringLiteral("Botao_Fechar"));
-connect(m_atualizar, &QPushButton::clicked, this, &TFrm_AtualizaBancoDados::Botao_AtualizarClick);
-connect(m_fechar, &QPushButton::clicked, this, &TFrm_AtualizaBancoDados::Botao_FecharClick);
+    m_atualizar->setObjectName(QStringLiteral("Botao_Atualizar"));
+    m_fechar = new QPushButton(QStringLiteral("&Fechar     "), this);
+    m_fechar->setObjectName(QStringLiteral("Botao_Fechar"));
+    connect(m_atualizar, &QPushButton::clicked, this, &TFrm_AtualizaBancoDados::Botao_AtualizarClick);
+    connect(m_fechar, &QPushButton::clicked, this, &TFrm_AtualizaBancoDados::Botao_FecharClick);
 
-auto* layout = new QVBoxLayout(this);
-layout->setContentsMargins(16, 16, 16, 16);
-layout->addWidget(m_progress);
-auto* buttons = new QHBoxLayout;
-buttons->addWidget(m_atualizar);
-buttons->addStretch();
-buttons->addWidget(m_fechar);
-layout->addLayout(buttons);
-forms::prepareWindow(this, QSize(420, 110));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->addWidget(m_progress);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_atualizar);
+    buttons->addStretch();
+    buttons->addWidget(m_fechar);
+    layout->addLayout(buttons);
+    forms::prepareWindow(this, QSize(420, 110));
 }
 
 void TFrm_AtualizaBancoDados::setButtonsEnabled(bool enabled) {

@@ -39,25 +39,23 @@ TFrm_Excel4::TFrm_Excel4(QWidget* parent, const QString& entryTitle)
     bar.setColor(QPalette::HighlightedText, Qt::white);
     bar.setColor(QPalette::Base, Qt::white);
     m_progress->setPalette(bar);
-}
-"));
 
     m_transfere = new QPushButton(QStringLiteral("&Transfere para o Banco de Dados  "), this);
-m_transfere->setObjectName(QStringLiteral("Botao_Transfere"));
-m_fechar = new QPushButton(QStringLiteral("&Fechar"), this);
-m_fechar->setObjectName(QStringLiteral("Botao_Fechar"));
-connect(m_transfere, &QPushButton::clicked, this, &TFrm_Excel4::Botao_TransfereClick);
-connect(m_fechar, &QPushButton::clicked, this, &TFrm_Excel4::Botao_FecharClick);
+    m_transfere->setObjectName(QStringLiteral("Botao_Transfere"));
+    m_fechar = new QPushButton(QStringLiteral("&Fechar"), this);
+    m_fechar->setObjectName(QStringLiteral("Botao_Fechar"));
+    connect(m_transfere, &QPushButton::clicked, this, &TFrm_Excel4::Botao_TransfereClick);
+    connect(m_fechar, &QPushButton::clicked, this, &TFrm_Excel4::Botao_FecharClick);
 
-auto* layout = new QVBoxLayout(this);
-layout->setContentsMargins(16, 16, 16, 16);
-layout->addWidget(m_progress);
-auto* buttons = new QHBoxLayout;
-buttons->addWidget(m_transfere);
-buttons->addStretch();
-buttons->addWidget(m_fechar);
-layout->addLayout(buttons);
-forms::prepareWindow(this, QSize(440, 110));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->addWidget(m_progress);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_transfere);
+    buttons->addStretch();
+    buttons->addWidget(m_fechar);
+    layout->addLayout(buttons);
+    forms::prepareWindow(this, QSize(440, 110));
 }
 
 void TFrm_Excel4::setButtonsEnabled(bool enabled) {
