@@ -4,6 +4,8 @@
 #include "app/usuarios.h"
 #include "core/menucommands.h"
 #include "forms/processes/processes.h"
+#include "app/atualizabancodados.h"
+#include "exchange/excel4.h"
 #include "forms/registers/registers.h"
 #include "reports/reports.h"
 
@@ -20,6 +22,8 @@ void wireMenuCommands() {
     processes::registerMenuCommands();
     registerUserCommands();
     reports::registerMenuCommands();
+    registerDatabaseUpdateCommand();
+    exchange::registerMenuCommands();
 }
 
 } // namespace app

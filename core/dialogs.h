@@ -17,6 +17,10 @@ public:
 
     // Plain message box with an OK button (the "Atenção, ..." messages).
     virtual void message(QWidget* parent, const QString& text, const QString& title = QString()) = 0;
+    // Message box with a warning icon and an OK button ("Erro" boxes of the import).
+    virtual void warning(QWidget* parent, const QString& text, const QString& title) {
+        message(parent, text, title);
+    }
     // Yes/No box with a question icon, titled with the system name.
     virtual bool question(QWidget* parent, const QString& text, DefaultButton defaultButton) = 0;
     // Input box; empty optional when cancelled.

@@ -3,9 +3,11 @@
 #include "core/connection.h"
 #include "core/menutree.h"
 #include "core/routines.h"
+#include "db/update.h"
 #include "schema_sql.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
@@ -15,9 +17,13 @@
 namespace db {
 
 QStringList schemaStatements() {
+    return splitStatements(QString::fromUtf8(kSchemaSql));
+}
+
+QStringList splitStatements(const QString& script) {
     QStringList statements;
     QString current;
-    const QStringList lines = QString::fromUtf8(kSchemaSql).split(QLatin1Char('\n'));
+    const QStringList lines = script.split(QLatin1Char('\n'));
     for (const QString& raw : lines) {
         const QString line = raw.trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1String("--"))) continue;
@@ -30,6 +36,27 @@ QStringList schemaStatements() {
         }
     }
     return statements;
+}
+
+static QString indexName(const QString& statement) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*CREATE\\s+(?:UNIQUE\\s+)?(?:(?:ASC|ASCENDING|DESC|DESCENDING)\\s+)?INDEX\\s+"
+                       "(\"[^\"]+\"|[A-Za-z0-9_$]+)\\s+ON\\s"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = pattern.match(statement);
+    if (!m.hasMatch()) return QString();
+    QString name = m.captured(1);
+    // The catalogue keeps unquoted names in upper case and quoted ones as written.
+    return name.startsWith(QLatin1Char('"')) ? name.mid(1, name.size() - 2) : name.toUpper();
+}
+
+QList<SchemaIndex> schemaIndices() {
+    QList<SchemaIndex> indices;
+    for (const QString& statement : schemaStatements()) {
+        const QString name = indexName(statement);
+        if (!name.isEmpty()) indices.append({name, statement});
+    }
+    return indices;
 }
 
 static QString statusText(const ISC_STATUS* status) {
@@ -49,7 +76,7 @@ static bool isLocalPath(const QString& location) {
     return colon < 0 || colon == 1;
 }
 
-bool createDatabase(const QString& location, QString* errorText) {
+bool createEmptyDatabase(const QString& location, QString* errorText) {
     if (isLocalPath(location) && QFileInfo::exists(location)) {
         if (errorText)
             *errorText = QStringLiteral("O arquivo %1 já existe; nada foi alterado.").arg(location);
@@ -70,6 +97,11 @@ bool createDatabase(const QString& location, QString* errorText) {
         return false;
     }
     isc_detach_database(status, &handle);
+    return true;
+}
+
+bool createDatabase(const QString& location, QString* errorText) {
+    if (!createEmptyDatabase(location, errorText)) return false;
 
     const QString name =
         QStringLiteral("protocolo-create-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -83,10 +115,19 @@ bool createDatabase(const QString& location, QString* errorText) {
         }
         for (const QString& statement : schemaStatements()) {
             if (!ok) break;
+            if (!indexName(statement).isEmpty()) continue; // built below, as an update builds them
             QSqlQuery q(conn);
             if (!q.exec(statement)) {
                 ok = false;
                 if (errorText) *errorText = q.lastError().text() + QStringLiteral("\n") + statement;
+            }
+        }
+        if (ok) {
+            QString indexError;
+            createMissingIndices(conn, &indexError);
+            if (!indexError.isEmpty()) {
+                ok = false;
+                if (errorText) *errorText = indexError;
             }
         }
         conn.close();

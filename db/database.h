@@ -9,6 +9,23 @@ namespace db {
 // The statements of schema.sql, in order, without their final ";".
 QStringList schemaStatements();
 
+// Splits a script written like schema.sql (statements end with ";" at the end of a line, "--"
+// lines are comments) into its statements, without their final ";".
+QStringList splitStatements(const QString& script);
+
+// One CREATE [UNIQUE] [ASCENDING | DESCENDING] INDEX statement of schema.sql.
+struct SchemaIndex {
+    QString name;
+    QString statement;
+};
+// The indices of schema.sql, in order. The creation and the update both build them from here,
+// so an index added to the schema reaches new and updated databases alike.
+QList<SchemaIndex> schemaIndices();
+
+// Creates a database with no tables (dialect 3, default character set WIN1252) at a file path
+// or a server location. Refuses a local file that exists.
+bool createEmptyDatabase(const QString& location, QString* errorText);
+
 // Creates a new, empty database (dialect 3, default character set WIN1252) at a file path or a
 // server location ("host/port:/path") and builds the schema. Refuses a local file that exists.
 bool createDatabase(const QString& location, QString* errorText);

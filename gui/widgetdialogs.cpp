@@ -28,6 +28,11 @@ void WidgetDialogService::message(QWidget* parent, const QString& text, const QS
     execBox(box);
 }
 
+void WidgetDialogService::warning(QWidget* parent, const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::Warning, boxTitle(title), text, QMessageBox::Ok, parent);
+    execBox(box);
+}
+
 bool WidgetDialogService::question(QWidget* parent, const QString& text, DefaultButton defaultButton) {
     QMessageBox box(QMessageBox::Question, boxTitle(QString()), text, QMessageBox::NoButton, parent);
     QPushButton* yes = box.addButton(QStringLiteral("&Sim"), QMessageBox::YesRole);
@@ -38,8 +43,8 @@ bool WidgetDialogService::question(QWidget* parent, const QString& text, Default
     return box.clickedButton() == yes;
 }
 
-std::optional<QString> WidgetDialogService::input(QWidget* parent, const QString& title, const QString& prompt,
-                                                  const QString& initial) {
+std::optional<QString> WidgetDialogService::input(QWidget* parent, const QString& title,
+                                                  const QString& prompt, const QString& initial) {
     QInputDialog dlg(parent);
     dlg.setWindowTitle(title);
     dlg.setLabelText(prompt);

@@ -8,6 +8,7 @@ namespace gui {
 class WidgetDialogService : public core::DialogService {
 public:
     void message(QWidget* parent, const QString& text, const QString& title) override;
+    void warning(QWidget* parent, const QString& text, const QString& title) override;
     bool question(QWidget* parent, const QString& text, DefaultButton defaultButton) override;
     std::optional<QString> input(QWidget* parent, const QString& title, const QString& prompt,
                                  const QString& initial) override;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, creates a demonstration database in ./demo (once) and
-# starts the client there in local mode (embedded engine, no server).
+# Installs what is needed, builds, creates a demonstration database in ./demo (once) with the
+# sample unit-type sheet in ./demo/A, and starts the client there in local mode (embedded
+# engine, no server).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -9,5 +10,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build --target protocolo protocolo-initdb
 mkdir -p demo
 [ -f demo/KORVALIS_PROTOCOLO.fdb ] || build/db/protocolo-initdb --demo --admin-password admin demo/KORVALIS_PROTOCOLO.fdb
+# The audit court's unit-type sheet read by "Apoio" > "Recebe dados - TCE/AL" > "Tipos de Unidades".
+mkdir -p demo/A
+[ -f demo/A/IDUnidades.xls ] || cp exchange/sample/IDUnidades.xls demo/A/IDUnidades.xls
 cd demo
 exec ../build/app/protocolo

@@ -5,7 +5,8 @@
 namespace testsupport {
 
 static const char* kindName(int k) {
-    static const char* names[] = {"message", "question", "input", "open-file", "save-file", "error"};
+    static const char* names[] = {"message",   "question", "input",  "open-file",
+                                  "save-file", "error",    "warning"};
     return names[k];
 }
 
@@ -19,6 +20,10 @@ ScriptedDialogs::~ScriptedDialogs() {
 
 void ScriptedDialogs::expectMessage(const QString& text) {
     m_expected.enqueue({Kind::Message, text, false, std::nullopt, QString()});
+}
+
+void ScriptedDialogs::expectWarning(const QString& text) {
+    m_expected.enqueue({Kind::Warning, text});
 }
 
 void ScriptedDialogs::expectQuestion(const QString& text, bool answer) {
@@ -79,6 +84,11 @@ std::optional<ScriptedDialogs::Expectation> ScriptedDialogs::take(Kind kind, con
 void ScriptedDialogs::message(QWidget*, const QString& text, const QString& title) {
     m_lastMessageTitle = title;
     take(Kind::Message, text);
+}
+
+void ScriptedDialogs::warning(QWidget*, const QString& text, const QString& title) {
+    m_lastMessageTitle = title;
+    take(Kind::Warning, text);
 }
 
 bool ScriptedDialogs::question(QWidget*, const QString& text, DefaultButton defaultButton) {

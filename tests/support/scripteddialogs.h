@@ -16,6 +16,8 @@ public:
     ~ScriptedDialogs() override;
 
     void expectMessage(const QString& text);
+    // A message box with the warning icon.
+    void expectWarning(const QString& text);
     void expectQuestion(const QString& text, bool answer);
     void expectInput(const QString& prompt, const std::optional<QString>& answer);
     void expectOpenFile(const QString& chosenPath); // empty: the user cancelled
@@ -29,7 +31,7 @@ public:
     int pending() const { return m_expected.size(); }
     // Fails the current test when expectations remain; returns true when none do.
     bool verifyAllShown(const char* file, int line);
-    // Title of the last message box shown (empty: the default title).
+    // Title of the last message or warning box shown (empty: the default title).
     QString lastMessageTitle() const { return m_lastMessageTitle; }
     // Default button of the last question shown.
     DefaultButton lastQuestionDefault() const { return m_lastDefault; }
@@ -39,6 +41,7 @@ public:
     QString lastPreselectedFilter() const { return m_lastPreselected; }
 
     void message(QWidget* parent, const QString& text, const QString& title) override;
+    void warning(QWidget* parent, const QString& text, const QString& title) override;
     bool question(QWidget* parent, const QString& text, DefaultButton defaultButton) override;
     std::optional<QString> input(QWidget* parent, const QString& title, const QString& prompt,
                                  const QString& initial) override;
@@ -48,7 +51,7 @@ public:
     void error(QWidget* parent, const QString& text) override;
 
 private:
-    enum class Kind { Message, Question, Input, OpenFile, SaveFile, Error };
+    enum class Kind { Message, Question, Input, OpenFile, SaveFile, Error, Warning };
     struct Expectation {
         Kind kind;
         QString text;

@@ -1,0 +1,430 @@
+#include "app/atualizabancodados.h"
+#include "core/appvalues.h"
+#include "core/connection.h"
+#include "db/database.h"
+#include "db/update.h"
+#include "tests/support/modal.h"
+#include "tests/support/scripteddialogs.h"
+
+#include <QFile>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTest>
+
+using testsupport::child;
+using testsupport::ScriptedDialogs;
+
+namespace {
+
+const QString kSuccess = QStringLiteral("Atualização do Banco de Dados realizada com sucesso!");
+const QString kIncomplete =
+    QStringLiteral("Atenção,\nA atualização do Banco de Dados ficou incompleta: a chave dos "
+                   "processos não passou a ser número e ano e continua como estava.\n");
+
+QList<QVariantList> select(QSqlDatabase connection, const QString& sql) {
+    QList<QVariantList> out;
+    QSqlQuery q(connection);
+    q.setForwardOnly(true);
+    if (!q.exec(sql)) {
+        QTest::qFail(qPrintable(sql + QStringLiteral(": ") + q.lastError().text()), __FILE__, __LINE__);
+        return out;
+    }
+    while (q.next()) {
+        QVariantList row;
+        for (int i = 0; i < q.record().count(); ++i)
+            row << (q.value(i).typeId() == QMetaType::QString ? QVariant(q.value(i).toString().trimmed())
+                                                              : q.value(i));
+        out << row;
+    }
+    return out;
+}
+
+bool run(QSqlDatabase connection, const QString& sql) {
+    QSqlQuery q(connection);
+    if (q.exec(sql)) return true;
+    QTest::qFail(qPrintable(sql + QStringLiteral(": ") + q.lastError().text()), __FILE__, __LINE__);
+    return false;
+}
+
+// The structure the program relies on, one line per column, key and index, in a fixed order:
+// two databases with the same lines have the same tables, types, not-null flags, keys and indices.
+QStringList catalogue(QSqlDatabase connection) {
+    QStringList lines;
+    const auto columns = select(
+        connection,
+        QStringLiteral(
+            "SELECT RF.RDB$RELATION_NAME, RF.RDB$FIELD_NAME, F.RDB$FIELD_TYPE, "
+            "COALESCE(F.RDB$CHARACTER_LENGTH, F.RDB$FIELD_LENGTH), COALESCE(F.RDB$FIELD_SUB_TYPE, 0), "
+            "COALESCE(F.RDB$CHARACTER_SET_ID, -1), COALESCE(RF.RDB$NULL_FLAG, 0) "
+            "FROM RDB$RELATION_FIELDS RF JOIN RDB$RELATIONS R ON R.RDB$RELATION_NAME = RF.RDB$RELATION_NAME "
+            "JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE "
+            "WHERE COALESCE(R.RDB$SYSTEM_FLAG, 0) = 0"));
+    for (const auto& c : columns)
+        lines << QStringLiteral("column %1.%2 type %3(%4) subtype %5 charset %6 notnull %7")
+                     .arg(c[0].toString(), c[1].toString(), c[2].toString(), c[3].toString(), c[4].toString(),
+                          c[5].toString(), c[6].toString());
+    const auto keys =
+        select(connection, QStringLiteral("SELECT C.RDB$RELATION_NAME, C.RDB$CONSTRAINT_NAME, "
+                                          "S.RDB$FIELD_POSITION, S.RDB$FIELD_NAME "
+                                          "FROM RDB$RELATION_CONSTRAINTS C JOIN RDB$INDEX_SEGMENTS S "
+                                          "ON S.RDB$INDEX_NAME = C.RDB$INDEX_NAME "
+                                          "WHERE C.RDB$CONSTRAINT_TYPE = 'PRIMARY KEY'"));
+    for (const auto& k : keys)
+        lines << QStringLiteral("key %1 %2 %3 %4")
+                     .arg(k[0].toString(), k[1].toString(), k[2].toString(), k[3].toString());
+    const auto indices = select(
+        connection,
+        QStringLiteral("SELECT I.RDB$RELATION_NAME, I.RDB$INDEX_NAME, COALESCE(I.RDB$UNIQUE_FLAG, 0), "
+                       "COALESCE(I.RDB$INDEX_TYPE, 0), S.RDB$FIELD_POSITION, S.RDB$FIELD_NAME "
+                       "FROM RDB$INDICES I JOIN RDB$INDEX_SEGMENTS S ON S.RDB$INDEX_NAME = I.RDB$INDEX_NAME "
+                       "WHERE COALESCE(I.RDB$SYSTEM_FLAG, 0) = 0"));
+    for (const auto& i : indices)
+        lines << QStringLiteral("index %1 %2 unique %3 descending %4 segment %5 %6")
+                     .arg(i[0].toString(), i[1].toString(), i[2].toString(), i[3].toString(), i[4].toString(),
+                          i[5].toString());
+    lines.sort();
+    return lines;
+}
+
+// Every row of the tables the update touches, as text, in the columns an older database has
+// too; the years are compared on their own.
+QStringList contents(QSqlDatabase connection) {
+    QStringList lines;
+    const QStringList queries{
+        QStringLiteral("SELECT IDPROCESSO, DATA, HORA, ASSUNTO, PROCESSO, COD_USUARIO FROM PROCESSOS"),
+        QStringLiteral("SELECT REGISTRO, IDPROCESSO, DATA, HORA, DESPACHO, DATA_RECEBIMENTO FROM TRAMITACAO"),
+        QStringLiteral("SELECT IDUNIDADE, UNIDADE FROM UNIDADES"),
+        QStringLiteral("SELECT COD_USUARIO, USUARIO FROM USUARIOS")};
+    for (const QString& sql : queries)
+        for (const auto& row : select(connection, sql)) {
+            QStringList fields;
+            for (const QVariant& v : row)
+                fields << (v.isNull() ? QStringLiteral("<null>") : v.toString());
+            lines << fields.join(QLatin1Char('|'));
+        }
+    lines.sort();
+    return lines;
+}
+
+} // namespace
+
+class TestAtualizaBanco : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void windowAndButtons();
+    void olderDatabaseReachesNewSchema();
+    void upToDateDatabaseOnlyRebuildsKeyAndIndices();
+    void keyThatCannotBeBuiltKeepsTheOldOne_data();
+    void keyThatCannotBeBuiltKeepsTheOldOne();
+    void tableHeldByAnotherWorkstation();
+    void missingSchemaIndicesAreCreated();
+
+private:
+    // Creates a database in the temporary folder, runs the script on it and opens it as the
+    // program's connection.
+    void openDatabase(const QString& file, const QStringList& statements);
+    void openOlderDatabase();
+    // The catalogue of a database just built by the creation tool.
+    QStringList newDatabaseCatalogue();
+    // Runs the update through the window, answering its final message.
+    void runWindow(const QString& expectedMessage, db::UpdateOutcome* outcome);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestAtualizaBanco::initTestCase() {
+    core::initialiseAppValues(0);
+}
+
+void TestAtualizaBanco::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestAtualizaBanco::cleanup() {
+    core::mainConnection().close();
+    m_dir.reset();
+}
+
+void TestAtualizaBanco::openDatabase(const QString& file, const QStringList& statements) {
+    const QString path = m_dir->filePath(file);
+    QString error;
+    QVERIFY2(db::createEmptyDatabase(path, &error), qPrintable(error));
+    core::ConnectionTarget target;
+    target.database = path;
+    target.userName = QString::fromLatin1(core::kDbaUser);
+    target.workingFolder = m_dir->path();
+    QVERIFY2(core::openMainConnection(target, &error), qPrintable(error));
+    for (const QString& statement : statements)
+        QVERIFY(run(core::mainConnection(), statement));
+}
+
+void TestAtualizaBanco::openOlderDatabase() {
+    QFile script(QStringLiteral(PROTOCOLO_OLDER_SCHEMA));
+    QVERIFY2(script.open(QIODevice::ReadOnly), qPrintable(script.fileName()));
+    openDatabase(QStringLiteral("OLDER.fdb"), db::splitStatements(QString::fromUtf8(script.readAll())));
+}
+
+QStringList TestAtualizaBanco::newDatabaseCatalogue() {
+    const QString path = m_dir->filePath(QStringLiteral("NEW.fdb"));
+    QString error;
+    if (!db::createDatabase(path, &error)) {
+        QTest::qFail(qPrintable(error), __FILE__, __LINE__);
+        return {};
+    }
+    QStringList lines;
+    {
+        QSqlDatabase conn = core::openNamedConnection(QStringLiteral("new-database"), path, &error);
+        lines = catalogue(conn);
+        conn.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("new-database"));
+    return lines;
+}
+
+void TestAtualizaBanco::runWindow(const QString& expectedMessage, db::UpdateOutcome* outcome) {
+    ScriptedDialogs dialogs;
+    dialogs.expectMessage(expectedMessage);
+    app::TFrm_AtualizaBancoDados window;
+    auto* atualizar = child<QPushButton>(&window, QStringLiteral("Botao_Atualizar"));
+    auto* fechar = child<QPushButton>(&window, QStringLiteral("Botao_Fechar"));
+    auto* progress = child<QProgressBar>(&window, QStringLiteral("ProgressBar1"));
+    QVERIFY(atualizar && fechar && progress);
+    // While it runs, neither button can be pressed.
+    QList<int> steps;
+    bool buttonsStayedDisabled = true;
+    connect(progress, &QProgressBar::valueChanged, &window, [&](int value) {
+        steps << value;
+        buttonsStayedDisabled = buttonsStayedDisabled && !atualizar->isEnabled() && !fechar->isEnabled();
+    });
+    atualizar->click();
+    *outcome = window.lastOutcome();
+    VERIFY_DIALOGS(dialogs);
+    QCOMPARE(steps.first(), 1);
+    QCOMPARE(steps.size(), 25);
+    QCOMPARE(progress->maximum(), 25);
+    QCOMPARE(progress->value(), 25);
+    QCOMPARE(progress->text(), QStringLiteral("100%"));
+    QVERIFY(buttonsStayedDisabled);
+    QVERIFY(atualizar->isEnabled());
+    QVERIFY(fechar->isEnabled());
+}
+
+void TestAtualizaBanco::windowAndButtons() {
+    openOlderDatabase();
+    app::TFrm_AtualizaBancoDados window;
+    QCOMPARE(window.objectName(), QStringLiteral("Frm_AtualizaBancoDados"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Atualizar Banco de Dados"));
+    QCOMPARE(child<QPushButton>(&window, QStringLiteral("Botao_Atualizar"))->text(),
+             QStringLiteral("&Atualizar      "));
+    QCOMPARE(child<QPushButton>(&window, QStringLiteral("Botao_Fechar"))->text(),
+             QStringLiteral("&Fechar     "));
+    QVERIFY(!(window.windowFlags() & Qt::WindowCloseButtonHint));
+    auto* progress = child<QProgressBar>(&window, QStringLiteral("ProgressBar1"));
+    QVERIFY(progress->isTextVisible());
+    QCOMPARE(progress->palette().color(QPalette::Highlight), QColor(0, 128, 0)); // green
+
+    // Fechar closes the window opened from the menu.
+    testsupport::onNextModal([](QWidget* w) {
+        QCOMPARE(w->objectName(), QStringLiteral("Frm_AtualizaBancoDados"));
+        child<QPushButton>(w, QStringLiteral("Botao_Fechar"))->click();
+    });
+    app::openAtualizaBancoDados(nullptr);
+    QVERIFY(!app::Frm_AtualizaBancoDados);
+}
+
+void TestAtualizaBanco::olderDatabaseReachesNewSchema() {
+    openOlderDatabase();
+    const QStringList expected = newDatabaseCatalogue();
+    QSqlDatabase conn = core::mainConnection();
+    QVERIFY(catalogue(conn) != expected);
+    const QStringList before = contents(conn);
+    QCOMPARE(before.size(), 8);
+
+    db::UpdateOutcome outcome;
+    runWindow(kSuccess, &outcome);
+    QVERIFY(outcome.complete);
+    QCOMPARE(outcome.yearsFilled, 1);
+    // Only the drops of the two indices the older database never had were refused.
+    QCOMPARE(outcome.refused, (QList<int>{20, 24}));
+    QCOMPARE(outcome.indicesCreated,
+             (QStringList{QStringLiteral("TRAMITACAO_PROCESSO"), QStringLiteral("TRAMITACAO_DESTINO")}));
+    QCOMPARE(catalogue(conn), expected);
+
+    // No row lost; the process without a year took it from its date, and the movements took
+    // their process's year.
+    QCOMPARE(select(conn, QStringLiteral("SELECT COUNT(*) FROM PROCESSOS")).first().first().toInt(), 3);
+    QCOMPARE(select(conn, QStringLiteral("SELECT IDPROCESSO, ANO FROM PROCESSOS ORDER BY IDPROCESSO")),
+             (QList<QVariantList>{{"00000001", "2011"}, {"00000002", "2012"}, {"00000003", "2010"}}));
+    QCOMPARE(
+        select(conn, QStringLiteral("SELECT REGISTRO, IDPROCESSO, ANO FROM TRAMITACAO ORDER BY REGISTRO")),
+        (QList<QVariantList>{{"00000001", "00000001", "2011"},
+                             {"00000002", "00000003", "2010"},
+                             {"00000003", "00000002", "2012"}}));
+    QCOMPARE(select(conn, QStringLiteral("SELECT PROCESSO FROM PROCESSOS WHERE IDPROCESSO = '00000001'"))
+                 .first()
+                 .first()
+                 .toString(),
+             QStringLiteral("Texto do pedido"));
+    const QStringList after = contents(conn);
+    QCOMPARE(after, before);
+
+    // A second run changes nothing more.
+    runWindow(kSuccess, &outcome);
+    QVERIFY(outcome.complete);
+    QCOMPARE(outcome.yearsFilled, 0);
+    QCOMPARE(catalogue(conn), expected);
+    QCOMPARE(contents(conn), after);
+}
+
+void TestAtualizaBanco::upToDateDatabaseOnlyRebuildsKeyAndIndices() {
+    openDatabase(QStringLiteral("NEW.fdb"), db::schemaStatements());
+    QSqlDatabase conn = core::mainConnection();
+    QVERIFY(run(conn, QStringLiteral("INSERT INTO PROCESSOS (IDPROCESSO, ANO, DATA, ASSUNTO) "
+                                     "VALUES ('00000001', '2018', '2018-02-01', 'A')")));
+    QVERIFY(run(conn, QStringLiteral("INSERT INTO PROCESSOS (IDPROCESSO, ANO, DATA, ASSUNTO) "
+                                     "VALUES ('00000001', '2019', '2019-02-01', 'B')")));
+    QVERIFY(run(conn, QStringLiteral("INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, DATA_RECEBIMENTO) "
+                                     "VALUES ('00000001', '00000001', '2019', '2019-02-02')")));
+    const QStringList structure = catalogue(conn);
+    const QStringList rows = contents(conn);
+    const auto indexIds = [&] {
+        return select(conn,
+                      QStringLiteral("SELECT RDB$INDEX_NAME, RDB$INDEX_ID FROM RDB$INDICES WHERE "
+                                     "RDB$INDEX_NAME IN ('PK_PROCESSOS', 'TRAMITACAO_I1', 'TRAMITACAO_I2', "
+                                     "'PROCESSOS_I1', 'PROCESSOS_I2') ORDER BY 1"));
+    };
+    const auto idsBefore = indexIds();
+    QCOMPARE(idsBefore.size(), 5);
+
+    db::UpdateOutcome outcome;
+    runWindow(kSuccess, &outcome);
+    QVERIFY(outcome.complete);
+    QVERIFY(outcome.indicesCreated.isEmpty());
+    QCOMPARE(catalogue(conn), structure);
+    QCOMPARE(contents(conn), rows);
+    // The columns exist already; the key and the four indices were dropped and built again.
+    for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 15, 16, 17})
+        QVERIFY2(outcome.refused.contains(n), qPrintable(QString::number(n)));
+    for (int n : {13, 14, 18, 19, 20, 21, 22, 23, 24, 25})
+        QVERIFY2(!outcome.refused.contains(n), qPrintable(QString::number(n)));
+}
+
+void TestAtualizaBanco::keyThatCannotBeBuiltKeepsTheOldOne_data() {
+    QTest::addColumn<QStringList>("setup");
+    QTest::addColumn<QStringList>("oldKey");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("process without year or date")
+        << QStringList{"UPDATE PROCESSOS SET DATA = NULL WHERE IDPROCESSO = '00000003'"}
+        << QStringList{"IDPROCESSO"}
+        << "Há processos sem ano e sem data (por exemplo o processo número 00000003); informe o ano deles e "
+           "execute a atualização novamente.";
+    // A database whose key held the date let the same number and year be registered twice.
+    QTest::newRow("duplicate number and year")
+        << QStringList{"ALTER TABLE PROCESSOS ALTER DATA SET NOT NULL",
+                       "ALTER TABLE PROCESSOS DROP CONSTRAINT PK_PROCESSOS",
+                       "ALTER TABLE PROCESSOS ADD CONSTRAINT PK_PROCESSOS PRIMARY KEY (IDPROCESSO, DATA)",
+                       "INSERT INTO PROCESSOS (IDPROCESSO, ANO, DATA, ASSUNTO) VALUES ('00000002', '2012', "
+                       "'2012-08-01', 'REPETIDO')"}
+        << QStringList{"IDPROCESSO", "DATA"}
+        << "Há processos repetidos com o mesmo número e ano (por exemplo 00000002/2012); corrija-os e "
+           "execute a "
+           "atualização novamente.";
+}
+
+void TestAtualizaBanco::keyThatCannotBeBuiltKeepsTheOldOne() {
+    QFETCH(QStringList, setup);
+    QFETCH(QStringList, oldKey);
+    QFETCH(QString, why);
+    openOlderDatabase();
+    QSqlDatabase conn = core::mainConnection();
+    for (const QString& sql : setup)
+        QVERIFY(run(conn, sql));
+    const int processes =
+        select(conn, QStringLiteral("SELECT COUNT(*) FROM PROCESSOS")).first().first().toInt();
+
+    db::UpdateOutcome outcome;
+    runWindow(kIncomplete + why, &outcome);
+    QVERIFY(!outcome.complete);
+    // The old key was dropped, the new one refused, and the old one put back.
+    QVERIFY(!outcome.refused.contains(13));
+    QVERIFY(outcome.refused.contains(14));
+    QCOMPARE(db::primaryKeyColumns(conn, QStringLiteral("PROCESSOS")), oldKey);
+    QCOMPARE(select(conn, QStringLiteral("SELECT COUNT(*) FROM PROCESSOS")).first().first().toInt(),
+             processes);
+    // Everything else was still done.
+    QCOMPARE(select(conn, QStringLiteral("SELECT COUNT(*) FROM RDB$RELATION_FIELDS WHERE "
+                                         "RDB$RELATION_NAME = 'TRAMITACAO' AND RDB$FIELD_NAME = 'IDUNIDADE'"))
+                 .first()
+                 .first()
+                 .toInt(),
+             1);
+}
+
+void TestAtualizaBanco::tableHeldByAnotherWorkstation() {
+    openOlderDatabase();
+    QSqlDatabase conn = core::mainConnection();
+    const QString name = QStringLiteral("other-workstation");
+    {
+        QString error;
+        QSqlDatabase other = core::openNamedConnection(name, m_dir->filePath("OLDER.fdb"), &error);
+        QVERIFY2(other.isOpen(), qPrintable(error));
+        // The other workstation is in the middle of reading a process by its number: the update
+        // neither waits for it nor leaves the table without its key.
+        QVERIFY(other.transaction());
+        {
+            QSqlQuery reading(other);
+            QVERIFY(
+                reading.exec(QStringLiteral("SELECT ASSUNTO FROM PROCESSOS WHERE IDPROCESSO = '00000001'")));
+            QVERIFY(reading.next());
+
+            db::UpdateOutcome outcome;
+            runWindow(kIncomplete +
+                          QStringLiteral("O banco de dados recusou a alteração, provavelmente porque outra "
+                                         "estação está usando a tabela de processos. Feche o sistema nas "
+                                         "outras estações e execute a atualização novamente."),
+                      &outcome);
+            QVERIFY(!outcome.complete);
+            QVERIFY(!outcome.serverText.isEmpty());
+            QCOMPARE(db::primaryKeyColumns(conn, QStringLiteral("PROCESSOS")), QStringList{"IDPROCESSO"});
+            QCOMPARE(select(conn, QStringLiteral("SELECT COUNT(*) FROM PROCESSOS")).first().first().toInt(),
+                     3);
+        }
+        other.rollback();
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+
+    // Once the other workstation has let go, running it again finishes the work.
+    db::UpdateOutcome outcome;
+    runWindow(kSuccess, &outcome);
+    QVERIFY(outcome.complete);
+    QCOMPARE(db::primaryKeyColumns(conn, QStringLiteral("PROCESSOS")),
+             (QStringList{QStringLiteral("IDPROCESSO"), QStringLiteral("ANO")}));
+    QCOMPARE(catalogue(conn), newDatabaseCatalogue());
+}
+
+void TestAtualizaBanco::missingSchemaIndicesAreCreated() {
+    openDatabase(QStringLiteral("NEW.fdb"), db::schemaStatements());
+    QSqlDatabase conn = core::mainConnection();
+    const QList<db::SchemaIndex> indices = db::schemaIndices();
+    QVERIFY(indices.size() >= 6);
+    QCOMPARE(indices.first().name, QStringLiteral("PROCESSOS_I1"));
+    QVERIFY(run(conn, QStringLiteral("DROP INDEX TRAMITACAO_PROCESSO")));
+    QVERIFY(run(conn, QStringLiteral("DROP INDEX TRAMITACAO_DESTINO")));
+    QString error;
+    QCOMPARE(db::createMissingIndices(conn, &error),
+             (QStringList{QStringLiteral("TRAMITACAO_PROCESSO"), QStringLiteral("TRAMITACAO_DESTINO")}));
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(db::createMissingIndices(conn, &error).isEmpty());
+}
+
+QTEST_MAIN(TestAtualizaBanco)
+#include "tst_atualizabanco.moc"
