@@ -279,7 +279,12 @@ bool TFrm_Principal::applyAccessRights() {
         if (e->spec.kind != core::MenuKind::Always) setEntryEnabled(*e, false);
 
     QSqlDatabase db = core::mainConnection();
+    // Never opened (the start-up said why, once): nothing to read and nothing more to say.
+    if (!db.isOpen() && !core::mainConnectionLost()) return false;
+    // Lost since: opened again now, so the menu comes back once the server is back.
+    if (!core::ensureConnection(db)) return false;
     auto failed = [&](const QSqlQuery& q) {
+        if (core::noteConnectionFailure(db, this)) return false;
         if (!m_rightsFailed) {
             QString text = q.lastError().text();
             if (text.trimmed().isEmpty()) text = db.lastError().text();

@@ -76,9 +76,15 @@ stop_server() {
 prepare_root() {
   local root=$1 port=$2 f
   mkdir -p "$root/lock"
-  for f in firebird.msg plugins intl lib UDF; do
+  for f in firebird.msg plugins lib UDF; do
     [ -e "$SYSTEM_ROOT/$f" ] && ln -sfn "$SYSTEM_ROOT/$f" "$root/$f"
   done
+  # The character sets are looked for at $FIREBIRD/intl/ and must be a copy: loaded through a
+  # link, WIN1252 is reported as "not installed".
+  [ -L "$root/intl" ] && rm -f "$root/intl"
+  mkdir -p "$root/intl"
+  rm -f "$root/intl/libfbintl.so"
+  cp "$SYSTEM_ROOT/intl/libfbintl.so" "$root/intl/libfbintl.so"
   cat >"$root/firebird.conf" <<EOF
 # Private test server: written by scripts/firebird-server.sh, rewritten on each start.
 RemoteBindAddress = 127.0.0.1

@@ -39,12 +39,13 @@ case "$HOSTS" in both|ipv4) ;; *) echo "--hosts both|ipv4" >&2; exit 2 ;; esac
 command -v debootstrap >/dev/null || { echo "install debootstrap first: apt-get install debootstrap" >&2; exit 1; }
 command -v xwininfo >/dev/null || { echo "install x11-utils first (xwininfo watches for the login window)" >&2; exit 1; }
 
-SOURCE=$(cd "$(dirname "$0")/.." && pwd)
+SOURCE=${FRESH_SOURCE:-$(cd "$(dirname "$0")/.." && pwd)}
 TARGET=$(mkdir -p "$TARGET" && cd "$TARGET" && pwd)
 [ "$TARGET" != / ] || { echo "refusing to use / as the target" >&2; exit 1; }
 # The mirror apt already uses on this machine.
-MIRROR=$(grep -hoE 'https?://[^ ]+/debian/?' /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
-  /etc/apt/sources.list.d/*.sources 2>/dev/null | grep -v security | head -n1 || true)
+MIRROR=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null \
+  | grep -E '^[[:space:]]*(deb|URIs:)' | grep -oE 'https?://[^ ]+/debian/?( |$)' | grep -v security \
+  | head -n1 | tr -d ' ' || true)
 MIRROR=${MIRROR:-http://deb.debian.org/debian}
 DISPLAY_NUMBER=${FRESH_DISPLAY:-91}
 
@@ -194,18 +195,29 @@ if (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; then
 fi
 inside bash -s <<'EOF'
 set -euo pipefail
-# As the README says: bind address, the SYSDBA password the profile expects, then start.
-sed -i 's/^RemoteBindAddress = .*/RemoteBindAddress = 0.0.0.0/' /etc/firebird/3.0/firebird.conf
-grep -q '^RemoteBindAddress = 0.0.0.0' /etc/firebird/3.0/firebird.conf
-printf "CREATE OR ALTER USER SYSDBA PASSWORD 'quillwort' USING PLUGIN Srp;\nCOMMIT;\n" \
+conf=/etc/firebird/3.0/firebird.conf
+# 2. Reachable by the workstations: every interface, port 3050.
+sed -i -e 's/^RemoteBindAddress = .*/RemoteBindAddress =/' -e 's/^#\?RemoteServicePort = .*/RemoteServicePort = 3050/' "$conf"
+grep -E '^(RemoteBindAddress|RemoteServicePort)' "$conf"
+# 3. The SYSDBA password the client sends, set with the server stopped.
+printf "CREATE OR ALTER USER SYSDBA PASSWORD '%s' USING PLUGIN Srp;\nCOMMIT;\n" 'quillwort' \
   | isql-fb -q -user SYSDBA /var/lib/firebird/3.0/system/security3.fdb
-mkdir -p /dados && chown firebird:firebird /dados
-# The server is started directly here (no init system in this chroot); the README uses systemctl.
-su -s /bin/sh firebird -c '/usr/sbin/firebird >/tmp/office-server.log 2>&1 &'
-for _ in $(seq 1 100); do (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null && break; sleep 0.1; done
-/root/protocolo/build/db/protocolo-initdb --admin-password-stdin 127.0.0.1/3050:/dados/KORVALIS_PROTOCOLO.fdb <<<"office-check"
-gbak -b -user SYSDBA -password quillwort 127.0.0.1/3050:/dados/KORVALIS_PROTOCOLO.fdb /dados/KORVALIS_PROTOCOLO.fbk
-ls -la /dados
-echo "SELECT COUNT(*) FROM USUARIOS;" | isql-fb -q -user SYSDBA -password quillwort 127.0.0.1/3050:/dados/KORVALIS_PROTOCOLO.fdb
+# No init system in this chroot: the server is started as the service would start it.
+su -s /bin/sh firebird -c '/usr/sbin/fbguard -daemon -forever'
+for _ in $(seq 1 150); do (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null && break; sleep 0.1; done
+# 5. The database, in a folder the server owns.
+mkdir -p /dados/backup && chown -R firebird:firebird /dados
+printf 'office-1\n' | /root/protocolo/build/db/protocolo-initdb --admin-password-stdin \
+  127.0.0.1/3050:/dados/KORVALIS_PROTOCOLO.fdb
+# 6. Backup and restore with gbak.
+gbak -b -user SYSDBA -password quillwort 127.0.0.1/3050:/dados/KORVALIS_PROTOCOLO.fdb \
+  /dados/backup/KORVALIS_PROTOCOLO.fbk
+gbak -c -user SYSDBA -password quillwort /dados/backup/KORVALIS_PROTOCOLO.fbk \
+  127.0.0.1/3050:/dados/KORVALIS_PROTOCOLO-restaurado.fdb
+echo "SELECT COUNT(*) AS USUARIOS FROM USUARIOS;" \
+  | isql-fb -q -user SYSDBA -password quillwort 127.0.0.1/3050:/dados/KORVALIS_PROTOCOLO-restaurado.fdb
+ls -la /dados /dados/backup
 EOF
 step_done
+echo "listening on port 3050 (seen from this machine):"
+ss -ltn 2>/dev/null | awk '$4 ~ /:3050$/' | sed 's/^/    /' || true

@@ -99,7 +99,8 @@ void styleCaption(QLabel* label) {
 }
 
 void showOpeningError(QWidget* owner, const QString& text) {
-    core::dialogs().error(owner, text);
+    // Empty: the failure was told already (a lost connection).
+    if (!text.isEmpty()) core::dialogs().error(owner, text);
 }
 
 QVBoxLayout* commandColumn(QWidget* parent, std::initializer_list<CommandButton> buttons) {

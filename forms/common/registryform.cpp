@@ -1,6 +1,8 @@
 #include "forms/common/registryform.h"
 
+#include "core/connection.h"
 #include "core/dialogs.h"
+#include "core/rights.h"
 #include "core/routines.h"
 #include "forms/common/formwindow.h"
 
@@ -150,6 +152,7 @@ void RegistryForm::buildEditingTab() {
             b->setToolTip(e.hint);
             b->setFocusPolicy(Qt::NoFocus);
             b->setFixedSize(28, fm.height() + 10);
+            if (!e.rightTitle.isEmpty()) b->setEnabled(core::userHasRight(e.rightTitle));
             w = b;
             break;
         }
@@ -273,7 +276,7 @@ void RegistryForm::installNextCode() {
         if (!busca.exec(m_spec.nextCodeQuery) || !busca.next()) {
             const QString error = busca.lastError().text();
             m_records->cancel();
-            core::dialogs().error(this, error);
+            if (!core::noteConnectionFailure(m_records->database(), this)) core::dialogs().error(this, error);
             return;
         }
         const QString greatest = busca.value(0).toString().trimmed();
@@ -313,7 +316,9 @@ void RegistryForm::installZeroFills() {
             busca.prepare(z.nameQuery);
             busca.addBindValue(m_records->text(z.field));
             if (!busca.exec()) {
-                core::dialogs().error(this, busca.lastError().text());
+                const QString error = busca.lastError().text();
+                if (!core::noteConnectionFailure(m_records->database(), this))
+                    core::dialogs().error(this, error);
                 return;
             }
             m_records->setValue(z.nameField, busca.next() ? busca.value(0) : QVariant());
@@ -323,7 +328,8 @@ void RegistryForm::installZeroFills() {
 
 bool RegistryForm::reload(QString* error) {
     if (!m_records->reopen()) {
-        if (error) *error = m_records->lastError();
+        // A lost connection has been told about already: no second box.
+        if (error) *error = m_records->connectionLost() ? QString() : m_records->lastError();
         return false;
     }
     refreshState();
@@ -367,6 +373,8 @@ void RegistryForm::showEvent(QShowEvent* event) {
 }
 
 void RegistryForm::incluir() {
+    // The next code is read from the database: a connection lost earlier is opened again first.
+    if (!core::ensureConnection(m_records->database())) return;
     if (!m_records->append()) {
         // The next code was refused: nothing was appended.
         refreshState();
@@ -385,7 +393,7 @@ void RegistryForm::alterar() {
 }
 
 void RegistryForm::salvar() {
-    m_binder->commit();
+    if (!m_binder->commit()) return;
     for (const SaveCheck& check : std::as_const(m_spec.checks)) {
         const bool failed = check.fails ? check.fails(*m_records) : m_records->text(check.field).isEmpty();
         if (!failed) continue;
@@ -398,8 +406,11 @@ void RegistryForm::salvar() {
         return;
     }
     if (m_records->applyUpdates() > 0) {
-        core::dialogs().message(this, applyErrorMessage());
+        // With the connection gone the user has been told so; the record stays on screen, ready
+        // to be saved again once the connection is back.
+        if (!m_records->connectionLost()) core::dialogs().message(this, applyErrorMessage());
         m_records->edit();
+        refreshState();
         return;
     }
     refreshState();
@@ -414,11 +425,58 @@ void RegistryForm::cancelar() {
     refreshState();
 }
 
+QString RegistryForm::inUseMessage(const QString& usageName, const QStringList& uses) {
+    QString list = uses.value(0);
+    for (int i = 1; i < uses.size(); ++i)
+        list += (i + 1 == uses.size() ? QStringLiteral(" e ") : QStringLiteral(", ")) + uses.at(i);
+    return QStringLiteral("Atenção, procedimento cancelado! %1 em uso por %2.").arg(usageName, list);
+}
+
+bool RegistryForm::currentUses(QStringList* uses, QString* error) const {
+    uses->clear();
+    const QVariant code = m_records->value(m_spec.codeField);
+    for (const UsageCheck& usage : std::as_const(m_spec.usages)) {
+        QSqlQuery count(m_records->database());
+        count.setForwardOnly(true);
+        if (!count.prepare(usage.query)) {
+            *error = count.lastError().text();
+            return false;
+        }
+        for (int i = 0, n = int(usage.query.count(QLatin1Char('?'))); i < n; ++i)
+            count.addBindValue(code);
+        if (!count.exec() || !count.next()) {
+            *error = count.lastError().text();
+            return false;
+        }
+        const qlonglong n = count.value(0).toLongLong();
+        if (n > 0) *uses << QStringLiteral("%1 %2").arg(n).arg(n == 1 ? usage.singular : usage.plural);
+    }
+    return true;
+}
+
 void RegistryForm::excluir() {
     if (m_records->isEmpty()) {
         core::dialogs().message(this, nothingToDeleteMessage());
     } else if (core::dialogs().question(this, confirmDeleteQuestion(),
                                         core::DialogService::DefaultButton::No)) {
+        // Counted after the confirmation, right before the deletion, so that a reference another
+        // workstation added while the question was open is seen.
+        QStringList uses;
+        QString error;
+        if (!core::ensureConnection(m_records->database())) {
+            refreshState();
+            return;
+        }
+        if (!currentUses(&uses, &error)) {
+            if (!core::noteConnectionFailure(m_records->database(), this)) core::dialogs().error(this, error);
+            refreshState();
+            return;
+        }
+        if (!uses.isEmpty()) {
+            core::dialogs().message(this, inUseMessage(m_spec.usageName, uses));
+            refreshState();
+            return;
+        }
         m_records->deleteCurrent();
         // A deletion the database refuses (the row is still referenced) is undone silently.
         if (m_records->applyUpdates() > 0) m_records->cancelUpdates();
