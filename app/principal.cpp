@@ -280,7 +280,7 @@ bool TFrm_Principal::applyAccessRights() {
 
     QSqlDatabase db = core::mainConnection();
     // Never opened (the start-up said why, once): nothing to read and nothing more to say.
-    if (!db.isOpen() && !core::mainConnectionLost()) return false;
+    if (!db.isOpen() && core::mainConnectionFailedToOpen()) return false;
     // Lost since: opened again now, so the menu comes back once the server is back.
     if (!core::ensureConnection(db)) return false;
     auto failed = [&](const QSqlQuery& q) {

@@ -60,6 +60,7 @@ struct MainConnectionState {
     bool opened = false;     // it was open once: a failure later is an outage, not a wrong path
     bool lost = false;
     bool told = false;
+    bool openFailed = false;
 };
 
 MainConnectionState& mainState() {
@@ -81,9 +82,10 @@ bool openMainConnection(const ConnectionTarget& target, QString* errorText) {
     MainConnectionState& state = mainState();
     state.target = target;
     if (db.open()) {
-        state = MainConnectionState{target, true, false, false};
+        state = MainConnectionState{target, true, false, false, false};
         return true;
     }
+    state.openFailed = true;
     if (errorText) {
         // The database's reason; the driver's own sentence ("Error opening database") adds nothing.
         const QSqlError e = db.lastError();
@@ -105,6 +107,10 @@ QString lostConnectionMessage() {
 
 bool mainConnectionLost() {
     return mainState().lost;
+}
+
+bool mainConnectionFailedToOpen() {
+    return mainState().openFailed;
 }
 
 bool ensureConnection(const QSqlDatabase& db) {

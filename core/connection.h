@@ -53,6 +53,8 @@ bool ensureConnection(const QSqlDatabase& db);
 // connection found gone is marked lost and the user told (once).
 bool noteConnectionFailure(const QSqlDatabase& db, QWidget* parent = nullptr);
 bool mainConnectionLost();
+// The last attempt to open the main connection failed (the start-up has said why).
+bool mainConnectionFailedToOpen();
 QString lostConnectionMessage();
 
 // Opens another named connection on a database (tests, tools, a second workstation).

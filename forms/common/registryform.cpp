@@ -410,7 +410,6 @@ void RegistryForm::salvar() {
         // to be saved again once the connection is back.
         if (!m_records->connectionLost()) core::dialogs().message(this, applyErrorMessage());
         m_records->edit();
-        refreshState();
         return;
     }
     refreshState();
