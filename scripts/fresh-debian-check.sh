@@ -10,6 +10,8 @@
 #   --keep        leave the system in TARGET afterwards (it is removed otherwise)
 #   --reuse       use the system already in TARGET (made by an earlier --keep run); the working
 #                 tree is copied in afresh all the same
+#   --keep-tree   with --reuse: copy the working tree over the one inside, keeping its build/
+#                 folder (a rerun after a change builds only what changed)
 #   TARGET        where the system is made (default /var/tmp/protocolo-fresh-debian)
 #
 # Steps: debootstrap; copy this working tree (without build/ and demo/) to /root/protocolo;
@@ -23,13 +25,15 @@ set -euo pipefail
 HOSTS=both
 KEEP=0
 REUSE=0
+KEEP_TREE=0
 TARGET=/var/tmp/protocolo-fresh-debian
 while [ $# -gt 0 ]; do
   case "$1" in
     --hosts) HOSTS=$2; shift 2 ;;
     --keep) KEEP=1; shift ;;
     --reuse) REUSE=1; KEEP=1; shift ;;
-    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
+    --keep-tree) KEEP_TREE=1; shift ;;
+    -h|--help) sed -n '2,22p' "$0"; exit 0 ;;
     -*) echo "unknown option $1" >&2; exit 2 ;;
     *) TARGET=$1; shift ;;
   esac
@@ -138,7 +142,7 @@ echo "/etc/hosts inside:"
 sed 's/^/    /' "$TARGET/etc/hosts"
 
 step "copy the working tree to /root/protocolo"
-rm -rf "$TARGET/root/protocolo"
+[ "$KEEP_TREE" -eq 1 ] && [ "$REUSE" -eq 1 ] || rm -rf "$TARGET/root/protocolo"
 mkdir -p "$TARGET/root/protocolo"
 tar -C "$SOURCE" --exclude=./build --exclude=./demo --exclude='./build-*' -cf - . \
   | tar -C "$TARGET/root/protocolo" -xf -
