@@ -1,6 +1,7 @@
 // The registers as a careless user, a clerk without rights and a restarting server find them:
 // deleting a record other rows still use, text the database cannot store, a Cadastra button
 // without the right to the register it opens, and a connection lost and found again.
+#include "app/principal.h"
 #include "core/appvalues.h"
 #include "core/connection.h"
 #include "core/session.h"
@@ -364,6 +365,38 @@ void TestReliability::serverRestartsWhileEditing() {
         QCOMPARE(q.value(0).toInt(), round);
     }
     qInfo("server restarts survived while editing: %d", restarts);
+
+    // The main menu after a restart: told once, the rights read before are kept (not all greyed),
+    // and the next activation reads them again on a new connection.
+    {
+        QSqlQuery q(core::mainConnection());
+        QVERIFY(
+            q.exec(QStringLiteral("INSERT INTO USUARIOS (COD_USUARIO, USUARIO) VALUES ('00000001', 'ADM')")));
+        QVERIFY(
+            q.exec(QStringLiteral("INSERT INTO USUARIOS_ACESSOS (ACESSO, COD_USUARIO, TITULO) VALUES ('1', "
+                                  "'00000001', 'Tipos de Processos')")));
+    }
+    core::currentUser().code = QStringLiteral("00000001");
+    app::TFrm_Principal window;
+    auto typesEntry = [&] {
+        for (const auto& e : window.menuEntries())
+            if (e.spec.title == QLatin1String("Tipos de Processos")) return e.action->isEnabled();
+        return false;
+    };
+    QVERIFY(window.applyAccessRights());
+    QVERIFY(typesEntry());
+    QVERIFY2(server.stop(&error), qPrintable(error));
+    QVERIFY2(server.start(&error), qPrintable(error));
+    {
+        ScriptedDialogs dialogs;
+        dialogs.expectMessage(core::lostConnectionMessage());
+        QVERIFY(!window.applyAccessRights());
+        VERIFY_DIALOGS(dialogs);
+        QVERIFY(typesEntry());
+        QVERIFY(window.applyAccessRights());
+        QVERIFY(typesEntry());
+        QCOMPARE(dialogs.shown().size(), 1);
+    }
 
     // A server that stays away: the user is told once, however often he tries.
     QVERIFY2(server.stop(&error), qPrintable(error));
