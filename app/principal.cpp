@@ -279,12 +279,28 @@ bool TFrm_Principal::applyAccessRights() {
     QList<MenuEntry*> governed;
     for (MenuEntry& e : m_entries)
         if (e.spec.level > 0) governed << &e;
+    // With the connection lost the rights cannot be read: the menu keeps the ones read before,
+    // so that the user's next choice there opens the connection again (a greyed menu would
+    // leave him nothing to do but restart).
+    QList<bool> before;
+    for (MenuEntry* e : std::as_const(governed))
+        before << e->enabled;
+    auto keepBefore = [&] {
+        for (int i = 0; i < governed.size(); ++i)
+            setEntryEnabled(*governed.at(i), before.at(i));
+        return false;
+    };
     for (MenuEntry* e : std::as_const(governed))
         if (e->spec.kind != core::MenuKind::Always) setEntryEnabled(*e, false);
 
+    QSqlDatabase db = core::mainConnection();
+    // Never opened (the start-up said why, once): nothing to read and nothing more to say.
+    if (!db.isOpen() && core::mainConnectionFailedToOpen()) return false;
+    if (!core::ensureConnection(db)) return keepBefore();
     QStringList titles;
     QString error;
-    if (!core::userRights(core::mainConnection(), core::currentUser().code, &titles, &error)) {
+    if (!core::userRights(db, core::currentUser().code, &titles, &error)) {
+        if (core::noteConnectionFailure(db, this)) return keepBefore();
         if (!m_rightsFailed) {
             if (error.trimmed().isEmpty()) error = QStringLiteral("Sem conexão com o banco de dados.");
             m_rightsFailed = true;

@@ -1,16 +1,17 @@
 #include "app/startup.h"
 
-#include "core/connection.h"
-#include "core/dialogs.h"
-#include "core/menucommands.h"
-#include "core/session.h"
-#include "gui/widgetdialogs.h"
-#include "gui/windows.h"
 #include "app/datamodule.h"
 #include "app/principal.h"
 #include "app/senha.h"
 #include "app/splash.h"
 #include "app/wiring.h"
+#include "core/connection.h"
+#include "core/dialogs.h"
+#include "core/menucommands.h"
+#include "core/session.h"
+#include "core/termination.h"
+#include "gui/widgetdialogs.h"
+#include "gui/windows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,6 +21,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QScreen>
+#include <QSqlDatabase>
 #include <QTimer>
 #include <QTranslator>
 
@@ -44,8 +46,10 @@ bool connectMainWindow(TFrm_Principal& window, const QString& currentFolder) {
     values.workingFolder = target.mode == core::ConnectionMode::Remote ? currentFolder : target.workingFolder;
     QString error;
     if (!core::openMainConnection(target, &error)) {
-        // The window is not on screen yet: the box goes to the middle of the screen.
-        core::dialogs().error(window.isVisible() ? &window : nullptr, error);
+        // The window is not on screen yet: the box goes to the middle of the screen. Said once:
+        // the menu then stays greyed without asking the database again.
+        core::dialogs().message(window.isVisible() ? &window : nullptr,
+                                core::openFailureMessage(target, error));
         return false;
     }
     if (target.mode == core::ConnectionMode::Remote)
@@ -59,6 +63,14 @@ std::unique_ptr<TFrm_Principal> createMainWindow(const QString& currentFolder, b
     const bool ok = connectMainWindow(*window, currentFolder);
     if (connected) *connected = ok;
     return window;
+}
+
+void closeMainConnection() {
+    QSqlDatabase db = core::mainConnection();
+    if (!db.isOpen()) return;
+    // Nothing is left half-written: an open transaction is undone before the detach.
+    db.rollback();
+    db.close();
 }
 
 void showPendingReceipts(QWidget* parent) {
@@ -110,13 +122,20 @@ int runClient(QApplication& application) {
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         application.installTranslator(&toolkitTexts);
     gui::installWidgetDialogs();
+    // The desktop session closing or Ctrl+C ends every event loop, open windows and questions
+    // included, without the closing question; what was not saved is not written, and no
+    // statement is cut half-way since the request is handled between two events.
+    core::installTerminationSignals([] { QCoreApplication::exit(0); });
     core::initialiseAppValues(PROTOCOLO_PROFILE);
     wireMenuCommands();
     StartupOptions options;
     options.currentFolder = QDir::currentPath();
     std::unique_ptr<TFrm_Principal> window = startClient(options);
-    if (!window) return 0;
-    return application.exec();
+    int status = 0;
+    if (window && !core::terminationRequested()) status = application.exec();
+    window.reset();
+    closeMainConnection();
+    return status;
 }
 
 } // namespace app

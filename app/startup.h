@@ -50,4 +50,7 @@ std::unique_ptr<TFrm_Principal> startClient(const StartupOptions& options);
 // The whole program: application values, menu wiring, start-up, then the event loop.
 int runClient(QApplication& application);
 
+// Ends the run's use of the database: an open transaction is rolled back, the connection closed.
+void closeMainConnection();
+
 } // namespace app

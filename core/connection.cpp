@@ -1,6 +1,9 @@
 #include "core/connection.h"
 
+#include "core/dialogs.h"
+
 #include <QSqlError>
+#include <QSqlQuery>
 
 namespace core {
 
@@ -50,14 +53,97 @@ static QSqlDatabase connectionNamed(const QString& name) {
     return QSqlDatabase::addDatabase(QStringLiteral("QIBASE"), name);
 }
 
+namespace {
+
+struct MainConnectionState {
+    ConnectionTarget target; // what the main connection was last opened with
+    bool opened = false;     // it was open once: a failure later is an outage, not a wrong path
+    bool lost = false;
+    bool told = false;
+    bool openFailed = false;
+};
+
+MainConnectionState& mainState() {
+    static MainConnectionState state;
+    return state;
+}
+
+bool isMain(const QSqlDatabase& db) {
+    return db.connectionName() == QLatin1String(kMainConnection);
+}
+
+} // namespace
+
 bool openMainConnection(const ConnectionTarget& target, QString* errorText) {
     QSqlDatabase db = connectionNamed(QString::fromLatin1(kMainConnection));
     db.close();
     applyFixedParameters(db, target.userName);
     db.setDatabaseName(target.database);
-    if (db.open()) return true;
-    if (errorText) *errorText = db.lastError().text();
+    MainConnectionState& state = mainState();
+    state.target = target;
+    if (db.open()) {
+        state = MainConnectionState{target, true, false, false, false};
+        return true;
+    }
+    state.openFailed = true;
+    if (errorText) {
+        // The database's reason; the driver's own sentence ("Error opening database") adds nothing.
+        const QSqlError e = db.lastError();
+        *errorText = e.databaseText().trimmed().isEmpty() ? e.text() : e.databaseText().trimmed();
+    }
     return false;
+}
+
+QString openFailureMessage(const ConnectionTarget& target, const QString& reason) {
+    return QStringLiteral("Atenção, não foi possível abrir o banco de dados %1\r\rMotivo informado: %2")
+        .arg(target.database, reason);
+}
+
+QString lostConnectionMessage() {
+    return QStringLiteral(
+        "Atenção, a conexão com o banco de dados foi perdida!\rOs dados em edição continuam "
+        "na tela; a conexão será refeita na próxima ação.");
+}
+
+bool mainConnectionLost() {
+    return mainState().lost;
+}
+
+bool mainConnectionFailedToOpen() {
+    return mainState().openFailed;
+}
+
+bool ensureConnection(const QSqlDatabase& db) {
+    MainConnectionState& state = mainState();
+    if (!isMain(db) || !state.lost) return true;
+    QSqlDatabase main = connectionNamed(QString::fromLatin1(kMainConnection));
+    main.close();
+    applyFixedParameters(main, state.target.userName);
+    main.setDatabaseName(state.target.database);
+    if (!main.open()) return false;
+    // A later outage is told again.
+    state.lost = false;
+    state.told = false;
+    return true;
+}
+
+bool noteConnectionFailure(const QSqlDatabase& db, QWidget* parent) {
+    MainConnectionState& state = mainState();
+    const bool main = isMain(db);
+    if (main && state.lost) return true;
+    if (!db.isOpen()) return false;
+    {
+        QSqlQuery probe(db);
+        probe.setForwardOnly(true);
+        if (probe.exec(QStringLiteral("SELECT 1 FROM RDB$DATABASE")) && probe.next()) return false;
+    }
+    if (!main) return true;
+    state.lost = true;
+    if (!state.told) {
+        state.told = true;
+        dialogs().message(parent, lostConnectionMessage());
+    }
+    return true;
 }
 
 QSqlDatabase openNamedConnection(const QString& connectionName, const QString& database, QString* errorText,

@@ -5,6 +5,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+class QWidget;
+
 namespace core {
 
 // The one connection every query of the program uses.
@@ -33,6 +35,27 @@ void applyFixedParameters(QSqlDatabase& db, const QString& userName);
 
 // (Re)opens sqlConnectionPrincipal on the target; false with the driver's text on failure.
 bool openMainConnection(const ConnectionTarget& target, QString* errorText);
+
+// The message shown when the database cannot be opened at start-up: where it was looked for and
+// the database's own reason (without the driver's generic sentence).
+QString openFailureMessage(const ConnectionTarget& target, const QString& reason);
+
+// A lost connection (the server restarted, the network went away) leaves every statement
+// failing. The first failure that finds the connection gone tells the user, once per outage; the
+// next action opens it again with the values it was first opened with, so a record still on
+// screen can be saved again.
+//
+// Before an action on `db`: when it is the main connection and it was found lost, reopens it.
+// False while it cannot be reopened (the user has been told already).
+bool ensureConnection(const QSqlDatabase& db);
+// After a statement on `db` failed: true when the connection itself is gone (checked with a
+// statement that cannot fail otherwise), false when only the statement was refused. A main
+// connection found gone is marked lost and the user told (once).
+bool noteConnectionFailure(const QSqlDatabase& db, QWidget* parent = nullptr);
+bool mainConnectionLost();
+// The last attempt to open the main connection failed (the start-up has said why).
+bool mainConnectionFailedToOpen();
+QString lostConnectionMessage();
 
 // Opens another named connection on a database (tests, tools, a second workstation).
 QSqlDatabase openNamedConnection(const QString& connectionName, const QString& database, QString* errorText,

@@ -6,6 +6,7 @@
 #include "db/update.h"
 #include "schema_sql.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlError>
@@ -134,6 +135,27 @@ bool createDatabase(const QString& location, QString* errorText) {
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
+}
+
+bool dropDatabase(const QString& location, QString* errorText) {
+    const QByteArray name = location.toUtf8();
+    const QByteArray user = QByteArrayLiteral("SYSDBA");
+    const QByteArray password = QByteArray(core::kDbaPassword);
+    // Database parameter block: version, user name, password.
+    QByteArray dpb;
+    dpb.append(char(isc_dpb_version1));
+    dpb.append(char(isc_dpb_user_name)).append(char(user.size())).append(user);
+    dpb.append(char(isc_dpb_password)).append(char(password.size())).append(password);
+    ISC_STATUS_ARRAY status{};
+    isc_db_handle handle = 0;
+    bool ok =
+        !isc_attach_database(status, 0, name.constData(), &handle, short(dpb.size()), dpb.constData()) &&
+        !isc_drop_database(status, &handle);
+    if (!ok && errorText) *errorText = statusText(status);
+    if (!ok && handle) isc_detach_database(status, &handle);
+    // A file too damaged to attach to is removed as a file.
+    if (!ok && isLocalPath(location) && QFile::remove(location)) ok = true;
+    return ok || (isLocalPath(location) && !QFileInfo::exists(location));
 }
 
 static bool exec(QSqlQuery& q, QString* errorText) {

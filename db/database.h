@@ -30,6 +30,10 @@ bool createEmptyDatabase(const QString& location, QString* errorText);
 // server location ("host/port:/path") and builds the schema. Refuses a local file that exists.
 bool createDatabase(const QString& location, QString* errorText);
 
+// Removes a database this tool has just made (a file or a server location), so that a failed
+// creation leaves nothing behind for the next run to stumble on. False with the reason.
+bool dropDatabase(const QString& location, QString* errorText);
+
 // Why the first user's password cannot be stored (empty when it can): the password column holds
 // 10 characters of WIN1252 after the scramble.
 QString firstUserPasswordProblem(const QString& password);

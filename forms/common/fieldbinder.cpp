@@ -2,6 +2,7 @@
 
 #include "core/routines.h"
 
+#include "core/dialogs.h"
 #include "forms/common/gridmodel.h"
 #include "forms/common/recordset.h"
 
@@ -10,6 +11,7 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QValidator>
@@ -17,6 +19,35 @@
 namespace forms {
 
 namespace {
+
+// The characters WIN1252 puts in 0x80..0x9F instead of the C1 controls Latin-1 has there.
+constexpr char16_t kWin1252Extra[] = {0x20AC, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030,
+                                      0x0160, 0x2039, 0x0152, 0x017D, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+                                      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x017E, 0x0178};
+
+// Length in UTF-16 units of the character at i: 2 for a surrogate pair, else 1 (a lone
+// surrogate, as an input method may hand over one half at a time, is kept as it is).
+int charLength(const QString& text, int i) {
+    return text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+}
+
+char32_t charAt(const QString& text, int i) {
+    return charLength(text, i) == 2 ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
+                                    : text.at(i).unicode();
+}
+
+// Changes the case character by character, and only where the result is still storable; the
+// length never changes, so the cursor stays where it was.
+QString changeCase(const QString& text, bool upper) {
+    QString out = text;
+    for (int i = 0; i < text.size(); i += charLength(text, i)) {
+        if (charLength(text, i) == 2) continue; // nothing beyond the first plane is storable
+        const char16_t c = text.at(i).unicode();
+        const char32_t changed = upper ? QChar::toUpper(char32_t(c)) : QChar::toLower(char32_t(c));
+        if (changed != c && changed <= 0xFFFF && win1252Holds(changed)) out[i] = QChar(char16_t(changed));
+    }
+    return out;
+}
 
 class EntryValidator : public QValidator {
 public:
@@ -26,10 +57,10 @@ public:
     State validate(QString& input, int& pos) const override {
         switch (m_entry) {
         case Entry::Upper:
-            input = input.toUpper();
+            input = changeCase(input, true);
             break;
         case Entry::Lower:
-            input = input.toLower();
+            input = changeCase(input, false);
             break;
         case Entry::Digits:
             for (const QChar c : std::as_const(input))
@@ -47,6 +78,19 @@ private:
 };
 
 } // namespace
+
+bool win1252Holds(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return true;
+    for (const char16_t extra : kWin1252Extra)
+        if (c == extra) return true;
+    return false;
+}
+
+QString firstUnstorable(const QString& text) {
+    for (int i = 0; i < text.size(); i += charLength(text, i))
+        if (!win1252Holds(charAt(text, i))) return text.mid(i, charLength(text, i));
+    return QString();
+}
 
 void setEntry(QLineEdit* edit, Entry entry) {
     if (entry == Entry::AsTyped) {
@@ -99,7 +143,7 @@ FieldBinder::FieldBinder(RecordSet* records, QObject* parent)
         for (const Binding& b : std::as_const(m_bindings))
             if (b.field.compare(field, Qt::CaseInsensitive) == 0) show(b);
     });
-    connect(records, &RecordSet::aboutToPost, this, &FieldBinder::commit);
+    connect(records, &RecordSet::aboutToPost, this, &FieldBinder::handOver);
 }
 
 void FieldBinder::bind(QLineEdit* edit, const QString& field, Entry entry, const QString& mask) {
@@ -204,12 +248,44 @@ void FieldBinder::take(const Binding& b) {
     m_records->setValue(b.field, typed);
 }
 
-void FieldBinder::commit() {
+QString FieldBinder::unstorableMessage(const QString& fieldCaption, const QString& character) {
+    return QStringLiteral("Atenção,\rprocedimento cancelado, o campo %1 contém o caractere \"%2\", que o "
+                          "banco de dados não pode gravar!")
+        .arg(fieldCaption, character);
+}
+
+QString FieldBinder::captionOf(const Binding& b) const {
+    // The caption label the user reads above the edit; else what a screen reader calls it.
+    if (QWidget* window = b.widget ? b.widget->window() : nullptr) {
+        for (const QLabel* label : window->findChildren<QLabel*>())
+            if (label->buddy() == b.widget && !label->text().isEmpty())
+                return label->text().remove(QLatin1Char('&'));
+    }
+    if (b.widget && !b.widget->accessibleName().isEmpty()) return b.widget->accessibleName();
+    return b.field;
+}
+
+void FieldBinder::handOver() {
     if (!m_records->isEditing()) return;
     const QList<Binding> bindings = m_bindings;
     for (const Binding& b : bindings) {
         if (qobject_cast<QLineEdit*>(b.widget) || qobject_cast<QPlainTextEdit*>(b.widget)) take(b);
     }
+}
+
+bool FieldBinder::commit() {
+    if (!m_records->isEditing()) return true;
+    handOver();
+    const QList<Binding> bindings = m_bindings;
+    for (const Binding& b : bindings) {
+        if (!qobject_cast<QLineEdit*>(b.widget) && !qobject_cast<QPlainTextEdit*>(b.widget)) continue;
+        const QString bad = firstUnstorable(m_records->text(b.field));
+        if (bad.isEmpty()) continue;
+        core::dialogs().message(b.widget->window(), unstorableMessage(captionOf(b), bad));
+        b.widget->setFocus();
+        return false;
+    }
+    return true;
 }
 
 void FieldBinder::refresh() {

@@ -24,8 +24,16 @@ enum class Entry {
     Digits   // only the digits "0" to "9" (user code, CPF)
 };
 
-// Forces the case (or digits) of a line edit as it is typed.
+// Forces the case (or digits) of a line edit as it is typed. A character whose other case the
+// database's character set (WIN1252) cannot hold is kept as typed: "µ" does not become a Greek
+// capital, "ß" does not become "SS" (which would also move the cursor).
 void setEntry(QLineEdit* edit, Entry entry);
+
+// The database stores text in WIN1252: true when that character set has the character.
+bool win1252Holds(char32_t c);
+// The first character of the text that WIN1252 cannot hold (a whole character, both halves of
+// a surrogate pair); empty when the database can store all of it.
+QString firstUnstorable(const QString& text);
 
 // Writable edits are white, read-only ones silver; a read-only edit cannot be typed into.
 // Check boxes and drop-down lists are disabled instead of read-only.
@@ -59,8 +67,13 @@ public:
     QWidget* widgetFor(const QString& field) const;
     QString fieldOf(const QWidget* widget) const;
 
-    // Hands every edit's pending text to its field (only while inserting or editing).
-    void commit();
+    // Hands every edit's pending text to its field (only while inserting or editing). Then, as
+    // the one rule of every window against text the database cannot store, false when a bound
+    // text holds a character WIN1252 lacks: the message names the field and the character, the
+    // edit takes the focus, and the caller does not save.
+    bool commit();
+    // The message of that refusal.
+    static QString unstorableMessage(const QString& fieldCaption, const QString& character);
     // Shows the current record in every bound widget.
     void refresh();
 
@@ -83,8 +96,10 @@ private:
         bool digitKeys = false; // a masked edit of digits: other typed characters are dropped
     };
     void show(const Binding& b);
+    void handOver();
     void take(const Binding& b);
     const Binding* bindingOf(const QObject* widget) const;
+    QString captionOf(const Binding& b) const;
 
     RecordSet* m_records;
     QList<Binding> m_bindings;

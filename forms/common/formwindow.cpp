@@ -101,7 +101,8 @@ void styleCaption(QLabel* label) {
 }
 
 void showOpeningError(QWidget* owner, const QString& text) {
-    core::dialogs().error(owner, text);
+    // Empty: the failure was told already (a lost connection).
+    if (!text.isEmpty()) core::dialogs().error(owner, text);
 }
 
 QVBoxLayout* commandColumn(QWidget* parent, const QList<CommandButton>& buttons) {

@@ -128,7 +128,13 @@ QVariant RecordSet::convert(const QVariant& value, FieldType type) const {
 bool RecordSet::open() {
     if (isOpen()) return true;
     m_lastError.clear();
+    m_connectionLost = false;
     QSqlDatabase db = database();
+    if (!core::ensureConnection(db)) {
+        m_connectionLost = true;
+        m_lastError = core::lostConnectionMessage();
+        return false;
+    }
     if (!db.isOpen()) {
         m_lastError = QStringLiteral("A conexão com o banco de dados não está aberta.");
         return false;
@@ -145,6 +151,7 @@ bool RecordSet::open() {
     }
     if (!q.exec()) {
         m_lastError = q.lastError().text();
+        m_connectionLost = core::noteConnectionFailure(db);
         return false;
     }
     const QSqlRecord rec = q.record();
@@ -537,13 +544,18 @@ int RecordSet::applyUpdates(const QList<RecordSet*>& sets, QString* errorText) {
 int RecordSet::applyUpdates(const QList<RecordSet*>& sets, QString* errorText, const TransactionStep& before,
                             const TransactionStep& after) {
     QString error;
+    bool lost = false;
     auto fail = [&](const QString& text) {
         error = text;
         if (errorText) *errorText = text;
-        for (RecordSet* s : sets)
+        for (RecordSet* s : sets) {
             s->m_lastError = text;
+            s->m_connectionLost = lost;
+        }
         return 1;
     };
+    for (RecordSet* s : sets)
+        s->m_connectionLost = false;
     if (sets.isEmpty()) return 0;
     for (RecordSet* s : sets) {
         if (s->isEditing() && !s->post()) return fail(s->m_lastError);
@@ -557,8 +569,17 @@ int RecordSet::applyUpdates(const QList<RecordSet*>& sets, QString* errorText, c
         any = any || s->hasPendingChanges();
     if (!any && !before && !after) return 0;
     QSqlDatabase db = sets.first()->database();
+    // A connection lost earlier is opened again first: the changes are still pending here.
+    if (!core::ensureConnection(db)) {
+        lost = true;
+        return fail(core::lostConnectionMessage());
+    }
     if (!db.isOpen()) return fail(QStringLiteral("A conexão com o banco de dados não está aberta."));
-    if (!db.transaction()) return fail(db.lastError().text());
+    if (!db.transaction()) {
+        const QString text = db.lastError().text();
+        lost = core::noteConnectionFailure(db);
+        return fail(text);
+    }
     bool ok = !before || before(db, &error);
     for (int i = sets.size() - 1; ok && i >= 0; --i)
         for (const Row& r : std::as_const(sets.at(i)->m_deleted))
@@ -578,6 +599,7 @@ int RecordSet::applyUpdates(const QList<RecordSet*>& sets, QString* errorText, c
     }
     if (!ok) {
         db.rollback();
+        lost = core::noteConnectionFailure(db);
         return fail(error);
     }
     for (RecordSet* s : sets) {

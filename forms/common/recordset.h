@@ -89,6 +89,9 @@ public:
     bool isEditing() const { return m_state == State::Insert || m_state == State::Edit; }
     bool isEmpty() const { return m_rows.isEmpty(); }
     QString lastError() const { return m_lastError; }
+    // The last open() or applyUpdates() failed because the connection was gone (the user has
+    // been told; the pending changes are kept for the next try).
+    bool connectionLost() const { return m_connectionLost; }
 
     // --- current record ---------------------------------------------------------------------
     bool first();
@@ -205,6 +208,7 @@ private:
     State m_state = State::Closed;
     QString m_sortField;
     QString m_lastError;
+    bool m_connectionLost = false;
     quint64 m_nextId = 1;
     // Edit bookkeeping: the values before alteration, and whether the insertion is unposted.
     QVariantList m_savedValues;

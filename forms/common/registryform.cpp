@@ -1,7 +1,9 @@
 #include "forms/common/registryform.h"
 
 #include "core/codes.h"
+#include "core/connection.h"
 #include "core/dialogs.h"
+#include "core/rights.h"
 #include "core/routines.h"
 #include "forms/common/formwindow.h"
 
@@ -155,6 +157,7 @@ void RegistryForm::buildEditingTab() {
             b->setToolTip(e.hint);
             b->setFocusPolicy(Qt::NoFocus);
             b->setFixedSize(28, fm.height() + 10);
+            if (!e.rightTitle.isEmpty()) b->setEnabled(core::userHasRight(e.rightTitle));
             w = b;
             break;
         }
@@ -294,7 +297,7 @@ void RegistryForm::installNextCode() {
             return;
         case core::NextCode::Outcome::Failed:
             m_records->cancel();
-            core::dialogs().error(this, next.detail);
+            if (!core::noteConnectionFailure(m_records->database(), this)) core::dialogs().error(this, next.detail);
             return;
         case core::NextCode::Outcome::NotNumeric:
             m_records->cancel();
@@ -326,7 +329,8 @@ void RegistryForm::installZeroFills() {
             QString error;
             if (!core::fetchName(m_records->database(), z.nameQuery, m_records->text(z.field), &name,
                                  &error)) {
-                core::dialogs().error(this, error);
+                if (!core::noteConnectionFailure(m_records->database(), this))
+                    core::dialogs().error(this, error);
                 return;
             }
             m_records->setValue(z.nameField, name);
@@ -336,7 +340,8 @@ void RegistryForm::installZeroFills() {
 
 bool RegistryForm::reload(QString* error) {
     if (!m_records->reopen()) {
-        if (error) *error = m_records->lastError();
+        // A lost connection has been told about already: no second box.
+        if (error) *error = m_records->connectionLost() ? QString() : m_records->lastError();
         return false;
     }
     refreshState();
@@ -383,6 +388,8 @@ void RegistryForm::showEvent(QShowEvent* event) {
 }
 
 void RegistryForm::Botao_IncluirClick() {
+    // The next code is read from the database: a connection lost earlier is opened again first.
+    if (!core::ensureConnection(m_records->database())) return;
     if (!beforeInsert() || !m_records->append()) {
         // The next code was refused: nothing was appended.
         refreshState();
@@ -408,7 +415,7 @@ bool RegistryForm::writeChanges(QString* /*message*/) {
 
 void RegistryForm::Botao_SalvarClick() {
     if (!m_records->isEditing()) return;
-    m_binder->commit();
+    if (!m_binder->commit()) return;
     for (const SaveCheck& check : std::as_const(m_spec.checks)) {
         const bool failed = check.fails ? check.fails(*m_records) : m_records->text(check.field).isEmpty();
         if (!failed) continue;
@@ -429,9 +436,12 @@ void RegistryForm::Botao_SalvarClick() {
     if (!writeChanges(&refusal)) {
         m_records->edit();
         afterSaveFailed();
-        core::dialogs().message(this, !refusal.isEmpty()               ? refusal
-                                       : !m_spec.applyErrorMessage.isEmpty() ? m_spec.applyErrorMessage
-                                                                             : applyErrorMessage());
+        // With the connection gone the user has been told so; the record stays on screen, ready
+        // to be saved again once the connection is back.
+        if (!m_records->connectionLost())
+            core::dialogs().message(this, !refusal.isEmpty()                    ? refusal
+                                          : !m_spec.applyErrorMessage.isEmpty() ? m_spec.applyErrorMessage
+                                                                                : applyErrorMessage());
         return;
     }
     afterSave();
@@ -448,12 +458,59 @@ void RegistryForm::Botao_CancelarClick() {
     refreshState();
 }
 
+QString RegistryForm::inUseMessage(const QString& usageName, const QStringList& uses) {
+    QString list = uses.value(0);
+    for (int i = 1; i < uses.size(); ++i)
+        list += (i + 1 == uses.size() ? QStringLiteral(" e ") : QStringLiteral(", ")) + uses.at(i);
+    return QStringLiteral("Atenção, procedimento cancelado! %1 em uso por %2.").arg(usageName, list);
+}
+
+bool RegistryForm::currentUses(QStringList* uses, QString* error) const {
+    uses->clear();
+    const QVariant code = m_records->value(m_spec.codeField);
+    for (const UsageCheck& usage : std::as_const(m_spec.usages)) {
+        QSqlQuery count(m_records->database());
+        count.setForwardOnly(true);
+        if (!count.prepare(usage.query)) {
+            *error = count.lastError().text();
+            return false;
+        }
+        for (int i = 0, n = int(usage.query.count(QLatin1Char('?'))); i < n; ++i)
+            count.addBindValue(code);
+        if (!count.exec() || !count.next()) {
+            *error = count.lastError().text();
+            return false;
+        }
+        const qlonglong n = count.value(0).toLongLong();
+        if (n > 0) *uses << QStringLiteral("%1 %2").arg(n).arg(n == 1 ? usage.singular : usage.plural);
+    }
+    return true;
+}
+
 void RegistryForm::Botao_ExcluirClick() {
     if (m_records->isEmpty()) {
         core::dialogs().message(this, nothingToDeleteMessage());
     } else if (!m_records->isEditing() && beforeDelete() &&
                core::dialogs().question(this, confirmDeleteQuestion(),
                                         core::DialogService::DefaultButton::No)) {
+        // Counted after the confirmation, right before the deletion, so that a reference another
+        // workstation added while the question was open is seen.
+        QStringList uses;
+        QString error;
+        if (!core::ensureConnection(m_records->database())) {
+            refreshState();
+            return;
+        }
+        if (!currentUses(&uses, &error)) {
+            if (!core::noteConnectionFailure(m_records->database(), this)) core::dialogs().error(this, error);
+            refreshState();
+            return;
+        }
+        if (!uses.isEmpty()) {
+            core::dialogs().message(this, inUseMessage(m_spec.usageName, uses));
+            refreshState();
+            return;
+        }
         m_records->deleteCurrent();
         // A deletion the database refuses (the row is still referenced) is undone silently; one
         // the form itself refuses says why.

@@ -41,6 +41,15 @@ struct SaveCheck {
     std::function<bool(const RecordSet&)> fails = {};
 };
 
+// Rows of another table that refer to a record of the register by its code. A record still
+// referred to is not deleted: its rows would point at nothing and its name would vanish from
+// lists and reports. `query` counts the rows, with the record's code bound to every "?".
+struct UsageCheck {
+    QString query;    // "SELECT COUNT(*) FROM SETORES WHERE IDUNIDADE = ?"
+    QString singular; // "setor"
+    QString plural;   // "setores"
+};
+
 // "Atenção," + line break (one carriage return) + the rest: the two-piece messages.
 inline QString attention(const QString& rest) {
     return QStringLiteral("Atenção,\r") + rest;
@@ -61,6 +70,7 @@ struct EditSpec {
     QStringList items;       // drop-down list entries; check box: checked and unchecked values
     QString hint;            // tool tip of a small button ("Pesquisa", "Cadastra")
     QString accessibleName;  // what a screen reader calls a control that has no caption label
+    QString rightTitle;      // a button opening another window: the menu entry whose right it needs
     std::function<QWidget*(QWidget* parent)> create = {}; // Custom
 };
 
@@ -93,6 +103,14 @@ inline EditSpec smallButton(const QString& name, const QString& text, const QStr
     e.sameRow = sameRow;
     return e;
 }
+// A Cadastra button: opens the register of the menu entry `menuTitle`, and is usable only by a
+// user who holds that entry's right (the menu would not let the others open it either).
+inline EditSpec cadastraButton(const QString& name, const QString& text, const QString& menuTitle,
+                               bool sameRow = true) {
+    EditSpec e = smallButton(name, text, QStringLiteral("Cadastra"), sameRow);
+    e.rightTitle = menuTitle;
+    return e;
+}
 inline EditSpec captionRow(const QString& name, const QString& text) {
     EditSpec e;
     e.kind = EditSpec::Caption;
@@ -117,6 +135,10 @@ struct RegistrySpec {
     QList<EditSpec> edits; // in tab order; Campo1 is the code edit
     QList<GridColumn> columns;
     SearchRules search;
+    // How the refusal of a deletion names the record ("Unidade Orçamentária") and what may
+    // still refer to it; checked when the deletion is confirmed.
+    QString usageName;
+    QList<UsageCheck> usages;
     QSize size = QSize(640, 400);
     // false: one record at a time (the users form), no tabs, list or search box; the record set
     // is read by the form itself.
@@ -208,6 +230,12 @@ public:
         return QStringLiteral("Atenção, não existe registro para exclusão");
     }
     static QString confirmDeleteQuestion() { return QStringLiteral("Confirma a Exclusão ?"); }
+    // "Atenção, procedimento cancelado! Unidade Orçamentária em uso por 2 usuários e 3 setores."
+    static QString inUseMessage(const QString& usageName, const QStringList& uses);
+
+    // What still refers to the current record, counted now ("2 usuários", "3 setores"); empty
+    // when nothing does. False (with the database's text) when a count could not be read.
+    bool currentUses(QStringList* uses, QString* error) const;
 
 signals:
     // End of every state refresh (`AtivaDesativaBotoesClick`): particulars adjust their controls.

@@ -128,6 +128,13 @@ RegistrySpec interessadosSpec() {
                  Entry::Lower)};
     s.columns = interessadosColumns(QStringLiteral("Interessado"));
     s.size = QSize(760, 480);
+    s.usageName = QStringLiteral("Requerente/Titular");
+    // A process names the person twice (holder and applicant) and counts once; a user may be
+    // linked to a holder.
+    s.usages = {{QStringLiteral("SELECT COUNT(*) FROM PROCESSOS WHERE IDTITULAR = ? OR IDREQUERENTE = ?"),
+                 QStringLiteral("processo"), QStringLiteral("processos")},
+                {QStringLiteral("SELECT COUNT(*) FROM USUARIOS WHERE IDTITULAR = ?"),
+                 QStringLiteral("usuário"), QStringLiteral("usuários")}};
     return s;
 }
 

@@ -44,7 +44,8 @@ RegistrySpec setoresSpec() {
                  Entry::AsTyped),
         captionRow(QStringLiteral("LUnidade"), QStringLiteral("Unidade Orçamentária")),
         smallButton(QStringLiteral("SpeedButton1"), QStringLiteral("&1"), QStringLiteral("Pesquisa"), false),
-        smallButton(QStringLiteral("SpeedButton2"), QStringLiteral("&2"), QStringLiteral("Cadastra")),
+        cadastraButton(QStringLiteral("SpeedButton2"), QStringLiteral("&2"),
+                       QStringLiteral("Unidades Orçamentárias")),
         unidade,
         nameDisplay(QStringLiteral("CampoE1"), QStringLiteral("UNIDADE"), 40,
                     QStringLiteral("Nome da Unidade Orçamentária"))};
@@ -55,6 +56,9 @@ RegistrySpec setoresSpec() {
     s.search.paddedField = QStringLiteral("IDUNIDADE");
     s.search.paddedWidth = 4;
     s.size = QSize(700, 400);
+    s.usageName = QStringLiteral("Setor");
+    s.usages = {{QStringLiteral("SELECT COUNT(*) FROM TRAMITACAO WHERE IDSETOR = ?"),
+                 QStringLiteral("tramitação"), QStringLiteral("tramitações")}};
     return s;
 }
 

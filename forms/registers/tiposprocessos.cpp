@@ -26,6 +26,9 @@ RegistrySpec tiposProcessosSpec() {
         lineEdit(QStringLiteral("Campo2"), QStringLiteral("TIPO"), QStringLiteral("Tipo Processo"), 50)};
     s.columns = {{QStringLiteral("Código"), QStringLiteral("IDTIPO"), 70},
                  {QStringLiteral("Tipo Processo"), QStringLiteral("TIPO"), kWideColumn + 150}};
+    s.usageName = QStringLiteral("Tipo de Processo");
+    s.usages = {{QStringLiteral("SELECT COUNT(*) FROM PROCESSOS WHERE IDTIPOPROCESSO = ?"),
+                 QStringLiteral("processo"), QStringLiteral("processos")}};
     return s;
 }
 

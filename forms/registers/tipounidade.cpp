@@ -26,6 +26,9 @@ RegistrySpec tipoUnidadeSpec() {
         lineEdit(QStringLiteral("Campo2"), QStringLiteral("TIPO"), QStringLiteral("Tipo Unidade"), 50)};
     s.columns = {{QStringLiteral("Código"), QStringLiteral("IDTIPO"), 70},
                  {QStringLiteral("Tipo Unidade"), QStringLiteral("TIPO"), kWideColumn + 150}};
+    s.usageName = QStringLiteral("Tipo Unidade");
+    s.usages = {{QStringLiteral("SELECT COUNT(*) FROM UNIDADES WHERE TIPO_UNIDADE = ?"),
+                 QStringLiteral("unidade orçamentária"), QStringLiteral("unidades orçamentárias")}};
     return s;
 }
 

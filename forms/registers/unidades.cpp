@@ -47,7 +47,7 @@ RegistrySpec unidadesSpec() {
         lineEdit(QStringLiteral("Campo2"), QStringLiteral("UNIDADE"), QStringLiteral("Unidade"), 50),
         captionRow(QStringLiteral("LTipoUnidade"), QStringLiteral("Tipo Unidade - Conforme TCE/AL")),
         smallButton(QStringLiteral("SpeedButton1"), QStringLiteral("&1"), QStringLiteral("Pesquisa"), false),
-        smallButton(QStringLiteral("SpeedButton2"), QStringLiteral("&2"), QStringLiteral("Cadastra")),
+        cadastraButton(QStringLiteral("SpeedButton2"), QStringLiteral("&2"), QStringLiteral("Tipo/Unidade")),
         tipo,
         nameDisplay(QStringLiteral("CampoE1"), QStringLiteral("TIPO"), 40,
                     QStringLiteral("Nome do Tipo Unidade")),
@@ -60,6 +60,13 @@ RegistrySpec unidadesSpec() {
     s.search.paddedField = QStringLiteral("IDUNIDADE");
     s.search.paddedWidth = 4;
     s.size = QSize(760, 420);
+    s.usageName = QStringLiteral("Unidade Orçamentária");
+    s.usages = {{QStringLiteral("SELECT COUNT(*) FROM USUARIOS WHERE IDUNIDADE = ?"),
+                 QStringLiteral("usuário"), QStringLiteral("usuários")},
+                {QStringLiteral("SELECT COUNT(*) FROM SETORES WHERE IDUNIDADE = ?"), QStringLiteral("setor"),
+                 QStringLiteral("setores")},
+                {QStringLiteral("SELECT COUNT(*) FROM TRAMITACAO WHERE IDUNIDADE = ?"),
+                 QStringLiteral("tramitação"), QStringLiteral("tramitações")}};
     return s;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -18,9 +19,22 @@ struct Run {
     QString err;
 };
 
-Run initdb(const QStringList& arguments) {
+// Runs the tool with `input` on its standard input (closed afterwards: never a terminal). With
+// fileBlocks, through a shell that limits the size of the files it writes to that many 1 KiB
+// blocks and ignores the signal of reaching it: writes then fail as on a full disk.
+Run initdb(const QStringList& arguments, const QByteArray& input = {}, int fileBlocks = 0) {
     QProcess p;
-    p.start(QStringLiteral(PROTOCOLO_INITDB), arguments);
+    if (fileBlocks > 0) {
+        QStringList shell{QStringLiteral("-c"),
+                          QStringLiteral("trap '' XFSZ; ulimit -f %1; exec \"$0\" \"$@\"").arg(fileBlocks),
+                          QStringLiteral(PROTOCOLO_INITDB)};
+        p.start(QStringLiteral("/bin/bash"), shell + arguments);
+    } else {
+        p.start(QStringLiteral(PROTOCOLO_INITDB), arguments);
+    }
+    if (!p.waitForStarted()) return {};
+    p.write(input);
+    p.closeWriteChannel();
     Run r;
     if (!p.waitForFinished(120000)) return r;
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -42,6 +56,8 @@ private slots:
     void createsWithDemoThenRefusesTheSameFile();
     void refusals_data();
     void refusals();
+    void passwordFromStandardInput();
+    void fullDiskLeavesNothingBehind();
 };
 
 void TestInitDb::createsWithDemoThenRefusesTheSameFile() {
@@ -71,7 +87,7 @@ void TestInitDb::createsWithDemoThenRefusesTheSameFile() {
 
     // A second run on the same file: refused, the file untouched.
     const QByteArray before = fileHead(path);
-    r = initdb({path});
+    r = initdb({QStringLiteral("--admin-password-stdin"), path}, "abc\n");
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.contains(QStringLiteral("já existe")), qPrintable(r.err));
     QCOMPARE(fileHead(path), before);
@@ -88,7 +104,18 @@ void TestInitDb::refusals_data() {
                                                       QStringLiteral("12345678901"), QStringLiteral("x.fdb")}
                                        << 2 << QStringLiteral("até 10 caracteres");
     QTest::newRow("folder that does not exist")
-        << QStringList{QStringLiteral("nao/existe/x.fdb")} << 1 << QStringLiteral("protocolo-initdb: ");
+        << QStringList{QStringLiteral("--admin-password-stdin"), QStringLiteral("nao/existe/x.fdb")} << 1
+        << QStringLiteral("não foi possível criar o banco");
+    // No silent default: without a terminal to ask on, the password must be given.
+    QTest::newRow("no password and no terminal")
+        << QStringList{QStringLiteral("x.fdb")} << 2 << QStringLiteral("--admin-password-stdin");
+    QTest::newRow("empty password") << QStringList{QStringLiteral("--admin-password-stdin"),
+                                                   QStringLiteral("x.fdb")}
+                                    << 2 << QStringLiteral("não pode ser vazia");
+    QTest::newRow("both ways of giving it")
+        << QStringList{QStringLiteral("--admin-password-stdin"), QStringLiteral("--admin-password"),
+                       QStringLiteral("abc"), QStringLiteral("x.fdb")}
+        << 2 << QStringLiteral("não os dois");
 }
 
 void TestInitDb::refusals() {
@@ -98,11 +125,53 @@ void TestInitDb::refusals() {
     QTemporaryDir dir;
     for (QString& a : arguments)
         if (a.endsWith(QLatin1String(".fdb"))) a = dir.filePath(a);
-    const Run r = initdb(arguments);
+    // Standard input holds a password only where the row asks for one (and is otherwise empty).
+    const QByteArray input =
+        QTest::currentDataTag() == QByteArray("empty password") ? QByteArray("\n") : QByteArray("segredo\n");
+    const Run r = initdb(arguments, input);
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
     // Nothing is left behind.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 0);
+}
+
+void TestInitDb::passwordFromStandardInput() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("NOVO.fdb"));
+    const Run r = initdb({QStringLiteral("--admin-password-stdin"), path}, "Sênha2\r\n");
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    {
+        QString error;
+        QSqlDatabase c = core::openNamedConnection(QStringLiteral("check"), path, &error);
+        QVERIFY2(c.isOpen(), qPrintable(error));
+        QSqlQuery q(c);
+        QVERIFY(q.exec(QStringLiteral("SELECT SENHA FROM USUARIOS WHERE COD_USUARIO = '00000001'")));
+        QVERIFY(q.next());
+        QCOMPARE(routines::scrambleDown(q.value(0).toString()), QStringLiteral("Sênha2"));
+        q.finish();
+        c.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+}
+
+void TestInitDb::fullDiskLeavesNothingBehind() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("CHEIO.fdb"));
+    // The disk fills while the empty database is written, while its tables are made, and while
+    // the first user and the demonstration rows go in. (With no room even for the engine's own
+    // lock files the engine itself crashes; that is outside this tool.)
+    for (const int blocks : {1200, 1600, 1950}) {
+        const Run r = initdb({QStringLiteral("--demo"), QStringLiteral("--admin-password-stdin"), path},
+                             "abc\n", blocks);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.startsWith(QStringLiteral("protocolo-initdb: ")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral("nada ficou gravado")), qPrintable(r.err));
+        QVERIFY2(!QFileInfo::exists(path),
+                 qPrintable(QStringLiteral("left behind after %1 blocks").arg(blocks)));
+    }
+    // With room again the same command succeeds: no "já existe" from a half-written file.
+    const Run r = initdb({QStringLiteral("--demo"), QStringLiteral("--admin-password-stdin"), path}, "abc\n");
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
 }
 
 QTEST_GUILESS_MAIN(TestInitDb)

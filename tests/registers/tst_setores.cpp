@@ -1,6 +1,7 @@
 // The sector register and the budget-unit lookup: the unit code typed or picked with its name,
 // the checks on saving (the unit first), the sector name kept as typed, the padded unit search,
 // and the lookup's caller side from the sector form.
+#include "core/session.h"
 #include "forms/common/formwindow.h"
 #include "forms/common/lookupdialog.h"
 #include "forms/common/lookupresult.h"
@@ -394,6 +395,12 @@ void TestSetores::cadastraOpensTheBudgetUnitRegister() {
     TestDatabase db;
     QVERIFY_DB(db);
     insertUnits(db);
+    // The button opens the register for a user who may open it from the menu.
+    QVERIFY(db.insert("USUARIOS", {{"COD_USUARIO", "00000001"}, {"USUARIO", "ADMINISTRADOR"}}));
+    QVERIFY(db.insert("USUARIOS_ACESSOS",
+                      {{"ACESSO", "1"}, {"COD_USUARIO", "00000001"}, {"TITULO", "Unidades Orçamentárias"}}));
+    core::currentUser().code = QStringLiteral("00000001");
+    const auto signedOut = qScopeGuard([] { core::currentUser() = core::CurrentUser{}; });
     auto f = openForm();
     click(f.get(), "Botao_Incluir");
     typeAndLeave(f.get(), "Campo3", "13");

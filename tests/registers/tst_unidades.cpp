@@ -1,5 +1,6 @@
 // The budget-unit register: the unit type typed or picked with its name, the CNPJ check on
 // leaving its edit, the checks on saving in their order, and the padded code search.
+#include "core/session.h"
 #include "forms/common/formwindow.h"
 #include "forms/common/lookupdialog.h"
 #include "forms/common/lookupresult.h"
@@ -338,6 +339,12 @@ void TestUnidades::cadastraOpensTheUnitTypeRegister() {
     TestDatabase db;
     QVERIFY_DB(db);
     insertTypes(db);
+    // The button opens the register for a user who may open it from the menu.
+    QVERIFY(db.insert("USUARIOS", {{"COD_USUARIO", "00000001"}, {"USUARIO", "ADMINISTRADOR"}}));
+    QVERIFY(db.insert("USUARIOS_ACESSOS",
+                      {{"ACESSO", "1"}, {"COD_USUARIO", "00000001"}, {"TITULO", "Tipo/Unidade"}}));
+    core::currentUser().code = QStringLiteral("00000001");
+    const auto signedOut = qScopeGuard([] { core::currentUser() = core::CurrentUser{}; });
     auto f = openForm();
     click(f.get(), "Botao_Incluir");
     typeAndLeave(f.get(), "Campo3", "5");
