@@ -1,26 +1,17 @@
 #pragma once
 
-#include "forms/common/recordset.h"
+#include "forms/common/lookupdialog.h"
 
-#include <QDialog>
 #include <QPointer>
 #include <QStringList>
 
-class QLabel;
-class QLineEdit;
-class QTableView;
-
-namespace forms {
-class GridModel;
-class GridSearch;
-} // namespace forms
-
 namespace app {
 
-// The users form's own search: every user, searchable by any column, the code column padded to
-// eight digits while searching. Enter anywhere or a double click confirms the current row, which is
-// handed back directly (not through the lookup result).
-class TFrm_PesquisaUsuarios : public QDialog {
+// The users form's own search, a lookup dialog of every user: searchable by any column, the code
+// column padded to eight digits while searching, ordered by the code from the start. Enter
+// anywhere, or a double click, confirms the current row, which is handed back directly (not
+// through the lookup result); with no row the dialog says so and stays open.
+class TFrm_PesquisaUsuarios : public forms::LookupDialog {
     Q_OBJECT
 public:
     explicit TFrm_PesquisaUsuarios(QWidget* owner);
@@ -28,13 +19,8 @@ public:
     // Reads the users afresh, in code order.
     bool load(QString* error = nullptr);
 
-    forms::RecordSet* records() const { return m_records; }
-    forms::GridModel* gridModel() const { return m_model; }
-    forms::GridSearch* gridSearch() const { return m_search; }
-
-    // Confirms the current row; with no row the dialog says so and stays open.
-    void DBGrid1DblClick();
-    void Botao_FecharClick();
+    // Confirms the current row (Enter anywhere, a double click).
+    void DBGrid1DblClick() override;
 
     // The confirmed row's code, name and CPF; empty when nothing was confirmed.
     QStringList chosen() const { return m_chosen; }
@@ -44,15 +30,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
-    forms::RecordSet* m_records = nullptr;
-    forms::GridModel* m_model = nullptr;
-    forms::GridSearch* m_search = nullptr;
-    QLabel* m_label = nullptr;
-    QLineEdit* m_procura = nullptr;
-    QTableView* m_grid = nullptr;
     QStringList m_chosen;
 };
 

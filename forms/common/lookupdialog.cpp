@@ -37,7 +37,7 @@ LookupDialog::LookupDialog(const LookupSpec& spec, QWidget* owner)
     top->setSpacing(24);
     auto* searchBox = new QVBoxLayout;
     searchBox->setSpacing(2);
-    auto* label = new QLabel(QStringLiteral("Informe"), this);
+    auto* label = m_label = new QLabel(QStringLiteral("Informe"), this);
     label->setObjectName(QStringLiteral("LProcura"));
     m_procura = new QLineEdit(this);
     m_procura->setObjectName(QStringLiteral("PROCURA"));
@@ -49,22 +49,24 @@ LookupDialog::LookupDialog(const LookupSpec& spec, QWidget* owner)
     searchBox->addWidget(m_procura);
     top->addLayout(searchBox);
 
-    auto* hints = new QVBoxLayout;
-    hints->setSpacing(2);
-    auto* hint1 = new QLabel(QStringLiteral("Clique no título da coluna que pretende pesquisar"), this);
-    hint1->setObjectName(QStringLiteral("Label1"));
-    auto* hint2 = new QLabel(QStringLiteral("Clique duas vezes no Registro escolhido."), this);
-    hint2->setObjectName(QStringLiteral("Label2"));
-    hints->addWidget(hint1);
-    hints->addWidget(hint2);
-    top->addLayout(hints);
+    if (spec.background) styleCaption(label);
+    if (spec.hints) {
+        auto* hints = new QVBoxLayout;
+        hints->setSpacing(2);
+        auto* hint1 = new QLabel(QStringLiteral("Clique no título da coluna que pretende pesquisar"), this);
+        hint1->setObjectName(QStringLiteral("Label1"));
+        auto* hint2 = new QLabel(QStringLiteral("Clique duas vezes no Registro escolhido."), this);
+        hint2->setObjectName(QStringLiteral("Label2"));
+        hints->addWidget(hint1);
+        hints->addWidget(hint2);
+        top->addLayout(hints);
+        if (spec.background) {
+            styleCaption(hint1);
+            styleCaption(hint2);
+        }
+    }
     top->addStretch(1);
     layout->addLayout(top);
-    if (spec.background) {
-        styleCaption(label);
-        styleCaption(hint1);
-        styleCaption(hint2);
-    }
 
     m_grid = new QTableView(this);
     m_grid->setObjectName(QStringLiteral("DBGrid1"));

@@ -28,6 +28,7 @@ struct LookupSpec {
     QString thirdField = {}; // handed back as the third value (the process search)
     SearchRules search = {};
     bool background = true;
+    bool hints = true; // the two instruction labels beside the search box
     QSize size = QSize(640, 420);
 };
 
@@ -44,8 +45,12 @@ public:
     RecordSet* records() const { return m_records; }
     GridModel* gridModel() const { return m_model; }
     GridSearch* gridSearch() const { return m_search; }
+    QLabel* searchLabel() const { return m_label; }
+    QTableView* grid() const { return m_grid; }
 
-    void DBGrid1DblClick();
+    // Picks the current row; a dialog that hands its row back in another way (the user search)
+    // does its own.
+    virtual void DBGrid1DblClick();
     void Botao_FecharClick();
 
 protected:
@@ -57,6 +62,7 @@ private:
     RecordSet* m_records = nullptr;
     GridModel* m_model = nullptr;
     GridSearch* m_search = nullptr;
+    QLabel* m_label = nullptr;
     QLineEdit* m_procura = nullptr;
     QTableView* m_grid = nullptr;
 };
