@@ -125,7 +125,7 @@ int runClient(QApplication& application) {
     // The desktop session closing or Ctrl+C ends every event loop, open windows and questions
     // included, without the closing question; what was not saved is not written, and no
     // statement is cut half-way since the request is handled between two events.
-    core::installTerminationSignals([] { QCoreApplication::exit(0); });
+    core::onTerminationRequest([] { QCoreApplication::exit(0); });
     core::initialiseAppValues(PROTOCOLO_PROFILE);
     wireMenuCommands();
     StartupOptions options;

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace core {
@@ -17,32 +19,40 @@ namespace {
 int g_pipe[2] = {-1, -1};
 std::atomic<bool> g_requested{false};
 
-extern "C" void onTerminationSignal(int) {
-    // Only what is safe inside a signal handler: a flag and a write.
-    const int saved = errno;
-    g_requested.store(true);
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
-    errno = saved;
-}
-
 } // namespace
 
-bool installTerminationSignals(std::function<void()> onRequest) {
+bool catchTerminationSignals() {
     if (g_pipe[0] >= 0) return true;
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0) return false;
-    ::fcntl(g_pipe[1], F_SETFL, O_NONBLOCK);
+    // The two signals are blocked in this thread and so in every thread started after it (the
+    // database engine's included), and taken by one waiting thread of their own. A signal
+    // handler would interrupt whatever thread it lands on, an engine thread in the middle of
+    // its work among them, after which the engine was seen never to finish the detach.
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    if (::pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return false;
+    std::thread([set] {
+        for (;;) {
+            int signal = 0;
+            if (::sigwait(&set, &signal) != 0) continue;
+            g_requested.store(true);
+            const char byte = 1;
+            [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
+        }
+    }).detach();
+    return true;
+}
+
+void onTerminationRequest(std::function<void()> handler) {
+    if (g_pipe[0] < 0 || !QCoreApplication::instance()) return;
     auto* notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [onRequest = std::move(onRequest)] {
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [handler = std::move(handler)] {
         char buffer[16];
         [[maybe_unused]] const ssize_t read = ::read(g_pipe[0], buffer, sizeof buffer);
-        if (onRequest) onRequest();
+        if (handler) handler();
     });
-    struct sigaction action = {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
 }
 
 bool terminationRequested() {

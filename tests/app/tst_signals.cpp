@@ -23,7 +23,7 @@ void TestSignals::endsCleanlyOnSignal_data() {
     QTest::addColumn<int>("signal");
     QTest::addColumn<int>("afterMs");
     // During the splash, and at the login window (the splash lasts two seconds).
-    QTest::newRow("SIGTERM at the splash") << int(SIGTERM) << 500;
+    QTest::newRow("SIGTERM at the splash") << int(SIGTERM) << 1000;
     QTest::newRow("SIGTERM at the login") << int(SIGTERM) << 4000;
     QTest::newRow("SIGINT at the login") << int(SIGINT) << 4000;
 }
