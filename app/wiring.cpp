@@ -3,6 +3,7 @@
 #include "core/menucommands.h"
 #include "app/sobre.h"
 #include "app/usuarios.h"
+#include "forms/processes/processes.h"
 #include "forms/registers/registers.h"
 #include "reports/reports.h"
 
@@ -16,6 +17,7 @@ void registerShellCommands() {
 void wireMenuCommands() {
     registerShellCommands();
     registers::registerMenuCommands();
+    processes::registerMenuCommands();
     registerUserCommands();
     reports::registerMenuCommands();
 }

@@ -6,7 +6,7 @@
 #include "core/menucommands.h"
 #include "core/session.h"
 #include "app/pesquisausuarios.h"
-#include "app/pesqusuario02.h"
+#include "forms/registers/pesqusuario02.h"
 #include "app/principal.h"
 #include "app/senha.h"
 #include "app/sobre.h"
@@ -161,7 +161,7 @@ void TestAccessibility::lookupDialogs() {
                                    : which == 1 ? registers::pesqTipoProcessoSpec()
                                    : which == 2 ? registers::pesqUnidadesSpec()
                                    : which == 3 ? registers::pesqTitularRequerenteSpec()
-                                                : app::pesqUsuario02Spec();
+                                                : registers::pesqUsuario02Spec();
     forms::LookupDialog dialog(spec, nullptr);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));

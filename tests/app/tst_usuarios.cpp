@@ -4,7 +4,7 @@
 #include "core/routines.h"
 #include "core/session.h"
 #include "app/pesquisausuarios.h"
-#include "app/pesqusuario02.h"
+#include "forms/registers/pesqusuario02.h"
 #include "app/principal.h"
 #include "app/senha.h"
 #include "app/usuarios.h"
@@ -888,12 +888,12 @@ void TestUsuarios::lookupByUnitListsOnlyThatUnit() {
         d->pick();
         closeAnyway.dismiss();
     });
-    QVERIFY(app::pesquisaUsuarioDaUnidade(nullptr, &caller));
+    QVERIFY(registers::pesquisaUsuarioDaUnidade(nullptr, &caller));
     QCOMPARE(listed, QStringList({"00000005", "00000007"}));
     QCOMPARE(caller.text("COD_USUARIO_DESTINO"), QStringLiteral("00000007"));
     QVERIFY(forms::lookupResult().selected);
     QCOMPARE(forms::lookupResult().name, QStringLiteral("PEDRO"));
-    QVERIFY(app::Frm_PesqUsuario02.isNull());
+    QVERIFY(registers::Frm_PesqUsuario02.isNull());
     VERIFY_DIALOGS(dialogs);
 }
 
