@@ -146,7 +146,7 @@ void TestRecebimentoPendencia::shownAfterLoginAlsoWhenEmpty() {
     // Start-up step 6 and the menu entry open the same window for the current user.
     ScriptedDialogs dialogs;
     bool shown = false;
-    testsupport::onNextModal([&](QWidget* w) {
+    testsupport::onModalDialog([&](QDialog* w) {
         shown = true;
         QCOMPARE(w->objectName(), QStringLiteral("Frm_RecebimentoPendencia"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Recebimento / Pendência"));
@@ -154,7 +154,8 @@ void TestRecebimentoPendencia::shownAfterLoginAlsoWhenEmpty() {
         QCOMPARE(child<QLabel>(w, "Label1")->text(),
                  QStringLiteral("Clique com o botão direito no processo escolhido."));
         QCOMPARE(child<QTableView>(w, "DBGrid1")->model()->rowCount(), 0);
-        QVERIFY(child<QPushButton>(w, "Botao_Fechar")->hasFocus());
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QTRY_VERIFY(child<QPushButton>(w, "Botao_Fechar")->hasFocus());
         testsupport::click(w, "Botao_Fechar");
     });
     app::showPendingReceipts(nullptr);
@@ -163,7 +164,7 @@ void TestRecebimentoPendencia::shownAfterLoginAlsoWhenEmpty() {
     MovementRow r = movement("00000001");
     addMovement(*m_db, r);
     shown = false;
-    testsupport::onNextModal([&](QWidget* w) {
+    testsupport::onModalDialog([&](QDialog* w) {
         shown = true;
         QCOMPARE(child<QTableView>(w, "DBGrid1")->model()->rowCount(), 1);
         testsupport::click(w, "Botao_Fechar");
@@ -345,7 +346,7 @@ void TestRecebimentoPendencia::tramitarSendsOn() {
     ScriptedDialogs dialogs;
     const int row = w.rowOf(QStringLiteral("00000001"));
     bool routed = false;
-    testsupport::onNextModal([&](QWidget* f) {
+    testsupport::onModalDialog([&](QDialog* f) {
         routed = true;
         QCOMPARE(f->objectName(), QStringLiteral("Frm_Tramitacao"));
         QCOMPARE(core::routingHandOff().process, QStringLiteral("00000001"));
@@ -354,7 +355,7 @@ void TestRecebimentoPendencia::tramitarSendsOn() {
         testsupport::click(f, "Botao_Incluir");
         testsupport::typeInto(f, "Campo4", QStringLiteral("3"));
         testsupport::leave(testsupport::edit(f, "Campo4"));
-        testsupport::onNextModal([](QWidget* lookup) {
+        testsupport::onModalDialog([](QDialog* lookup) {
             auto* d = qobject_cast<forms::LookupDialog*>(lookup);
             QVERIFY(d);
             d->records()->setCurrentRow(0);
@@ -377,7 +378,7 @@ void TestRecebimentoPendencia::tramitarClosedWithoutSending() {
     // Meanwhile the movement was received physically elsewhere: the re-read shows it.
     m_db->exec("UPDATE TRAMITACAO SET DATA_RECEBIMENTO_FISICO = '2019-03-09'");
     bool routed = false;
-    testsupport::onNextModal([&](QWidget* f) {
+    testsupport::onModalDialog([&](QDialog* f) {
         routed = true;
         testsupport::click(f, "Botao_Fechar");
     });

@@ -51,7 +51,7 @@ bool enabled(QWidget* w, const char* name) {
 
 // Picks the row whose first column holds `code` in the next lookup dialog.
 void pickInNextLookup(const QString& code, int* rowsShown = nullptr) {
-    testsupport::onNextModal([code, rowsShown](QWidget* w) {
+    testsupport::onModalDialog([code, rowsShown](QDialog* w) {
         auto* lookup = qobject_cast<forms::LookupDialog*>(w);
         QVERIFY(lookup);
         forms::RecordSet* rows = lookup->records();
@@ -145,15 +145,16 @@ void TestTramitacao::cleanup() {
 void TestTramitacao::openedFromTheProcessForm() {
     ScriptedDialogs dialogs;
     bool acted = false;
-    testsupport::onNextModal([&](QWidget* w) {
+    testsupport::onModalDialog([&](QDialog* w) {
         acted = true;
         QCOMPARE(w->objectName(), QStringLiteral("Frm_Tramitacao"));
-        QCOMPARE(w, processes::Frm_Tramitacao.data());
+        QCOMPARE(static_cast<QWidget*>(w), static_cast<QWidget*>(processes::Frm_Tramitacao.data()));
         QCOMPARE(w->size(), QSize(1234, 480));
         QCOMPARE(w->windowTitle(), QStringLiteral("Tramitação"));
         // Nothing shown; "&Incluir" at once.
         QCOMPARE(text(w, "Campo1"), QString());
-        QVERIFY(child<QPushButton>(w, "Botao_Incluir")->hasFocus());
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QTRY_VERIFY(child<QPushButton>(w, "Botao_Incluir")->hasFocus());
         testsupport::click(w, "Botao_Incluir");
         QCOMPARE(w->windowTitle(), QStringLiteral("Tramitação - Incluindo"));
         QCOMPARE(text(w, "Campo1"), QStringLiteral("00000001"));
@@ -215,7 +216,7 @@ void TestTramitacao::openedFromThePendingList() {
                            QStringLiteral("SIM")};
     ScriptedDialogs dialogs;
     bool acted = false;
-    testsupport::onNextModal([&](QWidget* w) {
+    testsupport::onModalDialog([&](QDialog* w) {
         acted = true;
         QCOMPARE(text(w, "Campo1"), QStringLiteral("00000001"));
         QCOMPARE(text(w, "DBEdit1"), QStringLiteral("PEDIDO DE ALVARÁ"));
@@ -376,7 +377,7 @@ void TestTramitacao::sendChecks() {
     dialogs.expectMessage(message);
     w.click("Botao_Salvar");
     VERIFY_DIALOGS(dialogs);
-    if (!focus.isEmpty()) QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+    if (!focus.isEmpty()) QCOMPARE(w.form->focusWidget()->objectName(), focus);
     // Nothing written; the sending goes on.
     QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM TRAMITACAO").toInt(), 0);
     QVERIFY(w.form->isVisible());
