@@ -113,10 +113,8 @@ QString unarchiveReasonMissingMessage() {
 QString reasonTooLongMessage(Stamp stamp, int length) {
     const QString what = stamp == Stamp::Unarchiving ? QStringLiteral("Motivo do Desarquivamento")
                                                      : QStringLiteral("Motivo do Arquivamento");
-    return cancelledBecause(QStringLiteral("O %1 tem %2 caracteres; o máximo é %3.")
-                                .arg(what)
-                                .arg(length)
-                                .arg(kReasonWidth));
+    return cancelledBecause(
+        QStringLiteral("O %1 tem %2 caracteres; o máximo é %3.").arg(what).arg(length).arg(kReasonWidth));
 }
 QString reasonCharactersMessage(Stamp stamp) {
     const QString what = stamp == Stamp::Unarchiving ? QStringLiteral("Motivo do Desarquivamento")
@@ -133,7 +131,8 @@ QString destinationMissingMessage() {
     return attention(QStringLiteral("procedimento cancelado, Usuário Destino não informado!"));
 }
 QString destinationIsSenderMessage() {
-    return attention(QStringLiteral("procedimento cancelado, Usuário Destino não pode ser quem está tramitando!"));
+    return attention(
+        QStringLiteral("procedimento cancelado, Usuário Destino não pode ser quem está tramitando!"));
 }
 QString registersExhaustedMessage() {
     return cancelledBecause(QStringLiteral("Os números de registro de tramitação (99999999) se esgotaram."));
@@ -254,15 +253,16 @@ QDateTime workstationNow() {
     return QDateTime(now.date(), QTime(t.hour(), t.minute(), t.second()));
 }
 
-Outcome stamp(const QSqlDatabase& database, Stamp stamp, const MovementStamps& movement, const QString& reason,
-              const QDateTime& now) {
+Outcome stamp(const QSqlDatabase& database, Stamp stamp, const MovementStamps& movement,
+              const QString& reason, const QDateTime& now) {
     const QString refusal = stampRefusal(stamp, movement);
     if (!refusal.isEmpty()) return refused(refusal);
     const QString reasonProblem = reasonRefusal(stamp, reason);
     if (!reasonProblem.isEmpty()) return refused(reasonProblem);
 
     const StampColumns c = columnsOf(stamp);
-    QString sql = QStringLiteral("UPDATE TRAMITACAO SET %1=?, %2=?").arg(QLatin1String(c.date), QLatin1String(c.time));
+    QString sql =
+        QStringLiteral("UPDATE TRAMITACAO SET %1=?, %2=?").arg(QLatin1String(c.date), QLatin1String(c.time));
     if (c.reason) sql += QStringLiteral(", %1=?").arg(QLatin1String(c.reason));
     sql += QStringLiteral(" WHERE REGISTRO=? AND ") + QLatin1String(c.condition);
 

@@ -15,11 +15,11 @@ namespace core::routing {
 
 // The stamps of one movement, as a list or a window last read them.
 struct MovementStamps {
-    QString registro;          // REGISTRO
-    QDate received;            // DATA_RECEBIMENTO
-    QDate physicallyReceived;  // DATA_RECEBIMENTO_FISICO
-    QDate archived;            // DATA_ARQUIVAMENTO
-    QDate unarchived;          // DATA_DESARQUIVAMENTO
+    QString registro;         // REGISTRO
+    QDate received;           // DATA_RECEBIMENTO
+    QDate physicallyReceived; // DATA_RECEBIMENTO_FISICO
+    QDate archived;           // DATA_ARQUIVAMENTO
+    QDate unarchived;         // DATA_DESARQUIVAMENTO
 };
 
 enum class Stamp { ElectronicReceipt, PhysicalReceipt, Archiving, Unarchiving };
@@ -31,13 +31,13 @@ inline constexpr int kRegisterWidth = 8;
 
 // --- messages ---------------------------------------------------------------------------------
 
-QString cancelledMessage();        // "Atenção, procedimento cancelado!"
-QString noProcessMessage();        // the pending list is empty
-QString alreadyReceivedMessage();  // both receipts
-QString receiveFirstMessage();     // archiving or unarchiving before the electronic receipt
-QString alreadyArchivedMessage();  // archiving twice
-QString notArchivedMessage();      // unarchiving what is not archived or already unarchived
-QString archivedProcessMessage();  // sending on from an archived movement
+QString cancelledMessage();       // "Atenção, procedimento cancelado!"
+QString noProcessMessage();       // the pending list is empty
+QString alreadyReceivedMessage(); // both receipts
+QString receiveFirstMessage();    // archiving or unarchiving before the electronic receipt
+QString alreadyArchivedMessage(); // archiving twice
+QString notArchivedMessage();     // unarchiving what is not archived or already unarchived
+QString archivedProcessMessage(); // sending on from an archived movement
 QString archiveReasonMissingMessage();
 QString unarchiveReasonMissingMessage();
 // A reason longer than its column: the length typed and the limit.

@@ -137,3 +137,6 @@ CREATE DESCENDING INDEX TRAMITACAO_I2 ON TRAMITACAO (HORA_RECEBIMENTO);
 -- The pending list and the process form look movements up by process and by destination.
 CREATE INDEX TRAMITACAO_PROCESSO ON TRAMITACAO (IDPROCESSO, ANO);
 CREATE INDEX TRAMITACAO_DESTINO ON TRAMITACAO (COD_USUARIO_DESTINO);
+-- A new movement's register number is the greatest one plus one: Firebird reads a MAX from a
+-- descending index only, so without it every sending would scan the whole table.
+CREATE DESCENDING INDEX TRAMITACAO_REGISTRO_DESC ON TRAMITACAO (REGISTRO);

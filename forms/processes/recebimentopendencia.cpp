@@ -25,13 +25,19 @@ namespace {
 // The workstation's hot-track blue.
 const QColor kBackground(0, 102, 204);
 
-GridColumn column(const char* title, const char* field, bool hidden = false) {
+GridColumn column(const char* title, const char* field, int width = 0, bool hidden = false) {
     GridColumn c;
     c.title = QString::fromUtf8(title);
     c.field = QString::fromLatin1(field);
+    c.width = width;
     c.hidden = hidden;
     return c;
 }
+
+// Digits are wider than the font's average character: codes, dates and times get room for theirs.
+constexpr int kCodeColumn = 82;
+constexpr int kDateColumn = 90;
+constexpr int kTimeColumn = 76;
 
 } // namespace
 
@@ -90,24 +96,24 @@ TFrm_RecebimentoPendencia::TFrm_RecebimentoPendencia(QWidget* owner)
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     layout->addWidget(m_grid, 1);
     m_model = new GridModel(m_records,
-                            {column("Registro", "REGISTRO"),
-                             column("Nº Processo", "IDPROCESSO"),
+                            {column("Registro", "REGISTRO", kCodeColumn),
+                             column("Nº Processo", "IDPROCESSO", kCodeColumn + 6),
                              column("Cód.Setor", "IDSETOR"),
                              column("Cód.Usuário Destino", "COD_USUARIO_DESTINO"),
-                             column("Data", "DATA"),
-                             column("Hora", "HORA"),
-                             column("Despacho", "DESPACHO", true),
+                             column("Data", "DATA", kDateColumn),
+                             column("Hora", "HORA", kTimeColumn),
+                             column("Despacho", "DESPACHO", 0, true),
                              column("Dt.Recebimento", "DATA_RECEBIMENTO"),
                              column("Hora Recebimento", "HORA_RECEBIMENTO"),
                              column("Dt.Recebimento Físico", "DATA_RECEBIMENTO_FISICO"),
                              column("Hora Recebimento Físico", "HORA_RECEBIMENTO_FISICO"),
                              column("Arquivado", "ARQUIVADO"),
                              column("Cód.Usuário", "COD_USUARIO"),
-                             column("Assunto", "ASSUNTO"),
-                             column("Processo", "PROCESSO", true),
-                             column("Setor", "SETOR"),
-                             column("Usuário Destino", "USUARIO_DESTINO"),
-                             column("Usuário", "USUARIO"),
+                             column("Assunto", "ASSUNTO", kWideColumn),
+                             column("Processo", "PROCESSO", 0, true),
+                             column("Setor", "SETOR", 160),
+                             column("Usuário Destino", "USUARIO_DESTINO", 220),
+                             column("Usuário", "USUARIO", 220),
                              column("DATA_ARQUIVAMENTO", "DATA_ARQUIVAMENTO"),
                              column("HORA_ARQUIVAMENTO", "HORA_ARQUIVAMENTO"),
                              column("DATA_DESARQUIVAMENTO", "DATA_DESARQUIVAMENTO"),
@@ -263,8 +269,8 @@ void TFrm_RecebimentoPendencia::TramitarClick() {
         runStamp(Stamp::ElectronicReceipt, receiveBeforeSendingQuestion());
         return;
     }
-    core::openRouting(this, m_records->text(QStringLiteral("IDPROCESSO")), m_records->text(QStringLiteral("ANO")),
-                      m_records->text(QStringLiteral("REGISTRO")));
+    core::openRouting(this, m_records->text(QStringLiteral("IDPROCESSO")),
+                      m_records->text(QStringLiteral("ANO")), m_records->text(QStringLiteral("REGISTRO")));
     // Also after a routing form closed with nothing sent, or ended by an error.
     reread();
 }
@@ -274,10 +280,10 @@ void TFrm_RecebimentoPendencia::Botao_FecharClick() {
 }
 
 void openRecebimentoPendencia(QWidget* owner) {
-    openModal<TFrm_RecebimentoPendencia>(
-        Frm_RecebimentoPendencia, owner, [](TFrm_RecebimentoPendencia* form, QString* error) {
-            return form->reload(core::currentUser().code, error);
-        });
+    openModal<TFrm_RecebimentoPendencia>(Frm_RecebimentoPendencia, owner,
+                                         [](TFrm_RecebimentoPendencia* form, QString* error) {
+                                             return form->reload(core::currentUser().code, error);
+                                         });
 }
 
 } // namespace processes

@@ -163,12 +163,13 @@ void TFrm_Tramitacao::buildRoutingTab() {
     row->setContentsMargins(12, 12, 12, 12);
     row->setSpacing(18);
     row->addLayout(commandColumn(
-        page, {{&m_incluir, "Botao_Incluir", QStringLiteral("&Incluir"), [this] { Botao_IncluirClick(); }},
-               {&m_salvar, "Botao_Salvar", QStringLiteral("&Enviar"), [this] { Botao_SalvarClick(); }},
-               {&m_alterar, "Botao_Alterar", QStringLiteral("&Alterar"), [] {}},
-               {&m_cancelar, "Botao_Cancelar", QStringLiteral("&Cancelar"), [this] { Botao_CancelarClick(); }},
-               {&m_excluir, "Botao_Excluir", QStringLiteral("&Excluir"), [] {}},
-               {&m_fechar, "Botao_Fechar", QStringLiteral("&Fechar"), [this] { Botao_FecharClick(); }}}));
+        page,
+        {{&m_incluir, "Botao_Incluir", QStringLiteral("&Incluir"), [this] { Botao_IncluirClick(); }},
+         {&m_salvar, "Botao_Salvar", QStringLiteral("&Enviar"), [this] { Botao_SalvarClick(); }},
+         {&m_alterar, "Botao_Alterar", QStringLiteral("&Alterar"), [] {}},
+         {&m_cancelar, "Botao_Cancelar", QStringLiteral("&Cancelar"), [this] { Botao_CancelarClick(); }},
+         {&m_excluir, "Botao_Excluir", QStringLiteral("&Excluir"), [] {}},
+         {&m_fechar, "Botao_Fechar", QStringLiteral("&Fechar"), [this] { Botao_FecharClick(); }}}));
     m_incluir->setToolTip(QStringLiteral("Inclui novo registro"));
     // A movement is never altered or deleted: the two buttons exist but are never shown.
     m_alterar->setVisible(false);
@@ -320,7 +321,7 @@ void TFrm_Tramitacao::buildRoutingTab() {
     l = line(right);
     l->addWidget(sectionLabel("LDigitador", QStringLiteral("Digitador por :")), 0, Qt::AlignBottom);
     QLineEdit* remetente = display("DBEdit9", kRemetente, widthFor(9));
-    QLineEdit* nomeRemetente = display("DBEdit10", kNomeRemetente, 300);
+    QLineEdit* nomeRemetente = display("DBEdit10", kNomeRemetente, 380 - widthFor(9) - 8);
     remetente->setAccessibleName(QStringLiteral("Digitador por"));
     nomeRemetente->setAccessibleName(QStringLiteral("Nome do digitador"));
     l->addWidget(remetente, 0, Qt::AlignBottom);
@@ -333,8 +334,8 @@ void TFrm_Tramitacao::buildRoutingTab() {
     connect(pesquisaUsuario, &QToolButton::clicked, this, &TFrm_Tramitacao::SpeedButton4Click);
     connect(m_campo4, &QLineEdit::textChanged, this, &TFrm_Tramitacao::Campo4Change);
 
-    const QList<QWidget*> chain{m_campo1,  m_campo2,  m_campo6,   m_campo3, m_campo4,
-                                m_salvar,  m_incluir, m_cancelar, m_fechar};
+    const QList<QWidget*> chain{m_campo1, m_campo2,  m_campo6,   m_campo3, m_campo4,
+                                m_salvar, m_incluir, m_cancelar, m_fechar};
     for (int i = 0; i + 1 < chain.size(); ++i)
         QWidget::setTabOrder(chain.at(i), chain.at(i + 1));
 }
@@ -372,15 +373,15 @@ void TFrm_Tramitacao::buildListTab() {
         return c;
     };
     m_model = new GridModel(m_records,
-                            {column("Registro", "REGISTRO"),
-                             column("Nº Processo", "IDPROCESSO"),
+                            {column("Registro", "REGISTRO", 82),
+                             column("Nº Processo", "IDPROCESSO", 88),
                              column("Assunto", "ASSUNTO", kWideColumn),
                              column("Cód.Setor", "IDSETOR"),
                              column("Setor", "SETOR", kWideColumn),
                              column("Cód.Usuário Destino", "COD_USUARIO_DESTINO"),
                              column("Usuário Destino", "USUARIO_DESTINO", kWideColumn),
-                             column("Data", "DATA"),
-                             column("Hora", "HORA"),
+                             column("Data", "DATA", 90),
+                             column("Hora", "HORA", 76),
                              column("Despacho", "DESPACHO", 0, true),
                              column("Dt.Recebimento", "DATA_RECEBIMENTO"),
                              column("Hora Recebimento", "HORA_RECEBIMENTO"),
@@ -650,8 +651,8 @@ void TFrm_Tramitacao::SpeedButton1Click() {
     // The process picker: the current user's processes of the year of the process in hand.
     QString year = m_records->text(kAno);
     if (year.isEmpty() || year == QLatin1String("0000")) year = core::appValues().exerciseYear;
-    pickInto(Frm_PesqProcessoTramitacao, pesqProcessoTramitacaoSpec(), this, m_records, kProcesso, kAno, kAssunto,
-             [year](RecordSet* rows) {
+    pickInto(Frm_PesqProcessoTramitacao, pesqProcessoTramitacaoSpec(), this, m_records, kProcesso, kAno,
+             kAssunto, [year](RecordSet* rows) {
                  rows->setParameter(QStringLiteral("UM"), core::currentUser().code);
                  rows->setParameter(QStringLiteral("ANO"), year);
              });

@@ -2,19 +2,19 @@
 // by its caption (a buddy label or an accessible name) and every button by its caption.
 // Walks every window the menu opens, the login, the main window and the lookup dialogs.
 
-#include "core/appvalues.h"
-#include "core/menucommands.h"
-#include "core/session.h"
 #include "app/pesquisausuarios.h"
-#include "forms/registers/pesqusuario02.h"
 #include "app/principal.h"
 #include "app/senha.h"
 #include "app/sobre.h"
 #include "app/wiring.h"
+#include "core/appvalues.h"
+#include "core/menucommands.h"
+#include "core/session.h"
 #include "forms/common/formwindow.h"
 #include "forms/common/lookupdialog.h"
 #include "forms/registers/lookups.h"
 #include "forms/registers/pesqtitularrequerente.h"
+#include "forms/registers/pesqusuario02.h"
 #include "reports/engine/preview.h"
 #include "reports/engine/report.h"
 #include "reports/listings/listings.h"

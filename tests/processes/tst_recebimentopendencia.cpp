@@ -1,11 +1,11 @@
 // The pending receipts: shown after the login also when empty, the list and its order, the five
 // right-click flows with their questions, reason boxes and messages, the re-read after each change
 // and after the routing form, and a receipt another workstation made first.
+#include "app/startup.h"
 #include "core/handoff.h"
 #include "core/menucommands.h"
 #include "core/routing.h"
 #include "core/session.h"
-#include "app/startup.h"
 #include "forms/common/gridmodel.h"
 #include "forms/common/lookupdialog.h"
 #include "forms/processes/processes.h"
@@ -176,8 +176,8 @@ void TestRecebimentoPendencia::shownAfterLoginAlsoWhenEmpty() {
 
 void TestRecebimentoPendencia::emptyListAnswersEveryEntry_data() {
     QTest::addColumn<QString>("entry");
-    for (const char* e :
-         {"RecebeProcessoEletronico", "RecebeProcessoFisico", "Tramitar", "ArquivarProcesso", "DesarquivarProcesso"})
+    for (const char* e : {"RecebeProcessoEletronico", "RecebeProcessoFisico", "Tramitar", "ArquivarProcesso",
+                          "DesarquivarProcesso"})
         QTest::newRow(e) << QString::fromLatin1(e);
 }
 
@@ -234,11 +234,26 @@ void TestRecebimentoPendencia::listAndOrder() {
     QStringList shown, hidden;
     for (int c = 0; c < model->columnCount(); ++c)
         (grid->isColumnHidden(c) ? hidden : shown) << model->headerData(c, Qt::Horizontal).toString();
-    QCOMPARE(shown, (QStringList{"Registro", "Nº Processo", "Cód.Setor", "Cód.Usuário Destino", "Data", "Hora",
-                                 "Dt.Recebimento", "Hora Recebimento", "Dt.Recebimento Físico",
-                                 "Hora Recebimento Físico", "Arquivado", "Cód.Usuário", "Assunto", "Setor",
-                                 "Usuário Destino", "Usuário", "DATA_ARQUIVAMENTO", "HORA_ARQUIVAMENTO",
-                                 "DATA_DESARQUIVAMENTO", "HORA_DESARQUIVAMENTO"}));
+    QCOMPARE(shown, (QStringList{"Registro",
+                                 "Nº Processo",
+                                 "Cód.Setor",
+                                 "Cód.Usuário Destino",
+                                 "Data",
+                                 "Hora",
+                                 "Dt.Recebimento",
+                                 "Hora Recebimento",
+                                 "Dt.Recebimento Físico",
+                                 "Hora Recebimento Físico",
+                                 "Arquivado",
+                                 "Cód.Usuário",
+                                 "Assunto",
+                                 "Setor",
+                                 "Usuário Destino",
+                                 "Usuário",
+                                 "DATA_ARQUIVAMENTO",
+                                 "HORA_ARQUIVAMENTO",
+                                 "DATA_DESARQUIVAMENTO",
+                                 "HORA_DESARQUIVAMENTO"}));
     QCOMPARE(hidden, (QStringList{"Despacho", "Processo"}));
     w.form->Botao_FecharClick();
     QVERIFY(!w.form->isVisible());
@@ -444,8 +459,8 @@ void TestRecebimentoPendencia::archiveAndUnarchive() {
     w.menu(0, "DesarquivarProcesso");
     dialogs.expectQuestion(unarchiveQ, true);
     dialogs.expectInput(unarchivePrompt, QString());
-    dialogs.expectMessage(QStringLiteral(
-        "Atenção, procedimento cancelado! para desarquivar processo é obrigatório o Motivo do Desarquivamento."));
+    dialogs.expectMessage(QStringLiteral("Atenção, procedimento cancelado! para desarquivar processo é "
+                                         "obrigatório o Motivo do Desarquivamento."));
     w.menu(0, "DesarquivarProcesso");
     dialogs.expectQuestion(unarchiveQ, true);
     dialogs.expectInput(unarchivePrompt, QStringLiteral("  "));

@@ -44,11 +44,12 @@ MovementStamps stampsOf(TestDatabase& db, const QString& registro) {
 }
 
 QVariantList stampColumns(TestDatabase& db, const QString& registro) {
-    return db.rows(QStringLiteral("SELECT DATA_RECEBIMENTO, HORA_RECEBIMENTO, DATA_RECEBIMENTO_FISICO, "
-                                  "HORA_RECEBIMENTO_FISICO, DATA_ARQUIVAMENTO, HORA_ARQUIVAMENTO, "
-                                  "MOTIVO_ARQUIVAMENTO, DATA_DESARQUIVAMENTO, HORA_DESARQUIVAMENTO, "
-                                  "MOTIVO_DESARQUIVAMENTO FROM TRAMITACAO WHERE REGISTRO=?"),
-                   {registro})
+    return db
+        .rows(QStringLiteral("SELECT DATA_RECEBIMENTO, HORA_RECEBIMENTO, DATA_RECEBIMENTO_FISICO, "
+                             "HORA_RECEBIMENTO_FISICO, DATA_ARQUIVAMENTO, HORA_ARQUIVAMENTO, "
+                             "MOTIVO_ARQUIVAMENTO, DATA_DESARQUIVAMENTO, HORA_DESARQUIVAMENTO, "
+                             "MOTIVO_DESARQUIVAMENTO FROM TRAMITACAO WHERE REGISTRO=?"),
+              {registro})
         .value(0);
 }
 
@@ -237,25 +238,32 @@ void TestRouting::refusals_data() {
     QTest::addColumn<QString>("reason");
     QTest::addColumn<QString>("refusal"); // empty: allowed
     const QString reason = QStringLiteral("Concluído");
-    QTest::newRow("receipt twice") << Stamp::ElectronicReceipt << "R" << "" << alreadyReceivedMessage();
-    QTest::newRow("receipt after the paper file") << Stamp::ElectronicReceipt << "F" << "" << QString();
-    QTest::newRow("paper file twice") << Stamp::PhysicalReceipt << "F" << "" << alreadyReceivedMessage();
-    QTest::newRow("paper file before the receipt") << Stamp::PhysicalReceipt << "" << "" << QString();
-    QTest::newRow("paper file of an archived movement") << Stamp::PhysicalReceipt << "RA" << "" << QString();
+    QTest::newRow("receipt twice") << Stamp::ElectronicReceipt << "R"
+                                   << "" << alreadyReceivedMessage();
+    QTest::newRow("receipt after the paper file") << Stamp::ElectronicReceipt << "F"
+                                                  << "" << QString();
+    QTest::newRow("paper file twice") << Stamp::PhysicalReceipt << "F"
+                                      << "" << alreadyReceivedMessage();
+    QTest::newRow("paper file before the receipt") << Stamp::PhysicalReceipt << ""
+                                                   << "" << QString();
+    QTest::newRow("paper file of an archived movement") << Stamp::PhysicalReceipt << "RA"
+                                                        << "" << QString();
     QTest::newRow("archive before receiving") << Stamp::Archiving << "" << reason << receiveFirstMessage();
     QTest::newRow("archive with only the paper file")
         << Stamp::Archiving << "F" << reason << receiveFirstMessage();
     QTest::newRow("archive twice") << Stamp::Archiving << "RA" << reason << alreadyArchivedMessage();
-    QTest::newRow("archive after unarchiving") << Stamp::Archiving << "RAD" << reason << alreadyArchivedMessage();
-    QTest::newRow("archive without reason")
-        << Stamp::Archiving << "R" << "" << archiveReasonMissingMessage();
+    QTest::newRow("archive after unarchiving")
+        << Stamp::Archiving << "RAD" << reason << alreadyArchivedMessage();
+    QTest::newRow("archive without reason") << Stamp::Archiving << "R"
+                                            << "" << archiveReasonMissingMessage();
     QTest::newRow("archive") << Stamp::Archiving << "R" << reason << QString();
-    QTest::newRow("unarchive before receiving") << Stamp::Unarchiving << "" << reason << receiveFirstMessage();
+    QTest::newRow("unarchive before receiving")
+        << Stamp::Unarchiving << "" << reason << receiveFirstMessage();
     QTest::newRow("unarchive what is not archived")
         << Stamp::Unarchiving << "R" << reason << notArchivedMessage();
     QTest::newRow("unarchive twice") << Stamp::Unarchiving << "RAD" << reason << notArchivedMessage();
-    QTest::newRow("unarchive without reason")
-        << Stamp::Unarchiving << "RA" << "" << unarchiveReasonMissingMessage();
+    QTest::newRow("unarchive without reason") << Stamp::Unarchiving << "RA"
+                                              << "" << unarchiveReasonMissingMessage();
     QTest::newRow("unarchive") << Stamp::Unarchiving << "RA" << reason << QString();
 }
 
@@ -291,13 +299,22 @@ void TestRouting::stampWritesTheWorkstationClock_data() {
     QTest::addColumn<QString>("dateColumn");
     QTest::addColumn<QString>("timeColumn");
     QTest::addColumn<QString>("reasonColumn");
-    QTest::newRow("receipt") << Stamp::ElectronicReceipt << "" << "DATA_RECEBIMENTO" << "HORA_RECEBIMENTO" << "";
-    QTest::newRow("paper file") << Stamp::PhysicalReceipt << "" << "DATA_RECEBIMENTO_FISICO"
-                                << "HORA_RECEBIMENTO_FISICO" << "";
-    QTest::newRow("archiving") << Stamp::Archiving << "R" << "DATA_ARQUIVAMENTO" << "HORA_ARQUIVAMENTO"
+    QTest::newRow("receipt") << Stamp::ElectronicReceipt << ""
+                             << "DATA_RECEBIMENTO"
+                             << "HORA_RECEBIMENTO"
+                             << "";
+    QTest::newRow("paper file") << Stamp::PhysicalReceipt << ""
+                                << "DATA_RECEBIMENTO_FISICO"
+                                << "HORA_RECEBIMENTO_FISICO"
+                                << "";
+    QTest::newRow("archiving") << Stamp::Archiving << "R"
+                               << "DATA_ARQUIVAMENTO"
+                               << "HORA_ARQUIVAMENTO"
                                << "MOTIVO_ARQUIVAMENTO";
-    QTest::newRow("unarchiving") << Stamp::Unarchiving << "RA" << "DATA_DESARQUIVAMENTO"
-                                 << "HORA_DESARQUIVAMENTO" << "MOTIVO_DESARQUIVAMENTO";
+    QTest::newRow("unarchiving") << Stamp::Unarchiving << "RA"
+                                 << "DATA_DESARQUIVAMENTO"
+                                 << "HORA_DESARQUIVAMENTO"
+                                 << "MOTIVO_DESARQUIVAMENTO";
 }
 
 void TestRouting::stampWritesTheWorkstationClock() {
@@ -311,12 +328,13 @@ void TestRouting::stampWritesTheWorkstationClock() {
     addMovement(*m_db, withStamps(r, stamps));
     // Received on 5 March 2019 at 09:07:03 (and a few milliseconds, which are not kept).
     const QDateTime now(QDate(2019, 3, 5), QTime(9, 7, 3, 480));
-    const Outcome outcome =
-        core::routing::stamp(m_db->connection(), stamp, stampsOf(*m_db, r.registro), QStringLiteral("Motivo"), now);
+    const Outcome outcome = core::routing::stamp(m_db->connection(), stamp, stampsOf(*m_db, r.registro),
+                                                 QStringLiteral("Motivo"), now);
     QVERIFY2(outcome.done(), qPrintable(outcome.text));
     const QVariantList row =
-        m_db->rows(QStringLiteral("SELECT %1, %2 FROM TRAMITACAO WHERE REGISTRO=?").arg(dateColumn, timeColumn),
-                   {r.registro})
+        m_db->rows(
+                QStringLiteral("SELECT %1, %2 FROM TRAMITACAO WHERE REGISTRO=?").arg(dateColumn, timeColumn),
+                {r.registro})
             .value(0);
     QCOMPARE(row.value(0).toDate(), QDate(2019, 3, 5));
     QCOMPARE(row.value(1).toTime(), QTime(9, 7, 3));
@@ -333,14 +351,17 @@ void TestRouting::archiveUnarchiveArchiveAgain() {
     addMovement(*m_db, withStamps(r, QStringLiteral("R")));
     QSqlDatabase db = m_db->connection();
     const QDateTime monday(QDate(2019, 3, 4), QTime(8, 30, 0));
-    QVERIFY(stamp(db, Stamp::Archiving, stampsOf(*m_db, r.registro), QStringLiteral("Concluído"), monday).done());
+    QVERIFY(
+        stamp(db, Stamp::Archiving, stampsOf(*m_db, r.registro), QStringLiteral("Concluído"), monday).done());
     const QDateTime tuesday(QDate(2019, 3, 5), QTime(14, 5, 9));
-    QVERIFY(stamp(db, Stamp::Unarchiving, stampsOf(*m_db, r.registro), QStringLiteral("Recurso"), tuesday).done());
+    QVERIFY(stamp(db, Stamp::Unarchiving, stampsOf(*m_db, r.registro), QStringLiteral("Recurso"), tuesday)
+                .done());
 
     const Outcome again = stamp(db, Stamp::Archiving, stampsOf(*m_db, r.registro), QStringLiteral("De novo"));
     QCOMPARE(again.kind, Outcome::Refused);
     QCOMPARE(again.text, QStringLiteral("Atenção, procedimento cancelado! Documento já arquivado."));
-    const Outcome unarchiveAgain = stamp(db, Stamp::Unarchiving, stampsOf(*m_db, r.registro), QStringLiteral("X"));
+    const Outcome unarchiveAgain =
+        stamp(db, Stamp::Unarchiving, stampsOf(*m_db, r.registro), QStringLiteral("X"));
     QCOMPARE(unarchiveAgain.kind, Outcome::Refused);
     QCOMPARE(unarchiveAgain.text,
              QStringLiteral("Atenção, procedimento cancelado! Documento já Desarquivado ou não Arquivado."));
@@ -360,19 +381,22 @@ void TestRouting::reasons_data() {
     QTest::addColumn<QString>("reason");
     QTest::addColumn<QString>("refusal");
     QTest::newRow("apostrophes and quotes")
-        << QStringLiteral("Parecer do Dr. O'Neil: \"arquive-se\"; '); DELETE FROM TRAMITACAO; --") << QString();
+        << QStringLiteral("Parecer do Dr. O'Neil: \"arquive-se\"; '); DELETE FROM TRAMITACAO; --")
+        << QString();
     QTest::newRow("blanks") << QStringLiteral("   ") << QString();
     QTest::newRow("300 characters") << QString(300, QLatin1Char('x')) << QString();
     QTest::newRow("301 characters") << QString(301, QLatin1Char('x'))
-                                    << QStringLiteral("Atenção, procedimento cancelado! O Motivo do Arquivamento "
-                                                      "tem 301 caracteres; o máximo é 300.");
+                                    << QStringLiteral(
+                                           "Atenção, procedimento cancelado! O Motivo do Arquivamento "
+                                           "tem 301 caracteres; o máximo é 300.");
     QTest::newRow("empty") << QString()
                            << QStringLiteral("Atenção, procedimento cancelado! para arquivar processo é "
                                              "obrigatório o Motivo do Arquivamento.");
     QTest::newRow("a character the database cannot hold")
         << QStringLiteral("Arquivado ✓")
-        << QStringLiteral("Atenção, procedimento cancelado! O Motivo do Arquivamento contém caracteres que não "
-                          "podem ser gravados.");
+        << QStringLiteral(
+               "Atenção, procedimento cancelado! O Motivo do Arquivamento contém caracteres que não "
+               "podem ser gravados.");
 }
 
 void TestRouting::reasons() {
@@ -401,11 +425,11 @@ void TestRouting::reasons() {
 void TestRouting::failedStampLeavesTheMovementAsItWas() {
     // The database refuses the reason half-way (a rule of the installation's own): the date and
     // time are not left behind without it.
-    QVERIFY(m_db->exec(QStringLiteral(
-        "CREATE EXCEPTION MOTIVO_RECUSADO 'Motivo recusado pela regra do banco'")));
-    QVERIFY(m_db->exec(QStringLiteral(
-        "CREATE TRIGGER TRAMITACAO_RECUSA FOR TRAMITACAO BEFORE UPDATE AS BEGIN "
-        "IF (NEW.MOTIVO_ARQUIVAMENTO = 'RECUSADO') THEN EXCEPTION MOTIVO_RECUSADO; END")));
+    QVERIFY(
+        m_db->exec(QStringLiteral("CREATE EXCEPTION MOTIVO_RECUSADO 'Motivo recusado pela regra do banco'")));
+    QVERIFY(m_db->exec(
+        QStringLiteral("CREATE TRIGGER TRAMITACAO_RECUSA FOR TRAMITACAO BEFORE UPDATE AS BEGIN "
+                       "IF (NEW.MOTIVO_ARQUIVAMENTO = 'RECUSADO') THEN EXCEPTION MOTIVO_RECUSADO; END")));
     MovementRow r;
     r.registro = QStringLiteral("00000001");
     addMovement(*m_db, withStamps(r, QStringLiteral("R")));
@@ -453,10 +477,10 @@ void TestRouting::sendingChecks() {
 void TestRouting::sendingWritesOneMovement() {
     const Sending s = aSending(QStringLiteral("00000001"));
     QVERIFY(send(m_db->connection(), s).done());
-    const QVariantList row = m_db->rows(QStringLiteral(
-                                            "SELECT REGISTRO, IDPROCESSO, ANO, IDUNIDADE, COD_USUARIO_DESTINO, "
-                                            "COD_USUARIO, DATA, HORA, DESPACHO FROM TRAMITACAO"))
-                                 .value(0);
+    const QVariantList row =
+        m_db->rows(QStringLiteral("SELECT REGISTRO, IDPROCESSO, ANO, IDUNIDADE, COD_USUARIO_DESTINO, "
+                                  "COD_USUARIO, DATA, HORA, DESPACHO FROM TRAMITACAO"))
+            .value(0);
     QCOMPARE(row.value(0).toString(), s.registro);
     QCOMPARE(row.value(1).toString(), s.process);
     QCOMPARE(row.value(2).toString(), s.year);
@@ -467,12 +491,13 @@ void TestRouting::sendingWritesOneMovement() {
     QCOMPARE(row.value(7).toTime(), s.time);
     QCOMPARE(QString::fromUtf8(row.value(8).toByteArray()), s.dispatch);
     // Every stamp, the sector and the archive flag start empty.
-    QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM TRAMITACAO WHERE DATA_RECEBIMENTO IS NULL AND HORA_RECEBIMENTO "
-                          "IS NULL AND DATA_RECEBIMENTO_FISICO IS NULL AND DATA_ARQUIVAMENTO IS NULL AND "
-                          "MOTIVO_ARQUIVAMENTO IS NULL AND DATA_DESARQUIVAMENTO IS NULL AND IDSETOR IS NULL "
-                          "AND ARQUIVADO IS NULL")
-                 .toInt(),
-             1);
+    QCOMPARE(
+        m_db->scalar("SELECT COUNT(*) FROM TRAMITACAO WHERE DATA_RECEBIMENTO IS NULL AND HORA_RECEBIMENTO "
+                     "IS NULL AND DATA_RECEBIMENTO_FISICO IS NULL AND DATA_ARQUIVAMENTO IS NULL AND "
+                     "MOTIVO_ARQUIVAMENTO IS NULL AND DATA_DESARQUIVAMENTO IS NULL AND IDSETOR IS NULL "
+                     "AND ARQUIVADO IS NULL")
+            .toInt(),
+        1);
     QCOMPARE(pendingRegisters(*m_db, s.destination), QStringList{s.registro});
 }
 
@@ -483,7 +508,8 @@ void TestRouting::sendingStartFromAnArchivedMovement() {
     shown.received = QDate(2019, 3, 1);
     QCOMPARE(sendingStartRefusal(shown), QString());
     shown.archived = QDate(2019, 3, 2);
-    QCOMPARE(sendingStartRefusal(shown), QStringLiteral("Atenção, procedimento cancelado! Processo arquivado."));
+    QCOMPARE(sendingStartRefusal(shown),
+             QStringLiteral("Atenção, procedimento cancelado! Processo arquivado."));
     shown.unarchived = QDate(2019, 3, 3);
     QCOMPARE(sendingStartRefusal(shown), QString());
 }

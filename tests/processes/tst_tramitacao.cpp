@@ -41,7 +41,8 @@ namespace {
 QString text(QWidget* w, const char* name) {
     if (auto* e = w->findChild<QLineEdit*>(QString::fromLatin1(name))) return e->text();
     if (auto* p = w->findChild<QPlainTextEdit*>(QString::fromLatin1(name))) return p->toPlainText();
-    QTest::qFail(qPrintable(QStringLiteral("Sem componente %1").arg(QLatin1String(name))), __FILE__, __LINE__);
+    QTest::qFail(qPrintable(QStringLiteral("Sem componente %1").arg(QLatin1String(name))), __FILE__,
+                 __LINE__);
     return {};
 }
 
@@ -91,7 +92,8 @@ struct RoutingForm {
     }
 };
 
-void handOff(const QString& process, const QString& year, const QString& movement = QStringLiteral("00000000")) {
+void handOff(const QString& process, const QString& year,
+             const QString& movement = QStringLiteral("00000000")) {
     core::RoutingHandOff& h = core::routingHandOff();
     h.process = process;
     h.year = year;
@@ -189,8 +191,9 @@ void TestTramitacao::openedFromTheProcessForm() {
     QVERIFY(processes::Frm_Tramitacao.isNull());
     VERIFY_DIALOGS(dialogs);
     const QVariantList row =
-        m_db->rows("SELECT REGISTRO, IDPROCESSO, ANO, IDUNIDADE, COD_USUARIO_DESTINO, COD_USUARIO, DATA, HORA, "
-                   "DESPACHO, DATA_RECEBIMENTO FROM TRAMITACAO")
+        m_db->rows(
+                "SELECT REGISTRO, IDPROCESSO, ANO, IDUNIDADE, COD_USUARIO_DESTINO, COD_USUARIO, DATA, HORA, "
+                "DESPACHO, DATA_RECEBIMENTO FROM TRAMITACAO")
             .value(0);
     QCOMPARE(row.value(0).toString(), QStringLiteral("00000001"));
     QCOMPARE(row.value(1).toString(), QStringLiteral("00000001"));
@@ -268,7 +271,8 @@ void TestTramitacao::startingFromAnArchivedMovement() {
     handOff(r.process, r.year, r.registro);
     RoutingForm w(r.registro);
     ScriptedDialogs dialogs;
-    if (refused) dialogs.expectMessage(QStringLiteral("Atenção, procedimento cancelado! Processo arquivado."));
+    if (refused)
+        dialogs.expectMessage(QStringLiteral("Atenção, procedimento cancelado! Processo arquivado."));
     w.click("Botao_Incluir");
     VERIFY_DIALOGS(dialogs);
     QCOMPARE(w.form->records()->isEditing(), !refused);
@@ -313,7 +317,8 @@ void TestTramitacao::stateTable() {
         QCOMPARE(enabled(f, "Botao_Fechar"), e.fechar);
         QCOMPARE(enabled(f, "DBGrid1"), e.list);
         QCOMPARE(enabled(f, "PROCURA"), e.list);
-        QCOMPARE(child<QWidget>(f, "PROCURA")->palette().color(QPalette::Base) == forms::whiteColour(), e.list);
+        QCOMPARE(child<QWidget>(f, "PROCURA")->palette().color(QPalette::Base) == forms::whiteColour(),
+                 e.list);
         QCOMPARE(forms::looksEditable(child<QWidget>(f, "Campo3")), e.writable);
         QCOMPARE(forms::looksEditable(child<QWidget>(f, "Campo4")), e.writable);
         for (const char* never : {"Campo1", "Campo2", "CAMPO6", "DBEdit1", "DBedit333", "dededed", "DBEdit3",
@@ -346,18 +351,28 @@ void TestTramitacao::sendChecks_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus");
     QTest::newRow("process that does not exist")
-        << "00000099" << "3" << "00000003"
-        << QStringLiteral("Atenção,\rprocedimento cancelado, Processo não informado!") << "Campo2";
-    QTest::newRow("no unit") << "00000001" << "" << ""
+        << "00000099"
+        << "3"
+        << "00000003" << QStringLiteral("Atenção,\rprocedimento cancelado, Processo não informado!")
+        << "Campo2";
+    QTest::newRow("no unit") << "00000001"
+                             << ""
+                             << ""
                              << QStringLiteral("Atenção,\rprocedimento cancelado, Unidade Orçamentária não "
                                                "informada!")
                              << "Campo4";
-    QTest::newRow("no user") << "00000001" << "3" << ""
-                             << QStringLiteral("Atenção,\rprocedimento cancelado, Usuário Destino não informado!")
+    QTest::newRow("no user") << "00000001"
+                             << "3"
+                             << ""
+                             << QStringLiteral(
+                                    "Atenção,\rprocedimento cancelado, Usuário Destino não informado!")
                              << "";
-    QTest::newRow("to oneself") << "00000001" << "2" << "00000001"
-                                << QStringLiteral("Atenção,\rprocedimento cancelado, Usuário Destino não pode ser "
-                                                  "quem está tramitando!")
+    QTest::newRow("to oneself") << "00000001"
+                                << "2"
+                                << "00000001"
+                                << QStringLiteral(
+                                       "Atenção,\rprocedimento cancelado, Usuário Destino não pode ser "
+                                       "quem está tramitando!")
                                 << "";
 }
 
@@ -473,8 +488,9 @@ void TestTramitacao::failedSaveTakesAFreshNumber() {
     QVERIFY(!w.form->isVisible());
     QCOMPARE(w.form->result(), int(QDialog::Accepted));
     QCOMPARE(w.form->sentRegister(), QStringLiteral("00000002"));
-    QCOMPARE(m_db->rows("SELECT REGISTRO, IDPROCESSO, COD_USUARIO_DESTINO FROM TRAMITACAO ORDER BY REGISTRO"),
-             (QList<QVariantList>{{"00000001", "00000002", "00000004"}, {"00000002", "00000001", "00000003"}}));
+    QCOMPARE(
+        m_db->rows("SELECT REGISTRO, IDPROCESSO, COD_USUARIO_DESTINO FROM TRAMITACAO ORDER BY REGISTRO"),
+        (QList<QVariantList>{{"00000001", "00000002", "00000004"}, {"00000002", "00000001", "00000003"}}));
 }
 
 void TestTramitacao::cancelShowsTheMovementAgain() {
@@ -511,11 +527,27 @@ void TestTramitacao::listTab() {
     QStringList shown, hidden;
     for (int c = 0; c < model->columnCount(); ++c)
         (grid->isColumnHidden(c) ? hidden : shown) << model->headerData(c, Qt::Horizontal).toString();
-    QCOMPARE(shown, (QStringList{"Registro", "Nº Processo", "Assunto", "Cód.Setor", "Setor", "Cód.Usuário Destino",
-                                 "Usuário Destino", "Data", "Hora", "Dt.Recebimento", "Hora Recebimento",
-                                 "Dt.Recebimento Físico", "Hora Recebimento Físico", "Cód.Usuário", "Usuário",
-                                 "Dt.Arquivamento", "Hora Arquivamento", "Motivo Arquivamento",
-                                 "Dt.Desarquivamento", "Hora Desarquivamento", "Motivo Desarquivamento"}));
+    QCOMPARE(shown, (QStringList{"Registro",
+                                 "Nº Processo",
+                                 "Assunto",
+                                 "Cód.Setor",
+                                 "Setor",
+                                 "Cód.Usuário Destino",
+                                 "Usuário Destino",
+                                 "Data",
+                                 "Hora",
+                                 "Dt.Recebimento",
+                                 "Hora Recebimento",
+                                 "Dt.Recebimento Físico",
+                                 "Hora Recebimento Físico",
+                                 "Cód.Usuário",
+                                 "Usuário",
+                                 "Dt.Arquivamento",
+                                 "Hora Arquivamento",
+                                 "Motivo Arquivamento",
+                                 "Dt.Desarquivamento",
+                                 "Hora Desarquivamento",
+                                 "Motivo Desarquivamento"}));
     QCOMPARE(hidden, (QStringList{"Despacho", "Arquivado", "Instrução do Processo"}));
     QCOMPARE(grid->columnWidth(model->columnOfField(QStringLiteral("ASSUNTO"))), forms::kWideColumn);
     QCOMPARE(model->rowCount(), 1);
