@@ -228,10 +228,12 @@ QString pendingQuery() {
     // to somebody else; later is a later send date, or the same date and a later time. Written with
     // NOT EXISTS on the key columns so that each candidate looks at its own process's movements
     // through the index on (IDPROCESSO, ANO); the candidates come from the index on the destination.
+    // The dispatch and the process's instruction (two text blobs) are not read: the list never shows
+    // them, and for a user with thousands of movements waiting, reading them took seconds.
     return QStringLiteral(
         "SELECT A.REGISTRO, A.IDPROCESSO, A.ANO, A.IDSETOR, A.COD_USUARIO_DESTINO, A.DATA, A.HORA, "
-        "A.DESPACHO, A.DATA_RECEBIMENTO, A.HORA_RECEBIMENTO, A.ARQUIVADO, A.COD_USUARIO, B.ASSUNTO, "
-        "B.PROCESSO, C.SETOR, D.USUARIO AS USUARIO_DESTINO, E.USUARIO AS USUARIO, "
+        "A.DATA_RECEBIMENTO, A.HORA_RECEBIMENTO, A.ARQUIVADO, A.COD_USUARIO, B.ASSUNTO, "
+        "C.SETOR, D.USUARIO AS USUARIO_DESTINO, E.USUARIO AS USUARIO, "
         "A.DATA_RECEBIMENTO_FISICO, A.HORA_RECEBIMENTO_FISICO, A.DATA_ARQUIVAMENTO, A.HORA_ARQUIVAMENTO, "
         "A.DATA_DESARQUIVAMENTO, A.HORA_DESARQUIVAMENTO "
         "FROM TRAMITACAO A "

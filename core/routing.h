@@ -99,7 +99,8 @@ MovementStamps readStamps(const QSqlDatabase& db, const QString& registro, QStri
 
 // The SELECT of the pending list of the user given as :UM (the movements addressed to the user
 // that no later movement of the same process, addressed to somebody else, follows), with the
-// names of the process, sector, destination and sender, newest receipt first.
+// names of the process, sector, destination and sender, newest receipt first. The two text blobs
+// (dispatch, instruction) are left out: nothing in the list shows them.
 QString pendingQuery();
 
 // --- writing ----------------------------------------------------------------------------------

@@ -25,12 +25,11 @@ namespace {
 // The workstation's hot-track blue.
 const QColor kBackground(0, 102, 204);
 
-GridColumn column(const char* title, const char* field, int width = 0, bool hidden = false) {
+GridColumn column(const char* title, const char* field, int width = 0) {
     GridColumn c;
     c.title = QString::fromUtf8(title);
     c.field = QString::fromLatin1(field);
     c.width = width;
-    c.hidden = hidden;
     return c;
 }
 
@@ -61,13 +60,11 @@ TFrm_RecebimentoPendencia::TFrm_RecebimentoPendencia(QWidget* owner)
                           textField(QStringLiteral("COD_USUARIO_DESTINO"), 8),
                           dateField(QStringLiteral("DATA")),
                           timeField(QStringLiteral("HORA")),
-                          memoField(QStringLiteral("DESPACHO")),
                           dateField(QStringLiteral("DATA_RECEBIMENTO")),
                           timeField(QStringLiteral("HORA_RECEBIMENTO")),
                           textField(QStringLiteral("ARQUIVADO"), 3),
                           textField(QStringLiteral("COD_USUARIO"), 8),
                           joinedField(QStringLiteral("ASSUNTO"), 255),
-                          memoField(QStringLiteral("PROCESSO")),
                           joinedField(QStringLiteral("SETOR"), 100),
                           joinedField(QStringLiteral("USUARIO_DESTINO"), 100),
                           joinedField(QStringLiteral("USUARIO"), 100),
@@ -102,7 +99,6 @@ TFrm_RecebimentoPendencia::TFrm_RecebimentoPendencia(QWidget* owner)
                              column("Cód.Usuário Destino", "COD_USUARIO_DESTINO"),
                              column("Data", "DATA", kDateColumn),
                              column("Hora", "HORA", kTimeColumn),
-                             column("Despacho", "DESPACHO", 0, true),
                              column("Dt.Recebimento", "DATA_RECEBIMENTO"),
                              column("Hora Recebimento", "HORA_RECEBIMENTO"),
                              column("Dt.Recebimento Físico", "DATA_RECEBIMENTO_FISICO"),
@@ -110,7 +106,6 @@ TFrm_RecebimentoPendencia::TFrm_RecebimentoPendencia(QWidget* owner)
                              column("Arquivado", "ARQUIVADO"),
                              column("Cód.Usuário", "COD_USUARIO"),
                              column("Assunto", "ASSUNTO", kWideColumn),
-                             column("Processo", "PROCESSO", 0, true),
                              column("Setor", "SETOR", 160),
                              column("Usuário Destino", "USUARIO_DESTINO", 220),
                              column("Usuário", "USUARIO", 220),
