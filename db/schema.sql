@@ -139,3 +139,6 @@ CREATE INDEX TRAMITACAO_PROCESSO ON TRAMITACAO (IDPROCESSO, ANO);
 CREATE INDEX TRAMITACAO_DESTINO ON TRAMITACAO (COD_USUARIO_DESTINO);
 -- The process form reads only its typist's processes: without this the list of every year reads all.
 CREATE INDEX PROCESSOS_USUARIO ON PROCESSOS (COD_USUARIO);
+-- A new movement's register number is the greatest one plus one: Firebird reads a MAX from a
+-- descending index only, so without it every sending would scan the whole table.
+CREATE DESCENDING INDEX TRAMITACAO_REGISTRO_DESC ON TRAMITACAO (REGISTRO);

@@ -21,7 +21,8 @@ GridSearch::GridSearch(QLabel* label, QLineEdit* box, QTableView* grid, GridMode
     , m_model(model)
     , m_rules(rules) {
     connect(grid->horizontalHeader(), &QHeaderView::sectionClicked, this, &GridSearch::DBGrid1TitleClick);
-    connect(box, &QLineEdit::textChanged, this, &GridSearch::PROCURAChange);
+    // A list without a search box (the pending receipts) still takes the column choice.
+    if (box) connect(box, &QLineEdit::textChanged, this, &GridSearch::PROCURAChange);
 }
 
 QString GridSearch::postalCodeKey(const QString& text) {

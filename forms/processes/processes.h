@@ -2,7 +2,7 @@
 
 namespace processes {
 
-// Registers the process windows under their menu titles (core::menuCommands()).
+// Registers the windows of processes and routing under their menu titles (core::menuCommands()).
 void registerMenuCommands();
 
 } // namespace processes

@@ -3,7 +3,6 @@
 // Walks every window the menu opens, the login, the main window and the lookup dialogs.
 
 #include "app/pesquisausuarios.h"
-#include "app/pesqusuario02.h"
 #include "app/principal.h"
 #include "app/senha.h"
 #include "app/sobre.h"
@@ -15,6 +14,7 @@
 #include "forms/common/lookupdialog.h"
 #include "forms/registers/lookups.h"
 #include "forms/registers/pesqtitularrequerente.h"
+#include "forms/registers/pesqusuario02.h"
 #include "reports/engine/preview.h"
 #include "reports/engine/report.h"
 #include "reports/listings/listings.h"
@@ -162,7 +162,7 @@ void TestAccessibility::lookupDialogs() {
                                    : which == 1 ? registers::pesqTipoProcessoSpec()
                                    : which == 2 ? registers::pesqUnidadesSpec()
                                    : which == 3 ? registers::pesqTitularRequerenteSpec()
-                                                : app::pesqUsuario02Spec();
+                                                : registers::pesqUsuario02Spec();
     forms::LookupDialog dialog(spec, nullptr);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));

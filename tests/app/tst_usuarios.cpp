@@ -1,5 +1,4 @@
 #include "app/pesquisausuarios.h"
-#include "app/pesqusuario02.h"
 #include "app/principal.h"
 #include "app/senha.h"
 #include "app/usuarios.h"
@@ -14,6 +13,7 @@
 #include "forms/common/gridsearch.h"
 #include "forms/common/lookupdialog.h"
 #include "forms/common/lookupresult.h"
+#include "forms/registers/pesqusuario02.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
@@ -901,12 +901,12 @@ void TestUsuarios::lookupByUnitListsOnlyThatUnit() {
         d->DBGrid1DblClick();
         closeAnyway.dismiss();
     });
-    QVERIFY(app::pesquisaUsuarioDaUnidade(nullptr, &caller));
+    QVERIFY(registers::pesquisaUsuarioDaUnidade(nullptr, &caller));
     QCOMPARE(listed, QStringList({"00000005", "00000007"}));
     QCOMPARE(caller.text("COD_USUARIO_DESTINO"), QStringLiteral("00000007"));
     QVERIFY(forms::lookupResult().selected);
     QCOMPARE(forms::lookupResult().name, QStringLiteral("PEDRO"));
-    QVERIFY(app::Frm_PesqUsuario02.isNull());
+    QVERIFY(registers::Frm_PesqUsuario02.isNull());
     VERIFY_DIALOGS(dialogs);
 }
 

@@ -118,12 +118,13 @@ void TestSchema::keysAndIndices() {
                                 "'PRIMARY KEY' ORDER BY S.RDB$FIELD_POSITION");
     QCOMPARE(access.size(), 2);
     QCOMPARE(access[0][0].toString().trimmed(), QStringLiteral("ACESSO"));
-    // The four named indices, with their direction (1 = descending).
+    // The named indices, with their direction (1 = descending).
     const QList<std::tuple<QString, QString, QString, int>> indices{
         {"PROCESSOS_I1", "PROCESSOS", "IDPROCESSO", 0},
         {"PROCESSOS_I2", "PROCESSOS", "ANO", 0},
         {"TRAMITACAO_I1", "TRAMITACAO", "DATA_RECEBIMENTO", 1},
         {"TRAMITACAO_I2", "TRAMITACAO", "HORA_RECEBIMENTO", 1},
+        {"TRAMITACAO_REGISTRO_DESC", "TRAMITACAO", "REGISTRO", 1},
     };
     for (const auto& [name, table, column, descending] : indices) {
         const auto r =

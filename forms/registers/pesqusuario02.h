@@ -4,11 +4,11 @@
 
 #include <QPointer>
 
-namespace app {
+namespace registers {
 
 // The user lookup by budget unit: only the users of the unit given as the parameter UM, for the
-// routing form's choice of a destination user. It depends on the lookup pattern alone, so the
-// routing form can link it without the rest of the shell.
+// routing form's choice of a destination user (and the users form's tests). It lives with the other
+// lookups, below the shell, so that the routing form can use it.
 forms::LookupSpec pesqUsuario02Spec();
 extern QPointer<forms::LookupDialog> Frm_PesqUsuario02;
 
@@ -18,4 +18,4 @@ bool pesquisaUsuarioDaUnidade(QWidget* caller, forms::RecordSet* target,
                               const QString& targetField = QStringLiteral("COD_USUARIO_DESTINO"),
                               const QString& unitField = QStringLiteral("IDUNIDADE"));
 
-} // namespace app
+} // namespace registers

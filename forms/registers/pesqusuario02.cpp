@@ -1,6 +1,6 @@
-#include "app/pesqusuario02.h"
+#include "forms/registers/pesqusuario02.h"
 
-namespace app {
+namespace registers {
 
 using namespace forms;
 
@@ -35,4 +35,4 @@ bool pesquisaUsuarioDaUnidade(QWidget* caller, RecordSet* target, const QString&
                     [unit](RecordSet* rows) { rows->setParameter(QStringLiteral("UM"), unit); });
 }
 
-} // namespace app
+} // namespace registers

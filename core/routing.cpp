@@ -1,0 +1,336 @@
+#include "core/routing.h"
+
+#include "core/routines.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace core::routing {
+
+namespace {
+
+const QString kCancelled = QStringLiteral("Atenção, procedimento cancelado!");
+
+QString cancelledBecause(const QString& reason) {
+    return kCancelled + QStringLiteral(" ") + reason;
+}
+
+// "Atenção," + line break + the rest: the messages of the sending checks.
+QString attention(const QString& rest) {
+    return QStringLiteral("Atenção,\r") + rest;
+}
+
+// A null of the column's kind when the value is empty, so that the driver binds NULL.
+QVariant textOrNull(const QString& text) {
+    return text.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(text);
+}
+
+struct StampColumns {
+    const char* date;
+    const char* time;
+    const char* reason; // nullptr for the receipts
+    const char* condition;
+};
+
+// Each stamp writes its pair (and reason) only while its conditions still hold in the stored row:
+// a stamp another workstation wrote in the meantime is never overwritten.
+StampColumns columnsOf(Stamp stamp) {
+    switch (stamp) {
+    case Stamp::ElectronicReceipt:
+        return {"DATA_RECEBIMENTO", "HORA_RECEBIMENTO", nullptr, "DATA_RECEBIMENTO IS NULL"};
+    case Stamp::PhysicalReceipt:
+        return {"DATA_RECEBIMENTO_FISICO", "HORA_RECEBIMENTO_FISICO", nullptr,
+                "DATA_RECEBIMENTO_FISICO IS NULL"};
+    case Stamp::Archiving:
+        return {"DATA_ARQUIVAMENTO", "HORA_ARQUIVAMENTO", "MOTIVO_ARQUIVAMENTO",
+                "DATA_RECEBIMENTO IS NOT NULL AND DATA_ARQUIVAMENTO IS NULL"};
+    case Stamp::Unarchiving:
+        return {"DATA_DESARQUIVAMENTO", "HORA_DESARQUIVAMENTO", "MOTIVO_DESARQUIVAMENTO",
+                "DATA_RECEBIMENTO IS NOT NULL AND DATA_DESARQUIVAMENTO IS NULL AND DATA_ARQUIVAMENTO IS "
+                "NOT NULL"};
+    }
+    return {};
+}
+
+bool needsReason(Stamp stamp) {
+    return stamp == Stamp::Archiving || stamp == Stamp::Unarchiving;
+}
+
+Outcome refused(const QString& text) {
+    return {Outcome::Refused, text};
+}
+
+Outcome failed(const QString& text) {
+    return {Outcome::Failed, text};
+}
+
+// After a statement changed nothing or collided with another workstation's: the refusal the stored
+// row gives now, or the database's text when the row gives none.
+Outcome explainUnchanged(const QSqlDatabase& db, Stamp stamp, const QString& registro,
+                         const QString& databaseText) {
+    QString error;
+    const MovementStamps stored = readStamps(db, registro, &error);
+    if (!error.isEmpty()) return failed(databaseText.isEmpty() ? error : databaseText);
+    if (stored.registro.isEmpty()) return refused(noProcessMessage());
+    const QString refusal = stampRefusal(stamp, stored);
+    if (!refusal.isEmpty()) return refused(refusal);
+    return failed(databaseText);
+}
+
+} // namespace
+
+// --- messages -------------------------------------------------------------------------------------
+
+QString cancelledMessage() {
+    return kCancelled;
+}
+QString noProcessMessage() {
+    return cancelledBecause(QStringLiteral("Não existe processo."));
+}
+QString alreadyReceivedMessage() {
+    return cancelledBecause(QStringLiteral("Documento já recebido."));
+}
+QString receiveFirstMessage() {
+    return cancelledBecause(QStringLiteral("Primeiro receba processo."));
+}
+QString alreadyArchivedMessage() {
+    return cancelledBecause(QStringLiteral("Documento já arquivado."));
+}
+QString notArchivedMessage() {
+    return cancelledBecause(QStringLiteral("Documento já Desarquivado ou não Arquivado."));
+}
+QString archivedProcessMessage() {
+    return cancelledBecause(QStringLiteral("Processo arquivado."));
+}
+QString archiveReasonMissingMessage() {
+    return cancelledBecause(QStringLiteral("para arquivar processo é obrigatório o Motivo do Arquivamento."));
+}
+QString unarchiveReasonMissingMessage() {
+    return cancelledBecause(
+        QStringLiteral("para desarquivar processo é obrigatório o Motivo do Desarquivamento."));
+}
+QString reasonTooLongMessage(Stamp stamp, int length) {
+    const QString what = stamp == Stamp::Unarchiving ? QStringLiteral("Motivo do Desarquivamento")
+                                                     : QStringLiteral("Motivo do Arquivamento");
+    return cancelledBecause(
+        QStringLiteral("O %1 tem %2 caracteres; o máximo é %3.").arg(what).arg(length).arg(kReasonWidth));
+}
+QString reasonCharactersMessage(Stamp stamp) {
+    const QString what = stamp == Stamp::Unarchiving ? QStringLiteral("Motivo do Desarquivamento")
+                                                     : QStringLiteral("Motivo do Arquivamento");
+    return cancelledBecause(QStringLiteral("O %1 contém caracteres que não podem ser gravados.").arg(what));
+}
+QString processMissingMessage() {
+    return attention(QStringLiteral("procedimento cancelado, Processo não informado!"));
+}
+QString unitMissingMessage() {
+    return attention(QStringLiteral("procedimento cancelado, Unidade Orçamentária não informada!"));
+}
+QString destinationMissingMessage() {
+    return attention(QStringLiteral("procedimento cancelado, Usuário Destino não informado!"));
+}
+QString destinationIsSenderMessage() {
+    return attention(
+        QStringLiteral("procedimento cancelado, Usuário Destino não pode ser quem está tramitando!"));
+}
+QString registersExhaustedMessage() {
+    return cancelledBecause(QStringLiteral("Os números de registro de tramitação (99999999) se esgotaram."));
+}
+
+// --- checks ---------------------------------------------------------------------------------------
+
+QString stampRefusal(Stamp stamp, const MovementStamps& m) {
+    switch (stamp) {
+    case Stamp::ElectronicReceipt:
+        return m.received.isValid() ? alreadyReceivedMessage() : QString();
+    case Stamp::PhysicalReceipt:
+        // The paper file may arrive before the electronic receipt.
+        return m.physicallyReceived.isValid() ? alreadyReceivedMessage() : QString();
+    case Stamp::Archiving:
+        if (!m.received.isValid()) return receiveFirstMessage();
+        if (m.archived.isValid()) return alreadyArchivedMessage();
+        return {};
+    case Stamp::Unarchiving:
+        if (!m.received.isValid()) return receiveFirstMessage();
+        if (m.unarchived.isValid() || !m.archived.isValid()) return notArchivedMessage();
+        return {};
+    }
+    return {};
+}
+
+QString reasonRefusal(Stamp stamp, const QString& reason) {
+    if (!needsReason(stamp)) return {};
+    if (reason.isEmpty())
+        return stamp == Stamp::Archiving ? archiveReasonMissingMessage() : unarchiveReasonMissingMessage();
+    if (reason.size() > kReasonWidth) return reasonTooLongMessage(stamp, reason.size());
+    // The columns hold WIN1252: a character outside it would make the database refuse the statement.
+    if (!routines::fitsWin1252(reason)) return reasonCharactersMessage(stamp);
+    return {};
+}
+
+QString sendingStartRefusal(const MovementStamps& shown) {
+    if (shown.registro.isEmpty()) return {};
+    return shown.archived.isValid() != shown.unarchived.isValid() ? archivedProcessMessage() : QString();
+}
+
+SendingRefusal sendingRefusal(const Sending& s) {
+    // The names stand for the codes: a process or user that does not exist fails like an empty one.
+    if (s.subject.isEmpty()) return {processMissingMessage(), QStringLiteral("Campo2")};
+    if (s.unit.isEmpty()) return {unitMissingMessage(), QStringLiteral("Campo4")};
+    if (s.destinationName.isEmpty()) return {destinationMissingMessage(), QString()};
+    if (s.destination == s.sender) return {destinationIsSenderMessage(), QString()};
+    return {};
+}
+
+// --- reading --------------------------------------------------------------------------------------
+
+QString nextRegister(const QSqlDatabase& db, QString* errorText) {
+    // Served by the descending index on REGISTRO: the greatest number is read without a scan.
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT COALESCE(MAX(REGISTRO),'0') FROM TRAMITACAO")) || !q.next()) {
+        if (errorText) *errorText = q.lastError().text();
+        return {};
+    }
+    bool ok = false;
+    const qulonglong greatest = q.value(0).toString().trimmed().toULongLong(&ok);
+    const QString next = QString::number(greatest + 1);
+    if (!ok || next.size() > kRegisterWidth) {
+        if (errorText) *errorText = registersExhaustedMessage();
+        return {};
+    }
+    return next.rightJustified(kRegisterWidth, QLatin1Char('0'));
+}
+
+MovementStamps readStamps(const QSqlDatabase& db, const QString& registro, QString* errorText) {
+    MovementStamps m;
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT REGISTRO, DATA_RECEBIMENTO, DATA_RECEBIMENTO_FISICO, DATA_ARQUIVAMENTO, "
+                             "DATA_DESARQUIVAMENTO FROM TRAMITACAO WHERE REGISTRO=?"));
+    q.addBindValue(registro);
+    if (!q.exec()) {
+        if (errorText) *errorText = q.lastError().text();
+        return m;
+    }
+    if (!q.next()) return m;
+    m.registro = q.value(0).toString();
+    m.received = q.value(1).toDate();
+    m.physicallyReceived = q.value(2).toDate();
+    m.archived = q.value(3).toDate();
+    m.unarchived = q.value(4).toDate();
+    return m;
+}
+
+QString pendingQuery() {
+    // A movement waits for U until a later movement of the same process (same number and year) goes
+    // to somebody else; later is a later send date, or the same date and a later time. Written with
+    // NOT EXISTS on the key columns so that each candidate looks at its own process's movements
+    // through the index on (IDPROCESSO, ANO); the candidates come from the index on the destination.
+    // The dispatch and the process's instruction (two text blobs) are not read: the list never shows
+    // them, and for a user with thousands of movements waiting, reading them took seconds.
+    return QStringLiteral(
+        "SELECT A.REGISTRO, A.IDPROCESSO, A.ANO, A.IDSETOR, A.COD_USUARIO_DESTINO, A.DATA, A.HORA, "
+        "A.DATA_RECEBIMENTO, A.HORA_RECEBIMENTO, A.ARQUIVADO, A.COD_USUARIO, B.ASSUNTO, "
+        "C.SETOR, D.USUARIO AS USUARIO_DESTINO, E.USUARIO AS USUARIO, "
+        "A.DATA_RECEBIMENTO_FISICO, A.HORA_RECEBIMENTO_FISICO, A.DATA_ARQUIVAMENTO, A.HORA_ARQUIVAMENTO, "
+        "A.DATA_DESARQUIVAMENTO, A.HORA_DESARQUIVAMENTO "
+        "FROM TRAMITACAO A "
+        "LEFT JOIN PROCESSOS B ON A.IDPROCESSO = B.IDPROCESSO AND A.ANO = B.ANO "
+        "LEFT JOIN SETORES C ON A.IDSETOR = C.IDSETOR "
+        "LEFT JOIN USUARIOS D ON A.COD_USUARIO_DESTINO = D.COD_USUARIO "
+        "LEFT JOIN USUARIOS E ON A.COD_USUARIO = E.COD_USUARIO "
+        "WHERE A.COD_USUARIO_DESTINO = :UM AND NOT EXISTS (SELECT 1 FROM TRAMITACAO BB "
+        "WHERE BB.IDPROCESSO = A.IDPROCESSO AND BB.ANO = A.ANO AND BB.COD_USUARIO_DESTINO <> :UM "
+        "AND (BB.DATA > A.DATA OR (BB.DATA = A.DATA AND BB.HORA > A.HORA))) "
+        "ORDER BY A.DATA_RECEBIMENTO DESC, A.HORA_RECEBIMENTO DESC");
+}
+
+// --- writing --------------------------------------------------------------------------------------
+
+QDateTime workstationNow() {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QTime t = now.time();
+    return QDateTime(now.date(), QTime(t.hour(), t.minute(), t.second()));
+}
+
+Outcome stamp(const QSqlDatabase& database, Stamp stamp, const MovementStamps& movement,
+              const QString& reason, const QDateTime& now) {
+    const QString refusal = stampRefusal(stamp, movement);
+    if (!refusal.isEmpty()) return refused(refusal);
+    const QString reasonProblem = reasonRefusal(stamp, reason);
+    if (!reasonProblem.isEmpty()) return refused(reasonProblem);
+
+    const StampColumns c = columnsOf(stamp);
+    QString sql =
+        QStringLiteral("UPDATE TRAMITACAO SET %1=?, %2=?").arg(QLatin1String(c.date), QLatin1String(c.time));
+    if (c.reason) sql += QStringLiteral(", %1=?").arg(QLatin1String(c.reason));
+    sql += QStringLiteral(" WHERE REGISTRO=? AND ") + QLatin1String(c.condition);
+
+    QSqlDatabase db = database;
+    if (!db.transaction()) return failed(db.lastError().text());
+    int changed = 0;
+    QString databaseText;
+    {
+        QSqlQuery q(db);
+        bool ok = q.prepare(sql);
+        if (ok) {
+            q.addBindValue(now.date());
+            q.addBindValue(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+            // The reason goes as typed, blanks and apostrophes included.
+            if (c.reason) q.addBindValue(reason);
+            q.addBindValue(movement.registro);
+            ok = q.exec();
+        }
+        if (ok) {
+            changed = q.numRowsAffected();
+        } else {
+            databaseText = q.lastError().text();
+        }
+    }
+    if (!databaseText.isEmpty() || changed != 1) {
+        db.rollback();
+        // Another workstation stamped first (nothing matched, or its update collided with ours).
+        return explainUnchanged(database, stamp, movement.registro, databaseText);
+    }
+    if (!db.commit()) {
+        const QString text = db.lastError().text();
+        db.rollback();
+        return explainUnchanged(database, stamp, movement.registro, text);
+    }
+    return {Outcome::Done, QString()};
+}
+
+Outcome send(const QSqlDatabase& database, const Sending& s) {
+    const SendingRefusal refusal = sendingRefusal(s);
+    if (refusal.refused()) return refused(refusal.message);
+    QSqlDatabase db = database;
+    if (!db.transaction()) return failed(db.lastError().text());
+    QString error;
+    {
+        QSqlQuery q(db);
+        bool ok = q.prepare(QStringLiteral(
+            "INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, IDUNIDADE, COD_USUARIO_DESTINO, COD_USUARIO, "
+            "DATA, HORA, DESPACHO) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        if (ok) {
+            q.addBindValue(s.registro);
+            q.addBindValue(s.process);
+            q.addBindValue(s.year);
+            q.addBindValue(s.unit);
+            q.addBindValue(s.destination);
+            q.addBindValue(s.sender);
+            q.addBindValue(s.date);
+            q.addBindValue(QTime(s.time.hour(), s.time.minute(), s.time.second()));
+            q.addBindValue(textOrNull(s.dispatch));
+            ok = q.exec();
+        }
+        if (!ok) error = q.lastError().text();
+    }
+    if (error.isEmpty() && db.commit()) return {Outcome::Done, QString()};
+    if (error.isEmpty()) error = db.lastError().text();
+    db.rollback();
+    return failed(error);
+}
+
+} // namespace core::routing

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QString>
+#include <QTime>
+
+// Movements of a process (TRAMITACAO) and their transitions: the register number of a new
+// movement, the sending, the four stamps (electronic receipt, physical receipt, archiving,
+// unarchiving) and the rule that decides which movements wait for a user. The windows ask the
+// questions and show the messages; everything that decides or writes lives here, so that it runs
+// the same from every window and can be checked without one.
+namespace core::routing {
+
+// The stamps of one movement, as a list or a window last read them.
+struct MovementStamps {
+    QString registro;         // REGISTRO
+    QDate received;           // DATA_RECEBIMENTO
+    QDate physicallyReceived; // DATA_RECEBIMENTO_FISICO
+    QDate archived;           // DATA_ARQUIVAMENTO
+    QDate unarchived;         // DATA_DESARQUIVAMENTO
+};
+
+enum class Stamp { ElectronicReceipt, PhysicalReceipt, Archiving, Unarchiving };
+
+// Width of the two reason columns (MOTIVO_ARQUIVAMENTO, MOTIVO_DESARQUIVAMENTO).
+inline constexpr int kReasonWidth = 300;
+// Width of REGISTRO: eight digits.
+inline constexpr int kRegisterWidth = 8;
+
+// --- messages ---------------------------------------------------------------------------------
+
+QString cancelledMessage();       // "Atenção, procedimento cancelado!"
+QString noProcessMessage();       // the pending list is empty
+QString alreadyReceivedMessage(); // both receipts
+QString receiveFirstMessage();    // archiving or unarchiving before the electronic receipt
+QString alreadyArchivedMessage(); // archiving twice
+QString notArchivedMessage();     // unarchiving what is not archived or already unarchived
+QString archivedProcessMessage(); // sending on from an archived movement
+QString archiveReasonMissingMessage();
+QString unarchiveReasonMissingMessage();
+// A reason longer than its column: the length typed and the limit.
+QString reasonTooLongMessage(Stamp stamp, int length);
+// A reason holding characters the database's character set cannot store.
+QString reasonCharactersMessage(Stamp stamp);
+// The checks of a sending, in their order ("Atenção," line break, ...).
+QString processMissingMessage();
+QString unitMissingMessage();
+QString destinationMissingMessage();
+QString destinationIsSenderMessage();
+// A register number past 99999999.
+QString registersExhaustedMessage();
+
+// --- checks -----------------------------------------------------------------------------------
+
+// The refusal of a stamp on the movement as given, conditions in their order; empty when the
+// stamp may go on (the reason is asked afterwards).
+QString stampRefusal(Stamp stamp, const MovementStamps& movement);
+// The refusal of the reason typed for archiving or unarchiving; empty when it may be stored. A
+// reason counts as missing only when it has no character at all: blanks are a reason.
+QString reasonRefusal(Stamp stamp, const QString& reason);
+// Sending on from the movement shown: refused while it is archived and not unarchived (exactly one
+// of the two dates set). An empty register (nothing shown) is never refused.
+QString sendingStartRefusal(const MovementStamps& shown);
+
+// What a sending is about to write, with the names looked up for its codes.
+struct Sending {
+    QString registro;
+    QString process;         // IDPROCESSO
+    QString year;            // ANO
+    QString subject;         // ASSUNTO of the process found; empty when there is none
+    QString unit;            // IDUNIDADE
+    QString destination;     // COD_USUARIO_DESTINO
+    QString destinationName; // USUARIO_DESTINO of the user found; empty when there is none
+    QString sender;          // COD_USUARIO: the user sending
+    QString dispatch;        // DESPACHO, as typed
+    QDate date;              // DATA
+    QTime time;              // HORA
+};
+
+// The first failing check of a sending, in order, with the control that takes the focus (empty
+// when none does).
+struct SendingRefusal {
+    QString message;
+    QString focus;
+    bool refused() const { return !message.isEmpty(); }
+};
+SendingRefusal sendingRefusal(const Sending& sending);
+
+// --- reading ----------------------------------------------------------------------------------
+
+// The register number of a new movement: the greatest stored plus one, eight digits. Empty with
+// the reason in errorText when the database cannot be read or the numbers have run out.
+QString nextRegister(const QSqlDatabase& db, QString* errorText);
+
+// The stamps of a movement as stored now; registro empty when there is no such movement.
+MovementStamps readStamps(const QSqlDatabase& db, const QString& registro, QString* errorText = nullptr);
+
+// The SELECT of the pending list of the user given as :UM (the movements addressed to the user
+// that no later movement of the same process, addressed to somebody else, follows), with the
+// names of the process, sector, destination and sender, newest receipt first. The two text blobs
+// (dispatch, instruction) are left out: nothing in the list shows them.
+QString pendingQuery();
+
+// --- writing ----------------------------------------------------------------------------------
+
+// The clock of this workstation, to the second: the stamps and the send times are written and
+// compared to the second.
+QDateTime workstationNow();
+
+struct Outcome {
+    enum Kind {
+        Done,    // written
+        Refused, // a condition failed, also one another workstation made fail first; text is the
+                 // refusal, nothing was written
+        Failed   // the database failed; text is its own message, nothing was written
+    };
+    Kind kind = Failed;
+    QString text;
+    bool done() const { return kind == Done; }
+};
+
+// Stamps one movement: checks the conditions on the values given (as the list showed them) and the
+// reason, then writes the date, time (and reason) in one transaction, only where the movement is
+// still unstamped. When another workstation stamped first, nothing changes and the outcome is the
+// refusal the list would have shown had it been read after that.
+Outcome stamp(const QSqlDatabase& db, Stamp stamp, const MovementStamps& movement, const QString& reason = {},
+              const QDateTime& now = workstationNow());
+
+// Inserts the movement of a sending in one transaction after its checks. A register number another
+// workstation took first fails (Failed, the database's text); nothing is written then.
+Outcome send(const QSqlDatabase& db, const Sending& sending);
+
+} // namespace core::routing

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "core/routing.h"
+#include "forms/common/gridmodel.h"
+#include "forms/common/gridsearch.h"
+#include "forms/common/recordset.h"
+
+#include <QDialog>
+#include <QPointer>
+
+class QAction;
+class QMenu;
+class QPushButton;
+class QTableView;
+
+namespace processes {
+
+// The user's in-tray: the movements waiting for the current user, with a right-click menu to
+// receive a process electronically, record the arrival of its paper file, send it on, archive it
+// and unarchive it. The list is read again after every change made here and after the routing form
+// closes.
+class TFrm_RecebimentoPendencia : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFrm_RecebimentoPendencia(QWidget* owner);
+    ~TFrm_RecebimentoPendencia() override;
+
+    forms::RecordSet* records() const { return m_records; } // `cdsDados`
+    forms::GridModel* gridModel() const { return m_model; }
+    QMenu* popupMenu() const { return m_menu; }
+
+    // Reads the list of the user `user` (the parameter UM); the cursor goes to the first row of the
+    // current order, which a title click may have chosen.
+    bool reload(const QString& user, QString* error = nullptr);
+
+    // The five entries of the right-click menu, acting on the current row.
+    void RecebeProcessoEletronicoClick();
+    void RecebeProcessoFisicoClick();
+    void TramitarClick();
+    void ArquivarProcessoClick();
+    void DesarquivarProcessoClick();
+    void Botao_FecharClick();
+
+    static QString receiveQuestion() { return QStringLiteral("Deseja Receber Processo Eletrônico ?"); }
+    static QString receiveBeforeSendingQuestion() {
+        return QStringLiteral(
+            "Para tramitar processo é necessário recebê-lo, deseja receber Processo Eletrônico ?");
+    }
+    static QString archiveQuestion() { return QStringLiteral("Deseja Arquivar Processo Eletrônico ?"); }
+    static QString unarchiveQuestion() { return QStringLiteral("Deseja Desarquivar Processo Eletrônico ?"); }
+    static QString archiveReasonPrompt() { return QStringLiteral("Informe motivo do arquivamento"); }
+    static QString unarchiveReasonPrompt() { return QStringLiteral("Informe motivo do desarquivamento"); }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    core::routing::MovementStamps currentStamps() const;
+    // The question (Yes default), the reason for the archiving pair, then the stamp itself; the list
+    // is read again when something was written, or when another workstation had stamped first.
+    void runStamp(core::routing::Stamp stamp, const QString& question);
+    bool reread();
+
+    forms::RecordSet* m_records = nullptr;
+    forms::GridModel* m_model = nullptr;
+    forms::GridSearch* m_search = nullptr;
+    QTableView* m_grid = nullptr;
+    QMenu* m_menu = nullptr;
+    QPushButton* m_fechar = nullptr;
+    QString m_user;
+};
+
+// Set while the window is open.
+extern QPointer<TFrm_RecebimentoPendencia> Frm_RecebimentoPendencia;
+
+// After the login and from the menu "Pendências": the current user's pending movements.
+void openRecebimentoPendencia(QWidget* owner);
+
+} // namespace processes

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "core/routing.h"
+#include "forms/common/fieldbinder.h"
+#include "forms/common/gridmodel.h"
+#include "forms/common/gridsearch.h"
+#include "forms/common/lookupdialog.h"
+#include "forms/common/recordset.h"
+
+#include <QDialog>
+#include <QPointer>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+class QToolButton;
+
+namespace processes {
+
+// The routing form: a process is sent on from here. The window shows the movement it was opened
+// on (none when the process form opens it), "&Incluir" starts a new movement of the process in the
+// routing hand-off, the user picks a budget unit and one of its users and types the dispatch, and
+// "&Enviar" writes the movement and closes the window. At most one movement per opening; movements
+// are never altered or deleted here.
+class TFrm_Tramitacao : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFrm_Tramitacao(QWidget* owner);
+    ~TFrm_Tramitacao() override;
+
+    forms::RecordSet* records() const { return m_records; } // `cdsDados`
+    forms::GridModel* gridModel() const { return m_model; }
+    forms::GridSearch* gridSearch() const { return m_search; }
+
+    // Reads the movement `registro` ("00000000": nothing is shown) and runs the state refresh.
+    bool reload(const QString& registro, QString* error = nullptr);
+    // Clicks the hidden `AtivaDesativaBotoes`.
+    void refreshState();
+
+    void Botao_IncluirClick();
+    void Botao_SalvarClick(); // "&Enviar"
+    void Botao_CancelarClick();
+    void Botao_FecharClick();
+    void SpeedButton1Click(); // "&1": the process
+    void SpeedButton3Click(); // "&3": the budget unit
+    void SpeedButton4Click(); // "&4": a user of the unit
+    void Campo4Change();      // the unit box's text changed
+    void DBGrid1DblClick();
+
+    // The register number of the movement written by the last successful "&Enviar".
+    QString sentRegister() const { return m_sentRegister; }
+
+    static QString applyErrorMessage() {
+        return QStringLiteral("Atenção, dados inconsistentes, confirme informações!");
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildRoutingTab();
+    void buildListTab();
+    void buildStampTab(const QString& caption, const char* pageName, const QStringList& fields,
+                       const QStringList& names, const QString& reasonCaption);
+    void installFieldHandlers();
+    void applyStateTable();
+    core::routing::MovementStamps shownStamps() const;
+    void lookUp(const QString& sql, const QVariantList& values, const QStringList& into);
+
+    forms::RecordSet* m_records = nullptr;
+    forms::FieldBinder* m_binder = nullptr;
+    forms::GridModel* m_model = nullptr;
+    forms::GridSearch* m_search = nullptr;
+    QTabWidget* m_pages = nullptr;
+    QLabel* m_title = nullptr;
+    QPushButton* m_stateButton = nullptr;
+    QPushButton* m_incluir = nullptr;
+    QPushButton* m_salvar = nullptr;
+    QPushButton* m_alterar = nullptr;
+    QPushButton* m_cancelar = nullptr;
+    QPushButton* m_excluir = nullptr;
+    QPushButton* m_fechar = nullptr;
+    QLineEdit* m_campo1 = nullptr;
+    QLineEdit* m_campo2 = nullptr;
+    QLineEdit* m_campo6 = nullptr;
+    QPlainTextEdit* m_campo3 = nullptr;
+    QLineEdit* m_campo4 = nullptr;
+    QLabel* m_procuraLabel = nullptr;
+    QLineEdit* m_procura = nullptr;
+    QTableView* m_grid = nullptr;
+    // The movement shown when the window was read, from which a sending starts.
+    core::routing::MovementStamps m_shown;
+    // A save the database refused: the next attempt takes a fresh register number.
+    bool m_saveFailed = false;
+    QString m_sentRegister;
+};
+
+// Set while the window is open.
+extern QPointer<TFrm_Tramitacao> Frm_Tramitacao;
+// The plain process picker of "&1" (the current user's processes of the year).
+extern QPointer<forms::LookupDialog> Frm_PesqProcessoTramitacao;
+forms::LookupSpec pesqProcessoTramitacaoSpec();
+
+// Opens the routing form on the routing hand-off (core::routingHandOff()): its movement is shown,
+// "00000000" shows none.
+void openTramitacao(QWidget* owner);
+
+} // namespace processes
