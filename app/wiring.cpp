@@ -3,6 +3,7 @@
 #include "core/menucommands.h"
 #include "app/sobre.h"
 #include "app/usuarios.h"
+#include "forms/processes/searches.h"
 #include "forms/registers/registers.h"
 #include "reports/reports.h"
 
@@ -17,6 +18,7 @@ void wireMenuCommands() {
     registerShellCommands();
     registers::registerMenuCommands();
     registerUserCommands();
+    processes::registerSearchCommands();
     reports::registerMenuCommands();
 }
 
