@@ -1,8 +1,8 @@
 #include "app/wiring.h"
 
-#include "core/menucommands.h"
 #include "app/sobre.h"
 #include "app/usuarios.h"
+#include "core/menucommands.h"
 #include "forms/processes/searches.h"
 #include "forms/registers/registers.h"
 #include "reports/reports.h"

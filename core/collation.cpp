@@ -223,7 +223,7 @@ QVariant valueFromDatabase(const QVariant& value, ValueType type) {
         // of the text, not of the driver's value: a blob's bytes sit in a buffer of the driver's
         // segment size, and keeping that alive per row costs kilobytes for a short text.
         const QString s = value.typeId() == QMetaType::QByteArray ? QString::fromUtf8(value.toByteArray())
-                                                                   : value.toString();
+                                                                  : value.toString();
         if (s.isEmpty()) return {};
         return QVariant(QString(s.constData(), s.size()));
     }

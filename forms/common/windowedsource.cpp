@@ -132,12 +132,11 @@ bool WindowedSource::serverOrders(const WindowedField& field) const {
     const QString table = field.collatedColumn.section(QLatin1Char('.'), 0, 0);
     const QString column = field.collatedColumn.section(QLatin1Char('.'), 1);
     QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
-    q.prepare(QStringLiteral(
-        "SELECT TRIM(C.RDB$COLLATION_NAME) FROM RDB$RELATION_FIELDS RF "
-        "JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE "
-        "JOIN RDB$COLLATIONS C ON C.RDB$CHARACTER_SET_ID = F.RDB$CHARACTER_SET_ID "
-        "AND C.RDB$COLLATION_ID = COALESCE(RF.RDB$COLLATION_ID, F.RDB$COLLATION_ID, 0) "
-        "WHERE RF.RDB$RELATION_NAME = ? AND RF.RDB$FIELD_NAME = ?"));
+    q.prepare(QStringLiteral("SELECT TRIM(C.RDB$COLLATION_NAME) FROM RDB$RELATION_FIELDS RF "
+                             "JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE "
+                             "JOIN RDB$COLLATIONS C ON C.RDB$CHARACTER_SET_ID = F.RDB$CHARACTER_SET_ID "
+                             "AND C.RDB$COLLATION_ID = COALESCE(RF.RDB$COLLATION_ID, F.RDB$COLLATION_ID, 0) "
+                             "WHERE RF.RDB$RELATION_NAME = ? AND RF.RDB$FIELD_NAME = ?"));
     q.addBindValue(table);
     q.addBindValue(column);
     return q.exec() && q.next() && q.value(0).toString() == QLatin1String("WIN_PTBR");
@@ -153,7 +152,8 @@ bool WindowedSource::startScan() {
     m_sincePublish.start();
     const int f = sortFieldIndex();
     const QString keys = joined(m_spec.keyExprs, QStringLiteral(", "));
-    const QString where = m_spec.condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + m_spec.condition;
+    const QString where =
+        m_spec.condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + m_spec.condition;
     QString sql;
     m_orderHere = false;
     if (f < 0) {
@@ -350,7 +350,8 @@ void WindowedSource::fail(const QString& text) const {
     auto* self = const_cast<WindowedSource*>(this);
     // Announced from the event loop: a failure found while the grid paints must not open a
     // message box inside the paint.
-    QMetaObject::invokeMethod(self, [self, text] { emit self->failed(text); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        self, [self, text] { emit self->failed(text); }, Qt::QueuedConnection);
 }
 
 // --- blocks of rows --------------------------------------------------------------------------
@@ -445,8 +446,10 @@ QVariant WindowedSource::valueAt(int row, int field) const {
 }
 
 void WindowedSource::setCurrentRow(int row) {
-    if (m_shown == 0) row = -1;
-    else row = std::clamp(row, 0, m_shown - 1);
+    if (m_shown == 0)
+        row = -1;
+    else
+        row = std::clamp(row, 0, m_shown - 1);
     if (row == m_current) return;
     m_current = row;
     emit currentRowChanged(m_current);
@@ -477,9 +480,8 @@ LocateResult WindowedSource::locateNearest(const QString& text) {
     // The first sample not below the key; the answer lies in the block before it, or is it.
     const int samples = int(std::min(m_samples.size(), size_t((m_shown + kBlockRows - 1) / kBlockRows)));
     const auto begin = m_samples.cbegin();
-    const auto it = std::partition_point(begin, begin + samples, [&](const QVariant& v) {
-        return core::compareValues(v, key, type) < 0;
-    });
+    const auto it = std::partition_point(
+        begin, begin + samples, [&](const QVariant& v) { return core::compareValues(v, key, type) < 0; });
     const int j = int(it - begin);
     if (j > 0) {
         const Block* b = block(j - 1);

@@ -18,8 +18,8 @@ namespace forms {
 
 // One column of a windowed list.
 struct WindowedField {
-    QString name;         // as the grid and the search box know it
-    QString expr;         // its SQL expression in the block query ("A.DATA", "B.INTERESSADO")
+    QString name; // as the grid and the search box know it
+    QString expr; // its SQL expression in the block query ("A.DATA", "B.INTERESSADO")
     FieldType type = FieldType::Text;
     int width = 0;
     // A column of the listed table orders through its (column, key) index, the server handing the
@@ -144,11 +144,11 @@ private:
     // The scan under way.
     std::unique_ptr<QSqlQuery> m_scan;
     bool m_orderHere = false;
-    int m_blankEnd = -1;       // rows of the leading blank values (nulls, empty texts) once known
-    bool m_blankMixed = false; // empty texts among them: the server put them after the nulls
-    QVariant m_lastValue;      // last order value read by an ordered scan
-    std::vector<Pending> m_pending;                 // rows of an order built here
-    QHash<QString, QString> m_names;                // link key -> name, for a joined order
+    int m_blankEnd = -1;             // rows of the leading blank values (nulls, empty texts) once known
+    bool m_blankMixed = false;       // empty texts among them: the server put them after the nulls
+    QVariant m_lastValue;            // last order value read by an ordered scan
+    std::vector<Pending> m_pending;  // rows of an order built here
+    QHash<QString, QString> m_names; // link key -> name, for a joined order
     QTimer* m_slice = nullptr;
     QElapsedTimer m_elapsed;
     QElapsedTimer m_sincePublish;

@@ -156,7 +156,8 @@ TFrm_PesqProcesso::TFrm_PesqProcesso(QWidget* owner)
     m_exercicios->setObjectName(QStringLiteral("Exercicios"));
     m_exercicios->addItems({QStringLiteral("0000"), QStringLiteral("2019"), QStringLiteral("2018"),
                             QStringLiteral("2017"), QStringLiteral("2016"), QStringLiteral("2015"),
-                            QStringLiteral("2014"), QStringLiteral("2013"), QStringLiteral("Selecionar tudo")});
+                            QStringLiteral("2014"), QStringLiteral("2013"),
+                            QStringLiteral("Selecionar tudo")});
     m_exercicios->setCurrentIndex(0);
     yearsLabel->setBuddy(m_exercicios);
     years->addWidget(yearsLabel);
@@ -187,7 +188,8 @@ TFrm_PesqProcesso::TFrm_PesqProcesso(QWidget* owner)
 
 void TFrm_PesqProcesso::showReadingTime() {
     const QTime elapsed = QTime(0, 0).addMSecs(int(records()->elapsedMs()));
-    m_processando->setText(QStringLiteral("Buscando dados : ") + elapsed.toString(QStringLiteral("hh:mm:ss")));
+    m_processando->setText(QStringLiteral("Buscando dados : ") +
+                           elapsed.toString(QStringLiteral("hh:mm:ss")));
     m_processando->repaint();
 }
 

@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
@@ -40,6 +41,10 @@ QString code(int n, int width) {
 // Processes of 2017 to 2019 typed by two users, numbers 1 to 60 in each year but 42, and
 // movements of some of them (the process number 7 in two years).
 void fill(TestDatabase& db) {
+    // One transaction: a commit per row would wait for the disk every time.
+    QSqlDatabase connection = db.connection();
+    connection.transaction();
+    auto commit = qScopeGuard([&connection] { connection.commit(); });
     db.exec(QStringLiteral("INSERT INTO USUARIOS (COD_USUARIO, USUARIO) VALUES ('00000001', 'ANA')"));
     db.exec(QStringLiteral("INSERT INTO USUARIOS (COD_USUARIO, USUARIO) VALUES ('00000002', 'BRUNO')"));
     db.exec(QStringLiteral("INSERT INTO SETORES (IDSETOR, SETOR) VALUES ('000001', 'Protocolo')"));
@@ -60,9 +65,14 @@ void fill(TestDatabase& db) {
 }
 
 void fillMovements(TestDatabase& db, int count) {
+    // One transaction: a commit per row would wait for the disk every time.
+    QSqlDatabase connection = db.connection();
+    connection.transaction();
+    auto commit = qScopeGuard([&connection] { connection.commit(); });
     QSqlQuery q(db.connection());
-    q.prepare(QStringLiteral("INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, IDSETOR, COD_USUARIO_DESTINO, "
-                             "DATA, DESPACHO, COD_USUARIO) VALUES (?, ?, ?, '000001', '00000002', ?, ?, '00000001')"));
+    q.prepare(QStringLiteral(
+        "INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, IDSETOR, COD_USUARIO_DESTINO, "
+        "DATA, DESPACHO, COD_USUARIO) VALUES (?, ?, ?, '000001', '00000002', ?, ?, '00000001')"));
     for (int r = 1; r <= count; ++r) {
         const int number = 1 + (r * 13) % 60;
         q.addBindValue(code(r, 8));
@@ -149,7 +159,8 @@ void TestSearches::processSearchOpensEmptyAndReadsTheChosenYear() {
     QStringList entries;
     for (int i = 0; i < w.exercicios()->count(); ++i)
         entries << w.exercicios()->itemText(i);
-    QCOMPARE(entries, (QStringList{"0000", "2019", "2018", "2017", "2016", "2015", "2014", "2013", "Selecionar tudo"}));
+    QCOMPARE(entries, (QStringList{"0000", "2019", "2018", "2017", "2016", "2015", "2014", "2013",
+                                   "Selecionar tudo"}));
     QCOMPARE(w.exercicios()->currentText(), QStringLiteral("0000"));
     QCOMPARE(w.processando()->text(), QStringLiteral("Buscando dados : "));
     QCOMPARE(w.gridModel()->rowCount(), 0);
@@ -219,7 +230,8 @@ void TestSearches::searchTextNotFittingTheColumn_data() {
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("typed");
     QTest::newRow("before any column") << QString() << "12";
-    QTest::newRow("date column, no date") << "Data" << "ABC";
+    QTest::newRow("date column, no date") << "Data"
+                                          << "ABC";
 }
 
 void TestSearches::searchTextNotFittingTheColumn() {
@@ -320,9 +332,9 @@ void TestSearches::dispatchSearchListsEveryMovement() {
     for (int r = 0; r < 150; ++r) {
         QCOMPARE(cell(w, r, "REGISTRO"), code(r + 1, 8));
         // Each movement with the subject of its own year's process.
-        QCOMPARE(cell(w, r, "ASSUNTO"), QStringLiteral("ASSUNTO %1 DE %2")
-                                            .arg(cell(w, r, "IDPROCESSO").toInt())
-                                            .arg(cell(w, r, "ANO")));
+        QCOMPARE(
+            cell(w, r, "ASSUNTO"),
+            QStringLiteral("ASSUNTO %1 DE %2").arg(cell(w, r, "IDPROCESSO").toInt()).arg(cell(w, r, "ANO")));
         QCOMPARE(cell(w, r, "USUARIO_DESTINO"), QStringLiteral("BRUNO"));
         QCOMPARE(cell(w, r, "SETOR"), QStringLiteral("Protocolo"));
     }
@@ -334,6 +346,7 @@ void TestSearches::dispatchSearchByProcessNumberAndPick() {
     fill(db);
     fillMovements(db, 150);
     ScriptedDialogs dialogs;
+    registerSearchCommands();
     forms::lookupResult().reset();
     testsupport::onNextModal([](QWidget* modal) {
         auto* w = qobject_cast<TFrm_PesqDespacho*>(modal);
