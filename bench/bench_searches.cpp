@@ -144,10 +144,6 @@ bool fill(int processes, int movements, QString* error) {
         q.bindValue(12, archived ? QStringLiteral("SIM") : QStringLiteral("NAO"));
         q.bindValue(13, code(1 + (r * 3) % 200, 8));
         if (!exec(q, error)) return false;
-        if (r % 100000 == 99999) {
-            db.commit();
-            db.transaction();
-        }
     }
     return db.commit();
 }

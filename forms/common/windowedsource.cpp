@@ -96,7 +96,9 @@ void WindowedSource::close() {
     m_keys.shrink_to_fit();
     m_samples.clear();
     m_pending.clear();
-    m_names.clear();
+    m_pendingValues.clear();
+    m_rankOfLink.clear();
+    m_rankValues.clear();
     dropBlocks();
     m_complete = false;
     m_blankEnd = -1;
@@ -162,19 +164,39 @@ bool WindowedSource::startScan() {
         const WindowedField& field = m_spec.fields.at(f);
         if (!field.namesQuery.isEmpty()) {
             // A joined name: the names of its table first, then the links of every row.
-            QSqlQuery names(db);
-            names.setForwardOnly(true);
-            if (!names.exec(field.namesQuery)) {
-                fail(names.lastError().text());
+            QSqlQuery table(db);
+            table.setForwardOnly(true);
+            if (!table.exec(field.namesQuery)) {
+                fail(table.lastError().text());
                 return false;
             }
             const int nameColumn = field.linkExprs.size();
-            while (names.next()) {
+            QStringList links;
+            std::vector<QVariant> names;
+            while (table.next()) {
                 QStringList link;
                 for (int i = 0; i < nameColumn; ++i)
-                    link << names.value(i).toString();
-                m_names.insert(link.join(QLatin1Char(kKeySeparator)),
-                               core::valueFromDatabase(names.value(nameColumn), field.type).toString());
+                    link << table.value(i).toString();
+                links << link.join(QLatin1Char(kKeySeparator));
+                names.push_back(core::valueFromDatabase(table.value(nameColumn), field.type));
+            }
+            // Every name gets its place in the order once (equal names one place, blanks the
+            // first): the rows are then ordered by a number and their key.
+            std::vector<int> byName(names.size());
+            for (size_t i = 0; i < byName.size(); ++i)
+                byName[i] = int(i);
+            std::sort(byName.begin(), byName.end(),
+                      [&](int a, int b) { return core::compareValues(names[a], names[b], field.type) < 0; });
+            m_rankValues.assign(1, QVariant());
+            for (size_t i = 0; i < byName.size(); ++i) {
+                const QVariant& name = names[byName[i]];
+                if (core::isBlank(name)) {
+                    m_rankOfLink.insert(links.at(byName[i]), 0);
+                    continue;
+                }
+                if (core::compareValues(m_rankValues.back(), name, field.type) != 0)
+                    m_rankValues.push_back(name);
+                m_rankOfLink.insert(links.at(byName[i]), int(m_rankValues.size()) - 1);
             }
             m_orderHere = true;
             sql = QStringLiteral("SELECT %1, %2 FROM %3%4")
@@ -251,18 +273,17 @@ bool WindowedSource::scanSlice(int maxRows, int maxMs) {
             m_keys.push_back(keyOf(*m_scan, 0));
             continue;
         }
-        QVariant value;
         if (links > 0) {
-            QStringList link;
-            for (int i = 0; i < links; ++i)
-                link << m_scan->value(i).toString();
-            const auto it = m_names.constFind(link.join(QLatin1Char(kKeySeparator)));
-            if (it != m_names.cend() && !it->isEmpty()) value = *it;
-        } else {
-            value = core::valueFromDatabase(m_scan->value(0), type);
+            QString link = m_scan->value(0).toString();
+            for (int i = 1; i < links; ++i)
+                link += QLatin1Char(kKeySeparator) + m_scan->value(i).toString();
+            m_pending.push_back({m_rankOfLink.value(link, 0), keyOf(*m_scan, keyColumn)});
+            continue;
         }
+        const QVariant value = core::valueFromDatabase(m_scan->value(0), type);
         if (m_orderHere) {
-            m_pending.push_back({value, keyOf(*m_scan, keyColumn)});
+            m_pending.push_back({int(m_pendingValues.size()), keyOf(*m_scan, keyColumn)});
+            m_pendingValues.push_back(value);
             continue;
         }
         // Blank values lead the order: the server puts nulls before empty texts, the program holds
@@ -289,21 +310,27 @@ void WindowedSource::finishScan() {
     const int f = sortFieldIndex();
     if (m_orderHere) {
         const FieldType type = fieldType(f);
-        std::vector<int> order(m_pending.size());
-        for (size_t i = 0; i < order.size(); ++i)
-            order[i] = int(i);
-        std::sort(order.begin(), order.end(), [&](int a, int b) {
-            const int c = core::compareValues(m_pending[a].value, m_pending[b].value, type);
-            return c != 0 ? c < 0 : m_pending[a].key < m_pending[b].key;
+        // A joined name by its place among the names; a stored value by the values themselves.
+        const bool ranked = !m_rankValues.empty();
+        std::sort(m_pending.begin(), m_pending.end(), [&](const Pending& a, const Pending& b) {
+            const int c = ranked
+                              ? (a.rank > b.rank) - (a.rank < b.rank)
+                              : core::compareValues(m_pendingValues[a.rank], m_pendingValues[b.rank], type);
+            return c != 0 ? c < 0 : a.key < b.key;
         });
-        m_keys.reserve(order.size());
-        for (size_t i = 0; i < order.size(); ++i) {
-            if (i % kBlockRows == 0) m_samples.push_back(m_pending[order[i]].value);
-            m_keys.push_back(std::move(m_pending[order[i]].key));
+        m_keys.reserve(m_pending.size());
+        for (size_t i = 0; i < m_pending.size(); ++i) {
+            if (i % kBlockRows == 0)
+                m_samples.push_back(ranked ? m_rankValues[m_pending[i].rank]
+                                           : m_pendingValues[m_pending[i].rank]);
+            m_keys.push_back(std::move(m_pending[i].key));
         }
         m_pending.clear();
         m_pending.shrink_to_fit();
-        m_names.clear();
+        m_pendingValues.clear();
+        m_pendingValues.shrink_to_fit();
+        m_rankOfLink.clear();
+        m_rankValues.clear();
     } else if (f >= 0 && m_blankEnd < 0 && m_blankMixed) {
         putBlanksInKeyOrder();
     }

@@ -110,8 +110,10 @@ private:
         std::vector<QVariantList> rows;
         quint64 used = 0;
     };
+    // A row of an order built here: the place of its name among the names (a joined name) or the
+    // index of its value (a stored column), and its key.
     struct Pending {
-        QVariant value;
+        int rank = 0;
         std::string key;
     };
 
@@ -144,11 +146,13 @@ private:
     // The scan under way.
     std::unique_ptr<QSqlQuery> m_scan;
     bool m_orderHere = false;
-    int m_blankEnd = -1;             // rows of the leading blank values (nulls, empty texts) once known
-    bool m_blankMixed = false;       // empty texts among them: the server put them after the nulls
-    QVariant m_lastValue;            // last order value read by an ordered scan
-    std::vector<Pending> m_pending;  // rows of an order built here
-    QHash<QString, QString> m_names; // link key -> name, for a joined order
+    int m_blankEnd = -1;                   // rows of the leading blank values (nulls, empty texts) once known
+    bool m_blankMixed = false;             // empty texts among them: the server put them after the nulls
+    QVariant m_lastValue;                  // last order value read by an ordered scan
+    std::vector<Pending> m_pending;        // rows of an order built here
+    std::vector<QVariant> m_pendingValues; // a stored column's values, by the rows' rank field
+    QHash<QString, int> m_rankOfLink;      // a joined order: link key -> place of its name
+    std::vector<QVariant> m_rankValues;    // place -> name (place 0: blank)
     QTimer* m_slice = nullptr;
     QElapsedTimer m_elapsed;
     QElapsedTimer m_sincePublish;

@@ -84,35 +84,37 @@ WindowedSpec dispatchSearchRows() {
 }
 
 QList<GridColumn> dispatchSearchColumns() {
-    auto c = [](const char* title, const char* field, bool hidden = false) {
-        GridColumn g{QString::fromUtf8(title), QString::fromLatin1(field)};
+    // Widths that show a whole code, date, time or name in the grid's font.
+    auto c = [](const char* title, const char* field, int width, bool hidden = false) {
+        GridColumn g{QString::fromUtf8(title), QString::fromLatin1(field), width};
         g.hidden = hidden;
         return g;
     };
+    constexpr int code = 80, date = 85, time = 75, text = 250;
     return {
-        c("Registro", "REGISTRO"),
-        c("Cód.Processo", "IDPROCESSO"),
-        c("Cód.Setor", "IDSETOR"),
-        c("Cód.Usuário Destino", "COD_USUARIO_DESTINO"),
-        c("Data", "DATA"),
-        c("Hora", "HORA"),
-        c("Despacho", "DESPACHO", true),
-        c("Dt.Recebimento", "DATA_RECEBIMENTO"),
-        c("Hora Recebimento", "HORA_RECEBIMENTO"),
-        c("Dt.Recebimento Físico", "DATA_RECEBIMENTO_FISICO"),
-        c("Hora Recebimento Físico", "HORA_RECEBIMENTO_FISICO"),
-        c("Dt.Arquivamento", "DATA_ARQUIVAMENTO"),
-        c("Hora Arquivamento", "HORA_ARQUIVAMENTO"),
-        c("Motivo Arquivamento", "MOTIVO_ARQUIVAMENTO"),
-        c("Data Desarquivamento", "DATA_DESARQUIVAMENTO"),
-        c("Hora Desarquivamento", "HORA_DESARQUIVAMENTO"),
-        c("Motivo Desarquivamento", "MOTIVO_DESARQUIVAMENTO"),
-        c("Arquivado", "ARQUIVADO", true),
-        c("Cód.Usuário", "COD_USUARIO"),
-        c("Assunto", "ASSUNTO"),
-        c("Setor", "SETOR"),
-        c("Usuário Destino", "USUARIO_DESTINO"),
-        c("Usuário", "USUARIO"),
+        c("Registro", "REGISTRO", code),
+        c("Cód.Processo", "IDPROCESSO", 95),
+        c("Cód.Setor", "IDSETOR", code),
+        c("Cód.Usuário Destino", "COD_USUARIO_DESTINO", 140),
+        c("Data", "DATA", date),
+        c("Hora", "HORA", time),
+        c("Despacho", "DESPACHO", text, true),
+        c("Dt.Recebimento", "DATA_RECEBIMENTO", 110),
+        c("Hora Recebimento", "HORA_RECEBIMENTO", 125),
+        c("Dt.Recebimento Físico", "DATA_RECEBIMENTO_FISICO", 150),
+        c("Hora Recebimento Físico", "HORA_RECEBIMENTO_FISICO", 165),
+        c("Dt.Arquivamento", "DATA_ARQUIVAMENTO", 115),
+        c("Hora Arquivamento", "HORA_ARQUIVAMENTO", 130),
+        c("Motivo Arquivamento", "MOTIVO_ARQUIVAMENTO", text),
+        c("Data Desarquivamento", "DATA_DESARQUIVAMENTO", 150),
+        c("Hora Desarquivamento", "HORA_DESARQUIVAMENTO", 150),
+        c("Motivo Desarquivamento", "MOTIVO_DESARQUIVAMENTO", text),
+        c("Arquivado", "ARQUIVADO", code, true),
+        c("Cód.Usuário", "COD_USUARIO", 95),
+        c("Assunto", "ASSUNTO", 300),
+        c("Setor", "SETOR", 200),
+        c("Usuário Destino", "USUARIO_DESTINO", 200),
+        c("Usuário", "USUARIO", 200),
     };
 }
 

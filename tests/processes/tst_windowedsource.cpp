@@ -119,6 +119,7 @@ private slots:
     void sameNearestKey();
     void serverAndProgramOrderTextAlike();
     void oneOrderInGridLookupListingAndWindowedList();
+    void columnWithoutTheCollationOrderedHere();
     void hiddenDispatchTextNeverRead();
     void queryTypedTextBlobIsText();
 };
@@ -345,6 +346,48 @@ void TestWindowedSource::oneOrderInGridLookupListingAndWindowedList() {
             inSearch << shown(windowed, r, field);
         QCOMPARE(inSearch, expected);
     }
+}
+
+// A database created before the searched texts had the Brazilian collation (the server cannot
+// change a column's collation in place): such a column is read as it lies and ordered here, so the
+// list still shows the program's order.
+void TestWindowedSource::columnWithoutTheCollationOrderedHere() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    for (int i = 0; i < kTexts.size(); ++i)
+        QVERIFY(db.exec(QStringLiteral("INSERT INTO INTERESSADOS (IDINTERESSADO, INTERESSADO) VALUES (?, ?)"),
+                        {code(i + 1, 6), kTexts.at(i)}));
+    WindowedSpec spec;
+    spec.baseFrom = spec.blockFrom = QStringLiteral("INTERESSADOS A");
+    spec.keyExprs = {QStringLiteral("A.IDINTERESSADO")};
+    WindowedField id;
+    id.name = QStringLiteral("IDINTERESSADO");
+    id.expr = QStringLiteral("A.IDINTERESSADO");
+    WindowedField name;
+    name.name = QStringLiteral("INTERESSADO");
+    name.expr = QStringLiteral("A.INTERESSADO");
+    name.collatedColumn = QStringLiteral("INTERESSADOS.INTERESSADO"); // held in WIN1252's code order
+    spec.fields = {id, name};
+    WindowedSource windowed(spec);
+    QVERIFY(windowed.sortBy(QStringLiteral("INTERESSADO")));
+    QVERIFY(windowed.open());
+    QVERIFY(windowed.waitForComplete());
+    RecordSet memory;
+    memory.setQuery(
+        QStringLiteral("SELECT IDINTERESSADO, INTERESSADO FROM INTERESSADOS ORDER BY IDINTERESSADO"));
+    QVERIFY(memory.open());
+    QVERIFY(memory.sortBy(QStringLiteral("INTERESSADO")));
+    QStringList listed, expected, byCode;
+    for (int r = 0; r < memory.rowCount(); ++r) {
+        listed << windowed.keyAt(r).value(0);
+        expected << memory.valueAt(r, 0).toString();
+    }
+    QCOMPARE(listed, expected);
+    // The server's own order of that column is another one.
+    for (const QVariantList& r : db.rows(
+             QStringLiteral("SELECT IDINTERESSADO FROM INTERESSADOS ORDER BY INTERESSADO, IDINTERESSADO")))
+        byCode << r.at(0).toString();
+    QVERIFY(byCode != expected);
 }
 
 void TestWindowedSource::hiddenDispatchTextNeverRead() {
