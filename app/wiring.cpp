@@ -6,6 +6,7 @@
 #include "forms/processes/processes.h"
 #include "app/atualizabancodados.h"
 #include "exchange/excel4.h"
+#include "forms/processes/searches.h"
 #include "forms/registers/registers.h"
 #include "reports/reports.h"
 
@@ -21,6 +22,7 @@ void wireMenuCommands() {
     registers::registerMenuCommands();
     processes::registerMenuCommands();
     registerUserCommands();
+    processes::registerSearchCommands();
     reports::registerMenuCommands();
     registerDatabaseUpdateCommand();
     exchange::registerMenuCommands();

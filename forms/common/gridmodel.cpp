@@ -87,19 +87,7 @@ int GridModel::columnCount(const QModelIndex& parent) const {
 }
 
 QString GridModel::displayText(const QVariant& value, FieldType type) {
-    if (value.isNull()) return {};
-    switch (type) {
-    case FieldType::Date:
-        return value.toDate().toString(QStringLiteral("dd/MM/yyyy"));
-    case FieldType::Time:
-        return value.toTime().toString(QStringLiteral("hh:mm:ss"));
-    case FieldType::Blob:
-        return QStringLiteral("(BLOB)");
-    case FieldType::Memo:
-        return value.toString().section(QLatin1Char('\n'), 0, 0).remove(QLatin1Char('\r'));
-    default:
-        return value.toString();
-    }
+    return core::valueText(value, type);
 }
 
 QVariant GridModel::data(const QModelIndex& index, int role) const {

@@ -90,39 +90,21 @@ static FieldType typeOfColumn(const QSqlField& f) {
     }
 }
 
+// The driver hands every blob over as bytes; a text blob (a dispatch, a reason) is text to the
+// program: shown, ordered and searched as text, and kept as a string of its own length.
+static bool isTextBlob(const QSqlDatabase& db, const QSqlField& f) {
+    if (f.tableName().isEmpty()) return false;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT F.RDB$FIELD_SUB_TYPE FROM RDB$RELATION_FIELDS RF "
+                             "JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE "
+                             "WHERE RF.RDB$RELATION_NAME = ? AND RF.RDB$FIELD_NAME = ?"));
+    q.addBindValue(f.tableName().trimmed());
+    q.addBindValue(f.name().trimmed());
+    return q.exec() && q.next() && q.value(0).toInt() == 1;
+}
+
 QVariant RecordSet::convert(const QVariant& value, FieldType type) const {
-    if (!value.isValid() || value.isNull()) return {};
-    switch (type) {
-    case FieldType::Text:
-    case FieldType::Memo: {
-        // Text blobs arrive from the driver as UTF-8 bytes (the connection's character set).
-        const QString s = value.metaType().id() == QMetaType::QByteArray
-                              ? QString::fromUtf8(value.toByteArray())
-                              : value.toString();
-        return s.isEmpty() ? QVariant() : QVariant(s);
-    }
-    case FieldType::Integer: {
-        bool ok = false;
-        const qlonglong n = value.toString().trimmed().toLongLong(&ok);
-        return ok ? QVariant(n) : QVariant();
-    }
-    case FieldType::Date: {
-        if (value.metaType().id() == QMetaType::QDate) return value;
-        if (value.metaType().id() == QMetaType::QDateTime) return value.toDateTime().date();
-        const QVariant d = keyFromText(value.toString(), FieldType::Date);
-        return d;
-    }
-    case FieldType::Time: {
-        if (value.metaType().id() == QMetaType::QTime) return value;
-        if (value.metaType().id() == QMetaType::QDateTime) return value.toDateTime().time();
-        return keyFromText(value.toString(), FieldType::Time);
-    }
-    case FieldType::Blob: {
-        const QByteArray b = value.toByteArray();
-        return b.isEmpty() ? QVariant() : QVariant(b);
-    }
-    }
-    return value;
+    return core::valueFromDatabase(value, type);
 }
 
 bool RecordSet::open() {
@@ -164,6 +146,7 @@ bool RecordSet::open() {
             def.type = typeOfColumn(f);
             // The driver reports byte lengths in the connection's UTF-8: four per character.
             def.width = def.type == FieldType::Text && f.length() > 0 ? f.length() / 4 : 0;
+            if (def.type == FieldType::Blob && isTextBlob(db, f)) def.type = FieldType::Memo;
             m_fields << def;
         }
         m_fieldsFromQuery = true;
@@ -661,62 +644,11 @@ void RecordSet::cancelUpdates() {
 // --- order and search ------------------------------------------------------------------------
 
 int RecordSet::compareValues(const QVariant& a, const QVariant& b, FieldType type) {
-    const bool an = a.isNull(), bn = b.isNull();
-    if (an || bn) return an == bn ? 0 : (an ? -1 : 1);
-    switch (type) {
-    case FieldType::Integer: {
-        const qlonglong x = a.toLongLong(), y = b.toLongLong();
-        return x < y ? -1 : (x > y ? 1 : 0);
-    }
-    case FieldType::Date: {
-        const QDate x = a.toDate(), y = b.toDate();
-        return x < y ? -1 : (x > y ? 1 : 0);
-    }
-    case FieldType::Time: {
-        const QTime x = a.toTime(), y = b.toTime();
-        return x < y ? -1 : (x > y ? 1 : 0);
-    }
-    case FieldType::Blob: {
-        const QByteArray x = a.toByteArray(), y = b.toByteArray();
-        return x < y ? -1 : (x > y ? 1 : 0);
-    }
-    default: {
-        // Case-sensitive, character by character, as the in-memory index orders text.
-        const int c = a.toString().compare(b.toString(), Qt::CaseSensitive);
-        return c < 0 ? -1 : (c > 0 ? 1 : 0);
-    }
-    }
+    return core::compareValues(a, b, type);
 }
 
 QVariant RecordSet::keyFromText(const QString& text, FieldType type) {
-    const QString t = text.trimmed();
-    switch (type) {
-    case FieldType::Text:
-    case FieldType::Memo:
-        return text;
-    case FieldType::Integer: {
-        bool ok = false;
-        const qlonglong n = t.toLongLong(&ok);
-        return ok ? QVariant(n) : QVariant();
-    }
-    case FieldType::Date: {
-        for (const char* f : {"dd/MM/yyyy", "d/M/yyyy", "dd/MM/yy"}) {
-            const QDate d = QDate::fromString(t, QString::fromLatin1(f));
-            if (d.isValid()) return d;
-        }
-        return {};
-    }
-    case FieldType::Time: {
-        for (const char* f : {"hh:mm:ss", "h:mm:ss", "hh:mm", "h:mm"}) {
-            const QTime tm = QTime::fromString(t, QString::fromLatin1(f));
-            if (tm.isValid()) return tm;
-        }
-        return {};
-    }
-    case FieldType::Blob:
-        return {};
-    }
-    return {};
+    return core::keyFromText(text, type);
 }
 
 int RecordSet::rowIndexOfId(quint64 id) const {

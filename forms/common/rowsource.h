@@ -1,12 +1,15 @@
 #pragma once
 
+#include "core/collation.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariant>
 
 namespace forms {
 
-enum class FieldType { Text, Integer, Date, Time, Memo, Blob };
+// Field types are the value types of the one rule for showing, ordering and searching values.
+using FieldType = core::ValueType;
 
 // Outcome of a nearest-key search in a list.
 enum class LocateResult {

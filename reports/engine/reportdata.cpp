@@ -1,8 +1,8 @@
 #include "reports/engine/reportdata.h"
 
+#include "core/collation.h"
 #include "core/connection.h"
 
-#include <QCollator>
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
@@ -122,15 +122,14 @@ void ReportData::sortByColumn(int column) {
     std::vector<int> order(n);
     std::iota(order.begin(), order.end(), 0);
     if (allText) {
-        // One sort key per row: comparing keys is much cheaper than collating on every comparison.
-        QCollator collator(QLocale(QLocale::Portuguese, QLocale::Brazil));
-        collator.setCaseSensitivity(Qt::CaseSensitive);
-        std::vector<QCollatorSortKey> keys;
-        keys.reserve(n);
+        // The program's one order for text (the grids, lookups and the server's indices use it).
+        std::vector<QVariant> texts;
+        texts.reserve(n);
         for (const auto& row : m_rows)
-            keys.push_back(collator.sortKey(displayText(row.at(column))));
-        std::stable_sort(order.begin(), order.end(),
-                         [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+            texts.push_back(displayText(row.at(column)));
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            return core::compareValues(texts[a], texts[b], core::ValueType::Text) < 0;
+        });
     } else {
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
             const QVariant& va = m_rows.at(a).at(column);

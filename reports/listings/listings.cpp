@@ -212,6 +212,9 @@ std::unique_ptr<Report> buildListing(const QString& entryTitle, QString* errorTe
     std::unique_ptr<Report> report = createListing(entry->listing);
     report->title = title;
     if (!report->data.load(listingQuery(entry->listing), {}, errorText)) return nullptr;
+    // Equal names in the order of their codes (the first column), as the grids and the lookups
+    // show them: the sort keeps the earlier order among equal values.
+    report->data.sortByColumn(0);
     report->data.sortByColumn(entry->orderColumn);
     const core::AppValues& values = core::appValues();
     report->setLabel(QStringLiteral("Empresa"), values.profile.organisationName);

@@ -423,9 +423,12 @@ void TestRecordSet::nearestKeySearch_data() {
     QTest::newRow("name prefix") << "TIPO"
                                  << "CERT"
                                  << "0012" << int(LocateResult::Found);
-    QTest::newRow("case-sensitive: lower case after upper") << "TIPO"
-                                                            << "a"
-                                                            << "0003" << int(LocateResult::PastEnd);
+    QTest::newRow("case does not separate words: a finds ALVARA") << "TIPO"
+                                                                  << "a"
+                                                                  << "25" << int(LocateResult::Found);
+    QTest::newRow("accents do not either: cért finds CERTIDAO") << "TIPO"
+                                                                << "cért"
+                                                                << "0012" << int(LocateResult::Found);
 }
 
 void TestRecordSet::nearestKeySearch() {

@@ -1,0 +1,164 @@
+#pragma once
+
+#include "forms/common/rowsource.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QList>
+#include <QPair>
+#include <QStringList>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QSqlQuery;
+class QTimer;
+
+namespace forms {
+
+// One column of a windowed list.
+struct WindowedField {
+    QString name; // as the grid and the search box know it
+    QString expr; // its SQL expression in the block query ("A.DATA", "B.INTERESSADO")
+    FieldType type = FieldType::Text;
+    int width = 0;
+    // A column of the listed table orders through its (column, key) index, the server handing the
+    // rows over in the program's order. A name read through a join orders by the names of its own
+    // table instead: `namesQuery` reads that table (its key columns, then the name) and
+    // `linkExprs` are the listed table's columns that point at it.
+    QString namesQuery;
+    QStringList linkExprs;
+    // A stored text column whose words the server orders through its Brazilian collation
+    // ("PROCESSOS.ASSUNTO"): in a database whose column has another collation it is scanned as it
+    // lies and ordered here instead, so the order is the program's either way.
+    QString collatedColumn;
+    // A text blob the grid never shows (the dispatch): never read, shown empty.
+    bool neverRead = false;
+};
+
+// What a windowed list reads: the listed table with its joins, the condition on the listed table
+// (named parameters allowed), and its record key (text columns), the tie-breaker of every order.
+struct WindowedSpec {
+    QString blockFrom; // "PROCESSOS A LEFT JOIN INTERESSADOS B ON ..."
+    QString baseFrom;  // "PROCESSOS A"
+    QString condition; // "(:P_ANO = '0000' OR A.ANO = :P_ANO)"; empty: every row
+    QStringList keyExprs;
+    QList<WindowedField> fields;
+};
+
+// A list of hundreds of thousands of rows read from the server in windows, behind the same grid
+// model and search box as the in-memory record set, and ordered by the same rule.
+//
+// Choosing an order scans only the order column and the record key of every row, in slices from
+// the event loop, so the window stays alive while a long list is read: a stored column comes in
+// order through its index and its rows can be shown while the scan goes on; a joined name is
+// scanned as it lies and ordered here by the names of its table. The list keeps the record keys in
+// order (a few bytes a row) and a sample of the order values; the shown columns are read on demand
+// in blocks of rows by their keys, so the grid never reads what it does not show, and the hidden
+// blobs never. A nearest-key search finds its block among the samples and reads that block only.
+// A failure of the server is kept in lastError() and announced by failed(), never swallowed.
+class WindowedSource : public RowSource {
+    Q_OBJECT
+public:
+    static constexpr int kBlockRows = 64;
+
+    explicit WindowedSource(const WindowedSpec& spec, QObject* parent = nullptr);
+    ~WindowedSource() override;
+
+    void setConnectionName(const QString& name) { m_connectionName = name; }
+    void setParameter(const QString& name, const QVariant& value);
+    // Starts reading in the record key's order (or the chosen column's); false with lastError when
+    // the server refuses the query. The rows arrive through the event loop.
+    bool open();
+    void close();
+    bool isOpen() const { return m_open; }
+    // Every row of the current order read (the row count is final).
+    bool isComplete() const { return m_complete; }
+    // Reads the rest of the order now; false on a failure.
+    bool waitForComplete();
+    QString lastError() const { return m_lastError; }
+    // Rows read of the current order so far, and the time the reading took.
+    int rowsRead() const { return int(m_keys.size()); }
+    qint64 elapsedMs() const { return m_elapsed.isValid() ? m_elapsed.elapsed() : 0; }
+    // The record key of a row, its parts in the order of the spec's key.
+    QStringList keyAt(int row) const;
+
+    // --- RowSource --------------------------------------------------------------------------
+    int rowCount() const override { return m_shown; }
+    int fieldCount() const override { return int(m_spec.fields.size()); }
+    QString fieldName(int field) const override;
+    int fieldIndex(const QString& name) const override;
+    FieldType fieldType(int field) const override;
+    int fieldWidth(int field) const override;
+    QVariant valueAt(int row, int field) const override;
+    int currentRow() const override { return m_current; }
+    void setCurrentRow(int row) override;
+    bool sortBy(const QString& field) override;
+    QString sortField() const override { return m_sortField; }
+    LocateResult locateNearest(const QString& key) override;
+
+signals:
+    // Some rows more were read (the reading goes on).
+    void progress(int rowsRead);
+    // The current order has been read whole.
+    void completed();
+    // The server failed while reading; the text is the server's.
+    void failed(const QString& text);
+
+private:
+    struct Block {
+        std::vector<QVariantList> rows;
+        quint64 used = 0;
+    };
+    // A row of an order built here: the place of its name among the names (a joined name) or the
+    // index of its value (a stored column), and its key.
+    struct Pending {
+        int rank = 0;
+        std::string key;
+    };
+
+    bool startScan();
+    bool scanSlice(int maxRows, int maxMs);
+    void finishScan();
+    void fail(const QString& text) const;
+    void publish(bool force);
+    void putBlanksInKeyOrder();
+    bool serverOrders(const WindowedField& field) const;
+    std::string keyOf(const QSqlQuery& q, int firstKeyColumn) const;
+    const Block* block(int index) const;
+    void dropBlocks();
+    int sortFieldIndex() const;
+
+    WindowedSpec m_spec;
+    QString m_connectionName;
+    QList<QPair<QString, QVariant>> m_params;
+    bool m_open = false;
+    bool m_complete = false;
+    QString m_sortField;
+    int m_current = -1;
+    int m_shown = 0;
+    mutable QString m_lastError;
+    mutable bool m_failAnnounced = false;
+
+    // The current order: record keys row by row, and every kBlockRows-th order value.
+    std::vector<std::string> m_keys;
+    std::vector<QVariant> m_samples;
+    // The scan under way.
+    std::unique_ptr<QSqlQuery> m_scan;
+    bool m_orderHere = false;
+    int m_blankEnd = -1;                   // rows of the leading blank values (nulls, empty texts) once known
+    bool m_blankMixed = false;             // empty texts among them: the server put them after the nulls
+    QVariant m_lastValue;                  // last order value read by an ordered scan
+    std::vector<Pending> m_pending;        // rows of an order built here
+    std::vector<QVariant> m_pendingValues; // a stored column's values, by the rows' rank field
+    QHash<QString, int> m_rankOfLink;      // a joined order: link key -> place of its name
+    std::vector<QVariant> m_rankValues;    // place -> name (place 0: blank)
+    QTimer* m_slice = nullptr;
+    QElapsedTimer m_elapsed;
+    QElapsedTimer m_sincePublish;
+
+    mutable QHash<int, Block> m_blocks;
+    mutable quint64 m_use = 0;
+};
+
+} // namespace forms

@@ -1,0 +1,429 @@
+// The windowed list against the in-memory record set on the same rows: the same order for every
+// column, the same nearest-key answers and the same rows at the same places, with blanks, accents,
+// mixed case and equal values; and one order for text on screen, in lookups and on paper.
+#include "core/collation.h"
+#include "forms/common/gridmodel.h"
+#include "forms/common/gridsearch.h"
+#include "forms/common/lookupdialog.h"
+#include "forms/common/recordset.h"
+#include "forms/common/windowedsource.h"
+#include "forms/processes/pesqdespacho.h"
+#include "forms/processes/pesqprocesso.h"
+#include "forms/registers/lookups.h"
+#include "reports/engine/report.h"
+#include "reports/listings/listings.h"
+#include "tests/support/testdatabase.h"
+
+#include <QDate>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTime>
+
+using namespace forms;
+using testsupport::TestDatabase;
+
+namespace {
+
+// Texts where character codes and the Brazilian order disagree, blanks of every kind and
+// repeated values.
+const QList<QVariant> kTexts = {
+    QStringLiteral("ÁGUA BRANCA"),  QStringLiteral("SECRETARIA"),
+    QStringLiteral("agua branca"),  QVariant(),
+    QStringLiteral("ÓRGÃO GESTOR"), QStringLiteral(""),
+    QStringLiteral("AGUA BRANCA"),  QStringLiteral("Orgao gestor"),
+    QStringLiteral("   "),          QStringLiteral("secretaria"),
+    QStringLiteral("A B"),          QStringLiteral("A-B"),
+    QStringLiteral("AB"),           QStringLiteral("ÇAPATO"),
+    QStringLiteral("CASA"),         QStringLiteral("Zélia"),
+    QStringLiteral("ZELIA"),        QStringLiteral("SECRETARIA"),
+};
+
+QString code(int n, int width) {
+    return QStringLiteral("%1").arg(n, width, 10, QLatin1Char('0'));
+}
+
+// 300 processes (a number in up to three years, more than four blocks of rows) over applicants,
+// types and users whose names are those texts; links to nothing, to a missing row and to blanks.
+void fillProcesses(TestDatabase& db) {
+    // One transaction: a commit per row would wait for the disk every time.
+    QSqlDatabase connection = db.connection();
+    connection.transaction();
+    auto commit = qScopeGuard([&connection] { connection.commit(); });
+    for (int i = 0; i < kTexts.size(); ++i) {
+        db.exec(QStringLiteral("INSERT INTO INTERESSADOS (IDINTERESSADO, INTERESSADO) VALUES (?, ?)"),
+                {code(i + 1, 6), kTexts.at(i)});
+        db.exec(QStringLiteral("INSERT INTO USUARIOS (COD_USUARIO, USUARIO) VALUES (?, ?)"),
+                {code(i + 1, 8), kTexts.at((i + 5) % kTexts.size())});
+    }
+    for (int i = 0; i < 6; ++i)
+        db.exec(QStringLiteral("INSERT INTO TIPOPROCESSO (IDTIPO, TIPO) VALUES (?, ?)"),
+                {code(i + 1, 4), kTexts.at(i * 2)});
+    const QList<QVariant> links = {QVariant(), QStringLiteral(""), QStringLiteral("999999")};
+    QSqlQuery q(db.connection());
+    q.prepare(QStringLiteral(
+        "INSERT INTO PROCESSOS (IDPROCESSO, ANO, DATA, HORA, IDTITULAR, IDREQUERENTE, ASSUNTO, RG, CPF, "
+        "IDTIPOPROCESSO, COD_USUARIO, COMPROVANTE_RESIDENCIA, CARTEIRA_PROFISSIONAL) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    for (int i = 0; i < 300; ++i) {
+        const int year = 2017 + (i * 7) % 3;
+        q.addBindValue(code(300 - i / 3 * 2 - (i % 3 == 2 ? 1 : 0), 8));
+        q.addBindValue(QString::number(year));
+        q.addBindValue(i % 11 == 0 ? QVariant(QMetaType(QMetaType::QDate))
+                                   : QVariant(QDate(year, 1 + i % 12, 1 + i % 5)));
+        q.addBindValue(i % 13 == 0 ? QVariant(QMetaType(QMetaType::QTime))
+                                   : QVariant(QTime(8 + i % 3, (i * 7) % 60)));
+        q.addBindValue(i % 17 < 3 ? links.at(i % 17) : QVariant(code(1 + i % kTexts.size(), 6)));
+        q.addBindValue(code(1 + (i * 5) % kTexts.size(), 6));
+        q.addBindValue(kTexts.at((i * 7) % kTexts.size()));
+        q.addBindValue(QList<QVariant>{QStringLiteral("X"), QVariant(), QStringLiteral("")}.at(i % 3));
+        q.addBindValue(i % 4 == 0 ? QStringLiteral("X") : QStringLiteral(" "));
+        q.addBindValue(code(1 + i % 7, 4)); // 0007 is no type
+        q.addBindValue(i % 19 == 0 ? QVariant() : QVariant(code(1 + i % kTexts.size(), 8)));
+        q.addBindValue(i % 2 ? QStringLiteral("X") : QStringLiteral(""));
+        q.addBindValue(QStringLiteral("X"));
+        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+    }
+}
+
+const QString kProcessQuery = QStringLiteral(
+    "SELECT A.IDPROCESSO, A.ANO, A.DATA, A.HORA, A.IDTITULAR, A.IDREQUERENTE, A.ASSUNTO, A.RG, A.CPF, "
+    "A.IDTIPOPROCESSO, A.COD_USUARIO, A.COMPROVANTE_RESIDENCIA, A.CARTEIRA_PROFISSIONAL, "
+    "B.INTERESSADO AS TITULAR, C.INTERESSADO AS REQUERENTE, D.TIPO AS TIPO_PROCESSO, E.USUARIO "
+    "FROM PROCESSOS A LEFT JOIN INTERESSADOS B ON A.IDTITULAR = B.IDINTERESSADO "
+    "LEFT JOIN INTERESSADOS C ON A.IDREQUERENTE = C.IDINTERESSADO "
+    "LEFT JOIN TIPOPROCESSO D ON A.IDTIPOPROCESSO = D.IDTIPO "
+    "LEFT JOIN USUARIOS E ON A.COD_USUARIO = E.COD_USUARIO "
+    "WHERE (:P_ANO = '0000' OR A.ANO = :P_ANO) ORDER BY A.IDPROCESSO, A.ANO");
+
+QString rowKey(const RowSource& s, int row) {
+    return s.valueAt(row, s.fieldIndex(QStringLiteral("IDPROCESSO"))).toString() + QLatin1Char('/') +
+           s.valueAt(row, s.fieldIndex(QStringLiteral("ANO"))).toString();
+}
+
+QString shown(const RowSource& s, int row, const QString& field) {
+    const int f = s.fieldIndex(field);
+    return GridModel::displayText(s.valueAt(row, f), s.fieldType(f));
+}
+
+} // namespace
+
+class TestWindowedSource : public QObject {
+    Q_OBJECT
+private slots:
+    void sameRowsInTheSameOrder_data();
+    void sameRowsInTheSameOrder();
+    void sameNearestKey_data();
+    void sameNearestKey();
+    void serverAndProgramOrderTextAlike();
+    void oneOrderInGridLookupListingAndWindowedList();
+    void columnWithoutTheCollationOrderedHere();
+    void hiddenDispatchTextNeverRead();
+    void queryTypedTextBlobIsText();
+};
+
+void TestWindowedSource::sameRowsInTheSameOrder_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("year");
+    for (const WindowedField& f : processes::processSearchRows().fields)
+        QTest::newRow(qPrintable(f.name)) << f.name << QStringLiteral("0000");
+    QTest::newRow("ASSUNTO of 2018") << QStringLiteral("ASSUNTO") << QStringLiteral("2018");
+    QTest::newRow("TITULAR of 2019") << QStringLiteral("TITULAR") << QStringLiteral("2019");
+    QTest::newRow("key order of 2017") << QString() << QStringLiteral("2017");
+}
+
+void TestWindowedSource::sameRowsInTheSameOrder() {
+    QFETCH(QString, field);
+    QFETCH(QString, year);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    fillProcesses(db);
+    RecordSet memory;
+    memory.setQuery(kProcessQuery);
+    memory.setParameter(QStringLiteral("P_ANO"), year);
+    QVERIFY2(memory.open(), qPrintable(memory.lastError()));
+    if (!field.isEmpty()) QVERIFY(memory.sortBy(field));
+    QVERIFY(memory.rowCount() >= 100);
+
+    // Read forwards, and in a second list backwards from the last row (blocks read in the other
+    // direction).
+    for (bool backwards : {false, true}) {
+        WindowedSource windowed(processes::processSearchRows());
+        windowed.setParameter(QStringLiteral("P_ANO"), year);
+        if (!field.isEmpty()) QVERIFY(windowed.sortBy(field));
+        QVERIFY2(windowed.open(), qPrintable(windowed.lastError()));
+        QVERIFY2(windowed.waitForComplete(), qPrintable(windowed.lastError()));
+        QCOMPARE(windowed.rowCount(), memory.rowCount());
+        const int n = memory.rowCount();
+        for (int i = 0; i < n; ++i) {
+            const int row = backwards ? n - 1 - i : i;
+            QCOMPARE(rowKey(windowed, row), rowKey(memory, row));
+            for (int f = 0; f < memory.fieldCount(); ++f)
+                QCOMPARE(shown(windowed, row, memory.fieldName(f)), shown(memory, row, memory.fieldName(f)));
+        }
+        QVERIFY(windowed.lastError().isEmpty());
+    }
+}
+
+void TestWindowedSource::sameNearestKey_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("subject, lower case finds its word") << "ASSUNTO"
+                                                        << "agua";
+    QTest::newRow("subject, accented key") << "ASSUNTO"
+                                           << "ÓRG";
+    QTest::newRow("subject, middle of the list") << "ASSUNTO"
+                                                 << "SECRET";
+    QTest::newRow("subject, a blank") << "ASSUNTO"
+                                      << " ";
+    QTest::newRow("subject, past the end") << "ASSUNTO"
+                                           << "ZZZ";
+    QTest::newRow("subject, punctuation") << "ASSUNTO"
+                                          << "A-";
+    QTest::newRow("holder name, joined") << "TITULAR"
+                                         << "orgao";
+    QTest::newRow("holder name, cedilla") << "TITULAR"
+                                          << "CA";
+    QTest::newRow("user name") << "USUARIO"
+                               << "Z";
+    QTest::newRow("type name") << "TIPO_PROCESSO"
+                               << "s";
+    QTest::newRow("process number") << "IDPROCESSO"
+                                    << "00000142";
+    QTest::newRow("year") << "ANO"
+                          << "2018";
+    QTest::newRow("date") << "DATA"
+                          << "03/06/2018";
+    QTest::newRow("date, not a date") << "DATA"
+                                      << "ABC";
+    QTest::newRow("time") << "HORA"
+                          << "9:15";
+    QTest::newRow("flag") << "RG"
+                          << "X";
+    QTest::newRow("flag past every value") << "RG"
+                                           << "Y";
+}
+
+void TestWindowedSource::sameNearestKey() {
+    QFETCH(QString, field);
+    QFETCH(QString, key);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    fillProcesses(db);
+    RecordSet memory;
+    memory.setQuery(kProcessQuery);
+    memory.setParameter(QStringLiteral("P_ANO"), QStringLiteral("0000"));
+    QVERIFY(memory.open());
+    QVERIFY(memory.sortBy(field));
+    // Searched at once, while the list may still be reading.
+    WindowedSource windowed(processes::processSearchRows());
+    windowed.setParameter(QStringLiteral("P_ANO"), QStringLiteral("0000"));
+    QVERIFY(windowed.open());
+    QVERIFY(windowed.sortBy(field));
+    const LocateResult expected = memory.locateNearest(key);
+    QCOMPARE(windowed.locateNearest(key), expected);
+    // A key that does not fit the column moves nothing.
+    if (expected == LocateResult::Incompatible) return;
+    QCOMPARE(windowed.currentRow(), memory.currentRow());
+    QCOMPARE(rowKey(windowed, windowed.currentRow()), rowKey(memory, memory.currentRow()));
+    // The windowed list found its row without reading every block.
+    QVERIFY(windowed.lastError().isEmpty());
+}
+
+// The server's order of the searched free texts (its Brazilian collation through the index) and
+// the program's own order of the same texts, row by row.
+void TestWindowedSource::serverAndProgramOrderTextAlike() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    QStringList texts;
+    for (const QVariant& v : kTexts)
+        texts << v.toString();
+    texts << QStringLiteral("água") << QStringLiteral("AÇÃO") << QStringLiteral("ACAO")
+          << QStringLiteral("ação") << QStringLiteral("Ação popular") << QStringLiteral("0001")
+          << QStringLiteral("1") << QStringLiteral("(A)") << QStringLiteral("É") << QStringLiteral("e")
+          << QStringLiteral("Ñandu") << QStringLiteral("NANDU ") << QStringLiteral("ÆON")
+          << QStringLiteral("AEON") << QStringLiteral("ß") << QStringLiteral("SS") << QStringLiteral("ÿ")
+          << QStringLiteral("Y");
+    for (int i = 0; i < texts.size(); ++i)
+        QVERIFY(
+            db.exec(QStringLiteral("INSERT INTO PROCESSOS (IDPROCESSO, ANO, ASSUNTO) VALUES (?, '2019', ?)"),
+                    {code(i + 1, 8), i == 3 ? QVariant() : QVariant(texts.at(i))}));
+    QStringList server;
+    for (const QVariantList& r :
+         db.rows(QStringLiteral("SELECT IDPROCESSO FROM PROCESSOS ORDER BY ASSUNTO, IDPROCESSO")))
+        server << r.at(0).toString();
+    QList<int> program;
+    for (int i = 0; i < texts.size(); ++i)
+        program << i;
+    std::stable_sort(program.begin(), program.end(), [&](int a, int b) {
+        return core::compareValues(a == 3 ? QVariant() : QVariant(texts.at(a)),
+                                   b == 3 ? QVariant() : QVariant(texts.at(b)), core::ValueType::Text) < 0;
+    });
+    QStringList ours;
+    for (int i : program)
+        ours << code(i + 1, 8);
+    // Blanks apart (the server puts a null before an empty text, the lists merge them by key),
+    // the two orders are the same.
+    auto blanksLast = [&](const QStringList& keys) {
+        QStringList out;
+        for (const QString& k : keys)
+            if (!core::isBlank(texts.at(k.toInt() - 1)) && k.toInt() != 4) out << k;
+        return out;
+    };
+    QCOMPARE(blanksLast(server), blanksLast(ours));
+    // And the windowed list over the same rows shows exactly the program's order, blanks included.
+    WindowedSource windowed(processes::processSearchRows());
+    windowed.setParameter(QStringLiteral("P_ANO"), QStringLiteral("0000"));
+    QVERIFY(windowed.sortBy(QStringLiteral("ASSUNTO")));
+    QVERIFY(windowed.open());
+    QVERIFY(windowed.waitForComplete());
+    QStringList listed;
+    for (int r = 0; r < windowed.rowCount(); ++r)
+        listed << windowed.keyAt(r).value(0);
+    QCOMPARE(listed, ours);
+}
+
+void TestWindowedSource::oneOrderInGridLookupListingAndWindowedList() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    const QStringList names{QStringLiteral("ÁGUA"),  QStringLiteral("SECRETARIA"), QStringLiteral("ÓRGÃO"),
+                            QStringLiteral("água"),  QStringLiteral("abacaxi"),    QStringLiteral("Orgao"),
+                            QStringLiteral("ZEBRA"), QStringLiteral("secretaria")};
+    for (int i = 0; i < names.size(); ++i) {
+        QVERIFY(db.exec(QStringLiteral("INSERT INTO TIPOPROCESSO (IDTIPO, TIPO) VALUES (?, ?)"),
+                        {code(i + 1, 4), names.at(i)}));
+        QVERIFY(db.exec(QStringLiteral("INSERT INTO PROCESSOS (IDPROCESSO, ANO, IDTIPOPROCESSO, ASSUNTO) "
+                                       "VALUES (?, '2019', ?, ?)"),
+                        {code(i + 1, 8), code(i + 1, 4), names.at(i)}));
+    }
+    // Case and accents do not separate words; equal words keep the order of their codes.
+    const QStringList expected{QStringLiteral("abacaxi"),    QStringLiteral("ÁGUA"),
+                               QStringLiteral("água"),       QStringLiteral("ÓRGÃO"),
+                               QStringLiteral("Orgao"),      QStringLiteral("SECRETARIA"),
+                               QStringLiteral("secretaria"), QStringLiteral("ZEBRA")};
+
+    // The lookup of process types, its name column chosen.
+    LookupDialog lookup(registers::pesqTipoProcessoSpec(), nullptr);
+    QVERIFY(lookup.records()->open());
+    lookup.gridSearch()->chooseColumn(1);
+    QStringList inLookup;
+    for (int r = 0; r < lookup.gridModel()->rowCount(); ++r)
+        inLookup << lookup.gridModel()->index(r, 1).data().toString();
+    QCOMPARE(inLookup, expected);
+
+    // A register's grid over the in-memory record set.
+    RecordSet rows;
+    rows.setQuery(QStringLiteral("SELECT IDTIPO, TIPO FROM TIPOPROCESSO ORDER BY IDTIPO"));
+    QVERIFY(rows.open());
+    GridModel grid(&rows, {{QStringLiteral("Tipo"), QStringLiteral("TIPO")}});
+    QVERIFY(rows.sortBy(QStringLiteral("TIPO")));
+    QStringList inGrid;
+    for (int r = 0; r < grid.rowCount(); ++r)
+        inGrid << grid.index(r, 0).data().toString();
+    QCOMPARE(inGrid, expected);
+
+    // The alphabetical listing.
+    QString error;
+    auto listing =
+        reports::buildListing(QStringLiteral("Relatório dos Tipos de Processos - Ordem Alfabética"), &error);
+    QVERIFY2(listing, qPrintable(error));
+    QStringList inListing;
+    for (int r = 0; r < listing->data.rowCount(); ++r)
+        inListing << listing->data.text(r, QStringLiteral("TIPO"));
+    QCOMPARE(inListing, expected);
+
+    // The process search by type name (ordered here) and by subject (ordered by the server).
+    for (const QString& field : {QStringLiteral("TIPO_PROCESSO"), QStringLiteral("ASSUNTO")}) {
+        WindowedSource windowed(processes::processSearchRows());
+        windowed.setParameter(QStringLiteral("P_ANO"), QStringLiteral("2019"));
+        QVERIFY(windowed.sortBy(field));
+        QVERIFY(windowed.open());
+        QVERIFY(windowed.waitForComplete());
+        QStringList inSearch;
+        for (int r = 0; r < windowed.rowCount(); ++r)
+            inSearch << shown(windowed, r, field);
+        QCOMPARE(inSearch, expected);
+    }
+}
+
+// A database created before the searched texts had the Brazilian collation (the server cannot
+// change a column's collation in place): such a column is read as it lies and ordered here, so the
+// list still shows the program's order.
+void TestWindowedSource::columnWithoutTheCollationOrderedHere() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    for (int i = 0; i < kTexts.size(); ++i)
+        QVERIFY(db.exec(QStringLiteral("INSERT INTO INTERESSADOS (IDINTERESSADO, INTERESSADO) VALUES (?, ?)"),
+                        {code(i + 1, 6), kTexts.at(i)}));
+    WindowedSpec spec;
+    spec.baseFrom = spec.blockFrom = QStringLiteral("INTERESSADOS A");
+    spec.keyExprs = {QStringLiteral("A.IDINTERESSADO")};
+    WindowedField id;
+    id.name = QStringLiteral("IDINTERESSADO");
+    id.expr = QStringLiteral("A.IDINTERESSADO");
+    WindowedField name;
+    name.name = QStringLiteral("INTERESSADO");
+    name.expr = QStringLiteral("A.INTERESSADO");
+    name.collatedColumn = QStringLiteral("INTERESSADOS.INTERESSADO"); // held in WIN1252's code order
+    spec.fields = {id, name};
+    WindowedSource windowed(spec);
+    QVERIFY(windowed.sortBy(QStringLiteral("INTERESSADO")));
+    QVERIFY(windowed.open());
+    QVERIFY(windowed.waitForComplete());
+    RecordSet memory;
+    memory.setQuery(
+        QStringLiteral("SELECT IDINTERESSADO, INTERESSADO FROM INTERESSADOS ORDER BY IDINTERESSADO"));
+    QVERIFY(memory.open());
+    QVERIFY(memory.sortBy(QStringLiteral("INTERESSADO")));
+    QStringList listed, expected, byCode;
+    for (int r = 0; r < memory.rowCount(); ++r) {
+        listed << windowed.keyAt(r).value(0);
+        expected << memory.valueAt(r, 0).toString();
+    }
+    QCOMPARE(listed, expected);
+    // The server's own order of that column is another one.
+    for (const QVariantList& r : db.rows(
+             QStringLiteral("SELECT IDINTERESSADO FROM INTERESSADOS ORDER BY INTERESSADO, IDINTERESSADO")))
+        byCode << r.at(0).toString();
+    QVERIFY(byCode != expected);
+}
+
+void TestWindowedSource::hiddenDispatchTextNeverRead() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    QVERIFY(db.exec(
+        QStringLiteral("INSERT INTO PROCESSOS (IDPROCESSO, ANO, ASSUNTO) VALUES ('00000001', '2019', 'X')")));
+    QVERIFY(db.exec(QStringLiteral("INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, DESPACHO) "
+                                   "VALUES ('00000001', '00000001', '2019', ?)"),
+                    {QString(5000, QLatin1Char('D'))}));
+    WindowedSource windowed(processes::dispatchSearchRows());
+    QVERIFY(windowed.open());
+    QVERIFY(windowed.waitForComplete());
+    QCOMPARE(windowed.rowCount(), 1);
+    QCOMPARE(windowed.valueAt(0, windowed.fieldIndex(QStringLiteral("ASSUNTO"))).toString(),
+             QStringLiteral("X"));
+    QVERIFY(windowed.valueAt(0, windowed.fieldIndex(QStringLiteral("DESPACHO"))).isNull());
+    // A hidden blob is no order either.
+    QVERIFY(!windowed.sortBy(QStringLiteral("DESPACHO")));
+}
+
+// A list that takes its fields from the query keeps a text blob as a text of its own length.
+void TestWindowedSource::queryTypedTextBlobIsText() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    QVERIFY(db.exec(QStringLiteral("INSERT INTO TRAMITACAO (REGISTRO, DESPACHO) VALUES ('00000001', ?)"),
+                    {QStringLiteral("Encaminhe-se à SECRETARIA")}));
+    RecordSet rows;
+    rows.setQuery(QStringLiteral("SELECT REGISTRO, DESPACHO FROM TRAMITACAO"));
+    QVERIFY(rows.open());
+    QCOMPARE(rows.fieldType(rows.fieldIndex(QStringLiteral("DESPACHO"))), FieldType::Memo);
+    const QVariant v = rows.value(QStringLiteral("DESPACHO"));
+    QCOMPARE(v.typeId(), int(QMetaType::QString));
+    QCOMPARE(v.toString(), QStringLiteral("Encaminhe-se à SECRETARIA"));
+    QVERIFY(v.toString().capacity() < 1024);
+}
+
+QTEST_MAIN(TestWindowedSource)
+#include "tst_windowedsource.moc"
