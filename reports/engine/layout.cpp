@@ -89,7 +89,7 @@ struct TextBlock {
     double extentBottom = 0;
 };
 
-QStringList breakLines(const QString& text, const FontEntry& fe, double widthMm, bool wrap) {
+QStringList breakLines(const QString& text, const FontEntry& fe, double widthMm, bool wrap, bool elide) {
     QString t = text;
     if (t.contains(QLatin1Char('\r'))) {
         t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -100,7 +100,7 @@ QStringList breakLines(const QString& text, const FontEntry& fe, double widthMm,
     const QStringList paragraphs = t.split(QLatin1Char('\n'));
     for (const QString& para : paragraphs) {
         if (!wrap || para.isEmpty() || fe.metrics.horizontalAdvance(para) <= width) {
-            out << para;
+            out << (elide && !wrap ? fe.metrics.elidedText(para, Qt::ElideRight, width) : para);
             continue;
         }
         QTextLayout layout(para, fe.font);
@@ -124,7 +124,7 @@ QStringList breakLines(const QString& text, const FontEntry& fe, double widthMm,
 TextBlock textBlock(const Element& e, const QString& text) {
     const FontEntry& fe = fontEntry(e.style);
     TextBlock b;
-    b.lines = breakLines(text, fe, e.rect.width(), e.wrap);
+    b.lines = breakLines(text, fe, e.rect.width(), e.wrap, e.elide);
     b.lineHeight = fe.lineHeightMm;
     const QRectF& r = e.rect;
     const int n = int(b.lines.size());
@@ -256,6 +256,9 @@ public:
             m_ctx.m_background = m_report.detail.background;
             if (m_report.beforeDetail) m_report.beforeDetail(m_ctx);
             if (!m_report.detail.isEmpty()) placeFlowing(BandKind::Detail, row, m_ctx.m_background);
+            for (int child = 0; child < m_report.detailChildren.size(); ++child)
+                if (!m_report.detailChildren.at(child).isEmpty())
+                    placeFlowing(BandKind::Detail, row, m_ctx.m_background, child);
             if (m_progress && (row % 256 == 255) && !m_progress(row + 1, rows)) {
                 m_out.cancelled = true;
                 return m_out;
@@ -281,9 +284,11 @@ private:
         return c;
     }
 
-    void place(BandKind kind, int row, double height, double sliceTop, double fullHeight, const QColor& bg) {
+    void place(BandKind kind, int row, double height, double sliceTop, double fullHeight, const QColor& bg,
+               int child = -1) {
         PlacedBand b;
         b.kind = kind;
+        b.child = child;
         b.row = row;
         b.top = m_y;
         b.height = height;
@@ -322,12 +327,19 @@ private:
         startPage();
     }
 
-    void placeFlowing(BandKind kind, int row, const QColor& bg) {
-        const Band& band = m_report.band(kind);
+    void placeFlowing(BandKind kind, int row, const QColor& bg, int child = -1) {
+        const Band& band = m_report.band(kind, child);
         const double h = measureBand(band, context(row));
-        if (m_y + h > m_bodyBottom + 1e-6 && m_y > m_pageStart + 1e-6) newPage();
+        // A band that fits on a page is never split: it moves to the next page whole. One taller
+        // than any page begins where it is, unless too little room is left for a useful part,
+        // so a long text does not leave the page before it blank.
+        constexpr double minimumSlice = 15;
+        const bool fitsAPage = h <= m_bodyBottom - m_pageStart + 1e-6;
+        if (m_y + h > m_bodyBottom + 1e-6 && m_y > m_pageStart + 1e-6 &&
+            (fitsAPage || m_bodyBottom - m_y < minimumSlice))
+            newPage();
         if (m_y + h <= m_bodyBottom + 1e-6 || m_bodyBottom - m_y < 1.0) {
-            place(kind, row, h, 0, h, bg);
+            place(kind, row, h, 0, h, bg, child);
             return;
         }
         // Taller than a whole page: continue it on the next pages, cutting between lines of text.
@@ -336,7 +348,7 @@ private:
             const double avail = m_bodyBottom - m_y;
             double cut = safeCut(band, row, h, done, done + avail);
             if (cut <= done + 1e-6) cut = std::min(h, done + avail);
-            place(kind, row, cut - done, done, h, bg);
+            place(kind, row, cut - done, done, h, bg, child);
             done = cut;
             if (done < h - 1e-6) newPage();
         }
@@ -500,7 +512,7 @@ void renderPage(const Report& report, const PreparedReport& prepared, int page, 
     for (const PlacedBand& placed : prepared.pages.at(page).bands) {
         ctx.row = placed.row;
         ctx.labels = &placed.labels;
-        drawBand(painter, report.band(placed.kind), placed, ctx, content.width());
+        drawBand(painter, report.band(placed.kind, placed.child), placed, ctx, content.width());
     }
     const PageFrame& f = report.page.frame;
     if (f.top || f.bottom || f.left || f.right) {

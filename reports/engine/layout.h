@@ -18,6 +18,7 @@ using ProgressFunction = std::function<bool(int done, int total)>;
 // One band as it lands on a page. A band taller than a page is placed in slices.
 struct PlacedBand {
     BandKind kind = BandKind::Detail;
+    int child = -1;      // a detail block's further part (Report::detailChildren), -1: the band itself
     int row = -1;        // record printed by the band (-1: none)
     double top = 0;      // mm from the top of the page's content area
     double height = 0;   // mm on this page

@@ -138,7 +138,10 @@ QString Report::label(const QString& name) const {
 
 QHash<QString, QString> Report::startLabels() const {
     QHash<QString, QString> labels;
-    for (const Band* b : {&pageHeader, &columnHeader, &detail, &summary, &pageFooter})
+    QVector<const Band*> bands{&pageHeader, &columnHeader, &detail, &summary, &pageFooter};
+    for (const Band& child : detailChildren)
+        bands << &child;
+    for (const Band* b : bands)
         for (const Element& e : b->elements)
             if (e.kind == ElementKind::Text && e.source == TextSource::Label && !labels.contains(e.name))
                 labels.insert(e.name, e.text);
@@ -167,6 +170,12 @@ const Band& Report::band(BandKind kind) const {
     return pageFooter;
 }
 
+const Band& Report::band(BandKind kind, int child) const {
+    if (kind == BandKind::Detail && child >= 0 && child < detailChildren.size())
+        return detailChildren.at(child);
+    return band(kind);
+}
+
 QSizeF Report::paperSizeMm() const {
     QSizeF s = QPageSize(page.size).size(QPageSize::Millimeter);
     if (page.orientation == QPageLayout::Landscape) s.transpose();
@@ -185,7 +194,7 @@ QPageLayout Report::pageLayout() const {
 }
 
 void Report::addColumns(const QVector<ColumnSpec>& columns, double captionTop, double captionHeight,
-                        const TextStyle& captionStyle, const TextStyle& detailStyle) {
+                        const TextStyle& captionStyle, const TextStyle& detailStyle, bool oneLine) {
     constexpr double pad = 1.0;
     double x = 0;
     for (const ColumnSpec& col : columns) {
@@ -196,7 +205,8 @@ void Report::addColumns(const QVector<ColumnSpec>& columns, double captionTop, d
         detail
             .addFields(QRectF(x + pad, 0, col.width - 2 * pad, detail.height), col.fields,
                        detailStyle.aligned(col.alignment))
-            .wrapped();
+            .wrapped(!oneLine)
+            .elided(oneLine);
         exportColumns.append({col.caption, int(detail.elements.size()) - 1});
         x += col.width;
     }

@@ -125,6 +125,9 @@ struct Element {
     TextStyle style;
     // Breaks at the width into as many lines as the text needs; the band grows to hold them.
     bool wrap = false;
+    // A line longer than the width is cut with an ellipsis instead of running past its box
+    // (texts that are not wrapped).
+    bool elide = false;
     QColor background; // fill of the element's box; invalid: none
 
     // Line, Rect (and the border of a text box when penWidthMm > 0)
@@ -141,6 +144,10 @@ struct Element {
 
     Element& wrapped(bool on = true) {
         wrap = on;
+        return *this;
+    }
+    Element& elided(bool on = true) {
+        elide = on;
         return *this;
     }
     Element& following(bool on = true) {
@@ -263,8 +270,12 @@ public:
     Band pageHeader;   // top of every page
     Band columnHeader; // under the page header, on every page
     Band detail;       // once per record
-    Band summary;      // once, after the last record
-    Band pageFooter;   // bottom of every page
+    // Further blocks of the same record, printed one under the other below the detail band.
+    // Each grows with its own wrapped texts and pushes the next one down, so a form whose middle
+    // holds a long text keeps what follows it in order instead of drawing over it.
+    QVector<Band> detailChildren;
+    Band summary;    // once, after the last record
+    Band pageFooter; // bottom of every page
     ReportData data;
     QVector<ExportColumn> exportColumns; // empty: exports take every text of the detail band
 
@@ -281,6 +292,8 @@ public:
 
     Band& band(BandKind kind);
     const Band& band(BandKind kind) const;
+    // The band a placed band prints: a detail child when child >= 0.
+    const Band& band(BandKind kind, int child) const;
 
     QSizeF paperSizeMm() const;
     QRectF contentRectMm() const;
@@ -288,10 +301,12 @@ public:
 
     // Lays out a table from the left margin: each caption in the column header at captionTop,
     // its fields in the detail band over the band's design height (set it first), 1 mm inside
-    // the column on each side. Texts wrap, so a long value makes its line taller instead of
-    // being cut. Records the export columns in the same order.
+    // the column on each side. Captions wrap at word boundaries. Values wrap too, so a long value
+    // makes its line taller; with oneLine they keep to one line and are cut with an ellipsis where
+    // they do not fit (the exports still carry the whole value). Records the export columns in
+    // the same order.
     void addColumns(const QVector<ColumnSpec>& columns, double captionTop, double captionHeight,
-                    const TextStyle& captionStyle, const TextStyle& detailStyle);
+                    const TextStyle& captionStyle, const TextStyle& detailStyle, bool oneLine = false);
 
 private:
     QHash<QString, QString> m_labels;
