@@ -7,6 +7,7 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace reports {
 
@@ -235,23 +236,32 @@ QStringList bandTextLines(const Band& band, const EvalContext& ctx, bool withFun
 
 class Preparer {
 public:
-    Preparer(Report& report, const ProgressFunction& progress)
-        : m_report(report)
-        , m_progress(progress) {}
+    explicit Preparer(Report& report)
+        : m_report(report) {}
 
-    PreparedReport run() {
+    void begin() {
         m_out.printedAt = QDateTime::currentDateTime();
         m_ctx.m_report = &m_report;
         m_ctx.m_printedAt = m_out.printedAt;
-        m_ctx.m_labels = m_report.startLabels();
+        m_ctx.m_labels = LabelSet(m_report.startLabels());
         if (m_report.onStart) m_report.onStart(m_ctx);
 
         const QRectF content = m_report.contentRectMm();
         m_bodyBottom = content.height() - (m_report.pageFooter.isEmpty() ? 0 : m_report.pageFooter.height);
+        m_rows = m_report.data.rowCount();
+        m_next = 0;
         startPage();
+    }
 
-        const int rows = m_report.data.rowCount();
-        for (int row = 0; row < rows; ++row) {
+    // Places up to `limit` more records, then the summary after the last. True when the report
+    // is laid out, or when the progress function asked to stop (the output is marked cancelled;
+    // a later step goes on from where it stopped).
+    bool step(int limit, const ProgressFunction& progress) {
+        if (m_done) return true;
+        m_out.cancelled = false;
+        const int end = limit >= m_rows - m_next ? m_rows : m_next + limit;
+        while (m_next < end) {
+            const int row = m_next++;
             m_ctx.m_row = row;
             m_ctx.m_background = m_report.detail.background;
             if (m_report.beforeDetail) m_report.beforeDetail(m_ctx);
@@ -259,18 +269,25 @@ public:
             for (int child = 0; child < m_report.detailChildren.size(); ++child)
                 if (!m_report.detailChildren.at(child).isEmpty())
                     placeFlowing(BandKind::Detail, row, m_ctx.m_background, child);
-            if (m_progress && (row % 256 == 255) && !m_progress(row + 1, rows)) {
+            if (progress && (row % 256 == 255) && !progress(row + 1, m_rows)) {
                 m_out.cancelled = true;
-                return m_out;
+                return true;
             }
         }
-        m_ctx.m_row = rows - 1;
+        if (m_next < m_rows) return false;
+        m_ctx.m_row = m_rows - 1;
         if (!m_report.summary.isEmpty())
-            placeFlowing(BandKind::Summary, rows - 1, m_report.summary.background);
+            placeFlowing(BandKind::Summary, m_rows - 1, m_report.summary.background);
         finishPage();
-        if (m_progress) m_progress(rows, rows);
-        return m_out;
+        if (progress) progress(m_rows, m_rows);
+        m_done = true;
+        return true;
     }
+
+    bool finished() const { return m_done; }
+    int rowsDone() const { return m_next; }
+    int rowCount() const { return m_rows; }
+    PreparedReport& output() { return m_out; }
 
 private:
     EvalContext context(int row) const {
@@ -383,8 +400,10 @@ private:
     }
 
     Report& m_report;
-    const ProgressFunction& m_progress;
     PreparedReport m_out;
+    int m_rows = 0;
+    int m_next = 0;
+    bool m_done = false;
     RunContext m_ctx;
     PreparedPage m_page;
     double m_y = 0;
@@ -393,8 +412,41 @@ private:
 };
 
 PreparedReport prepare(Report& report, const ProgressFunction& progress) {
-    Preparer p(report, progress);
-    return p.run();
+    Preparer p(report);
+    p.begin();
+    p.step(std::numeric_limits<int>::max(), progress);
+    return std::move(p.output());
+}
+
+Preparation::Preparation(Report& report)
+    : m_preparer(std::make_unique<Preparer>(report)) {
+    m_preparer->begin();
+}
+
+Preparation::~Preparation() = default;
+
+bool Preparation::step(int rows, const ProgressFunction& progress) {
+    return m_preparer->step(rows, progress);
+}
+
+bool Preparation::finished() const {
+    return m_preparer->finished();
+}
+
+int Preparation::rowsDone() const {
+    return m_preparer->rowsDone();
+}
+
+int Preparation::rowCount() const {
+    return m_preparer->rowCount();
+}
+
+PreparedReport& Preparation::pages() {
+    return m_preparer->output();
+}
+
+const PreparedReport& Preparation::pages() const {
+    return m_preparer->output();
 }
 
 // ---------------------------------------------------------------------------------------------

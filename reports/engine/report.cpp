@@ -126,10 +126,36 @@ QString RunContext::text(const QString& field) const {
 }
 
 void RunContext::setLabel(const QString& name, const QString& text) {
-    // Bands already placed share the old table; copy it only when something really changes.
-    const auto it = m_labels.constFind(name);
-    if (it != m_labels.constEnd() && *it == text) return;
+    // Bands already placed share the old set; copy it only when something really changes.
+    if (m_labels.contains(name) && m_labels.value(name) == text) return;
     m_labels.insert(name, text);
+}
+
+LabelSet::LabelSet(const QHash<QString, QString>& labels) {
+    m_items.reserve(labels.size());
+    for (auto it = labels.constBegin(); it != labels.constEnd(); ++it)
+        m_items.append({it.key(), it.value()});
+}
+
+QString LabelSet::value(const QString& name, const QString& fallback) const {
+    for (const auto& item : m_items)
+        if (item.first == name) return item.second;
+    return fallback;
+}
+
+bool LabelSet::contains(const QString& name) const {
+    for (const auto& item : m_items)
+        if (item.first == name) return true;
+    return false;
+}
+
+void LabelSet::insert(const QString& name, const QString& text) {
+    for (auto& item : m_items)
+        if (item.first == name) {
+            item.second = text;
+            return;
+        }
+    m_items.append({name, text});
 }
 
 QString Report::label(const QString& name) const {

@@ -89,12 +89,29 @@ struct TextStyle {
     TextStyle right() const { return aligned(Qt::AlignRight); }
 };
 
+// Label texts at one moment of a preparation. Every placed band keeps its own (a listing changes
+// its count label on every line), so they are a few name/text pairs in one small block rather
+// than a hash table per band.
+class LabelSet {
+public:
+    LabelSet() = default;
+    explicit LabelSet(const QHash<QString, QString>& labels);
+
+    QString value(const QString& name, const QString& fallback = QString()) const;
+    bool contains(const QString& name) const;
+    void insert(const QString& name, const QString& text);
+    int size() const { return int(m_items.size()); }
+
+private:
+    QVector<QPair<QString, QString>> m_items;
+};
+
 // What a text element is given while pages are laid out, printed or exported.
 class EvalContext {
 public:
     const ReportData* data = nullptr;
     int row = -1; // -1: no record (headers of an empty report)
-    const QHash<QString, QString>* labels = nullptr;
+    const LabelSet* labels = nullptr;
     int page = 1; // 1-based
     int pageCount = 1;
     QDateTime printedAt;
@@ -239,7 +256,7 @@ private:
     const Report* m_report = nullptr;
     int m_row = -1;
     QDateTime m_printedAt;
-    QHash<QString, QString> m_labels;
+    LabelSet m_labels;
     QColor m_background;
 };
 
