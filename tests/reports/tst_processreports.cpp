@@ -1,9 +1,11 @@
 #include "core/appvalues.h"
+#include "core/processpapers.h"
 #include "core/session.h"
 #include "gui/colours.h"
 #include "reports/engine/exports.h"
 #include "reports/engine/preview.h"
 #include "reports/processes/processreports.h"
+#include "reports/reports.h"
 #include "tests/reports/pdftools.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripteddialogs.h"
@@ -175,6 +177,7 @@ private slots:
 void TestProcessReports::initTestCase() {
     core::initialiseAppValues(0);
     core::currentUser().name = QStringLiteral("ADMINISTRADOR");
+    reports::registerMenuCommands();
 }
 
 void TestProcessReports::textHelpers_data() {
@@ -708,8 +711,13 @@ void TestProcessReports::previewsOpenAsTheWindowsNeed() {
 
     // Receipt and cover stay open beside the window that opened them.
     for (int i = 0; i < 2; ++i) {
-        PreviewWindow* w =
-            i == 0 ? openReceipt(nullptr, "00000001", "2019") : openCover(nullptr, "00000001", "2019");
+        // As the process windows open them: by the right-click entry's text.
+        QVERIFY(
+            core::openProcessPaper(i == 0 ? QStringLiteral("Protocolo") : QStringLiteral("Capa de Processo"),
+                                   nullptr, "00000001", "2019"));
+        PreviewWindow* w = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* p = qobject_cast<PreviewWindow*>(top); p && p->isVisible()) w = p;
         QVERIFY(w);
         QVERIFY(w->isVisible());
         QVERIFY(!w->isModal());
@@ -749,9 +757,10 @@ void TestProcessReports::previewsOpenAsTheWindowsNeed() {
             w->close();
         });
         if (i == 0)
-            openHistory(nullptr, "00000001", "2019");
+            QVERIFY(core::openProcessPaper(QStringLiteral("Histórico do &Processo"), nullptr, "00000001",
+                                           "2019"));
         else
-            openDispatch(nullptr, "00000001");
+            QVERIFY(core::openProcessPaper(QStringLiteral("Despacho"), nullptr, "00000001"));
         QVERIFY(seen);
     }
     core::currentUser().name = QStringLiteral("ADMINISTRADOR");
@@ -784,7 +793,7 @@ void TestProcessReports::everyExportKeepsTheText() {
     PreviewWindow preview(*r);
     QVERIFY(preview.preparePages());
     QTemporaryDir dir;
-    for (const QString ext :
+    for (const QString& ext :
          {QStringLiteral("pdf"), QStringLiteral("txt"), QStringLiteral("csv"), QStringLiteral("html")}) {
         const QString file = dir.filePath(QStringLiteral("saida.") + ext);
         QVERIFY(preview.saveTo(file, *formatForFileName(file)));
