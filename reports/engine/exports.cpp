@@ -173,6 +173,13 @@ ExportTable exportTable(const Report& report, const PreparedReport& prepared) {
                 if (!headerTaken && !tabular) t.headerLines << bandTextLines(report.columnHeader, ctx, false);
                 break;
             case BandKind::Detail: {
+                if (b.child >= 0) {
+                    // A further block of the record: its texts continue the record's lines.
+                    if (!tabular && !t.rows.isEmpty())
+                        for (const QString& line : bandTextLines(report.band(b.kind, b.child), ctx, true))
+                            t.rows.last() << line.simplified();
+                    break;
+                }
                 QStringList values;
                 if (tabular) {
                     for (const Element* e : columns)

@@ -7,6 +7,7 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace reports {
 
@@ -89,7 +90,7 @@ struct TextBlock {
     double extentBottom = 0;
 };
 
-QStringList breakLines(const QString& text, const FontEntry& fe, double widthMm, bool wrap) {
+QStringList breakLines(const QString& text, const FontEntry& fe, double widthMm, bool wrap, bool elide) {
     QString t = text;
     if (t.contains(QLatin1Char('\r'))) {
         t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -100,7 +101,7 @@ QStringList breakLines(const QString& text, const FontEntry& fe, double widthMm,
     const QStringList paragraphs = t.split(QLatin1Char('\n'));
     for (const QString& para : paragraphs) {
         if (!wrap || para.isEmpty() || fe.metrics.horizontalAdvance(para) <= width) {
-            out << para;
+            out << (elide && !wrap ? fe.metrics.elidedText(para, Qt::ElideRight, width) : para);
             continue;
         }
         QTextLayout layout(para, fe.font);
@@ -124,7 +125,7 @@ QStringList breakLines(const QString& text, const FontEntry& fe, double widthMm,
 TextBlock textBlock(const Element& e, const QString& text) {
     const FontEntry& fe = fontEntry(e.style);
     TextBlock b;
-    b.lines = breakLines(text, fe, e.rect.width(), e.wrap);
+    b.lines = breakLines(text, fe, e.rect.width(), e.wrap, e.elide);
     b.lineHeight = fe.lineHeightMm;
     const QRectF& r = e.rect;
     const int n = int(b.lines.size());
@@ -235,39 +236,58 @@ QStringList bandTextLines(const Band& band, const EvalContext& ctx, bool withFun
 
 class Preparer {
 public:
-    Preparer(Report& report, const ProgressFunction& progress)
-        : m_report(report)
-        , m_progress(progress) {}
+    explicit Preparer(Report& report)
+        : m_report(report) {}
 
-    PreparedReport run() {
+    void begin() {
         m_out.printedAt = QDateTime::currentDateTime();
         m_ctx.m_report = &m_report;
         m_ctx.m_printedAt = m_out.printedAt;
-        m_ctx.m_labels = m_report.startLabels();
+        m_ctx.m_labels = LabelSet(m_report.startLabels());
         if (m_report.onStart) m_report.onStart(m_ctx);
 
         const QRectF content = m_report.contentRectMm();
         m_bodyBottom = content.height() - (m_report.pageFooter.isEmpty() ? 0 : m_report.pageFooter.height);
+        m_rows = m_report.data.rowCount();
+        m_next = 0;
         startPage();
+    }
 
-        const int rows = m_report.data.rowCount();
-        for (int row = 0; row < rows; ++row) {
+    // Places up to `limit` more records, then the summary after the last. True when the report
+    // is laid out, or when the progress function asked to stop (the output is marked cancelled;
+    // a later step goes on from where it stopped).
+    bool step(int limit, const ProgressFunction& progress) {
+        if (m_done) return true;
+        m_out.cancelled = false;
+        const int end = limit >= m_rows - m_next ? m_rows : m_next + limit;
+        while (m_next < end) {
+            const int row = m_next++;
             m_ctx.m_row = row;
             m_ctx.m_background = m_report.detail.background;
             if (m_report.beforeDetail) m_report.beforeDetail(m_ctx);
             if (!m_report.detail.isEmpty()) placeFlowing(BandKind::Detail, row, m_ctx.m_background);
-            if (m_progress && (row % 256 == 255) && !m_progress(row + 1, rows)) {
+            for (int child = 0; child < m_report.detailChildren.size(); ++child)
+                if (!m_report.detailChildren.at(child).isEmpty())
+                    placeFlowing(BandKind::Detail, row, m_ctx.m_background, child);
+            if (progress && (row % 256 == 255) && !progress(row + 1, m_rows)) {
                 m_out.cancelled = true;
-                return m_out;
+                return true;
             }
         }
-        m_ctx.m_row = rows - 1;
+        if (m_next < m_rows) return false;
+        m_ctx.m_row = m_rows - 1;
         if (!m_report.summary.isEmpty())
-            placeFlowing(BandKind::Summary, rows - 1, m_report.summary.background);
+            placeFlowing(BandKind::Summary, m_rows - 1, m_report.summary.background);
         finishPage();
-        if (m_progress) m_progress(rows, rows);
-        return m_out;
+        if (progress) progress(m_rows, m_rows);
+        m_done = true;
+        return true;
     }
+
+    bool finished() const { return m_done; }
+    int rowsDone() const { return m_next; }
+    int rowCount() const { return m_rows; }
+    PreparedReport& output() { return m_out; }
 
 private:
     EvalContext context(int row) const {
@@ -281,9 +301,11 @@ private:
         return c;
     }
 
-    void place(BandKind kind, int row, double height, double sliceTop, double fullHeight, const QColor& bg) {
+    void place(BandKind kind, int row, double height, double sliceTop, double fullHeight, const QColor& bg,
+               int child = -1) {
         PlacedBand b;
         b.kind = kind;
+        b.child = child;
         b.row = row;
         b.top = m_y;
         b.height = height;
@@ -322,12 +344,19 @@ private:
         startPage();
     }
 
-    void placeFlowing(BandKind kind, int row, const QColor& bg) {
-        const Band& band = m_report.band(kind);
+    void placeFlowing(BandKind kind, int row, const QColor& bg, int child = -1) {
+        const Band& band = m_report.band(kind, child);
         const double h = measureBand(band, context(row));
-        if (m_y + h > m_bodyBottom + 1e-6 && m_y > m_pageStart + 1e-6) newPage();
+        // A band that fits on a page is never split: it moves to the next page whole. One taller
+        // than any page begins where it is, unless too little room is left for a useful part,
+        // so a long text does not leave the page before it blank.
+        constexpr double minimumSlice = 15;
+        const bool fitsAPage = h <= m_bodyBottom - m_pageStart + 1e-6;
+        if (m_y + h > m_bodyBottom + 1e-6 && m_y > m_pageStart + 1e-6 &&
+            (fitsAPage || m_bodyBottom - m_y < minimumSlice))
+            newPage();
         if (m_y + h <= m_bodyBottom + 1e-6 || m_bodyBottom - m_y < 1.0) {
-            place(kind, row, h, 0, h, bg);
+            place(kind, row, h, 0, h, bg, child);
             return;
         }
         // Taller than a whole page: continue it on the next pages, cutting between lines of text.
@@ -336,7 +365,7 @@ private:
             const double avail = m_bodyBottom - m_y;
             double cut = safeCut(band, row, h, done, done + avail);
             if (cut <= done + 1e-6) cut = std::min(h, done + avail);
-            place(kind, row, cut - done, done, h, bg);
+            place(kind, row, cut - done, done, h, bg, child);
             done = cut;
             if (done < h - 1e-6) newPage();
         }
@@ -371,8 +400,10 @@ private:
     }
 
     Report& m_report;
-    const ProgressFunction& m_progress;
     PreparedReport m_out;
+    int m_rows = 0;
+    int m_next = 0;
+    bool m_done = false;
     RunContext m_ctx;
     PreparedPage m_page;
     double m_y = 0;
@@ -381,8 +412,41 @@ private:
 };
 
 PreparedReport prepare(Report& report, const ProgressFunction& progress) {
-    Preparer p(report, progress);
-    return p.run();
+    Preparer p(report);
+    p.begin();
+    p.step(std::numeric_limits<int>::max(), progress);
+    return std::move(p.output());
+}
+
+Preparation::Preparation(Report& report)
+    : m_preparer(std::make_unique<Preparer>(report)) {
+    m_preparer->begin();
+}
+
+Preparation::~Preparation() = default;
+
+bool Preparation::step(int rows, const ProgressFunction& progress) {
+    return m_preparer->step(rows, progress);
+}
+
+bool Preparation::finished() const {
+    return m_preparer->finished();
+}
+
+int Preparation::rowsDone() const {
+    return m_preparer->rowsDone();
+}
+
+int Preparation::rowCount() const {
+    return m_preparer->rowCount();
+}
+
+PreparedReport& Preparation::pages() {
+    return m_preparer->output();
+}
+
+const PreparedReport& Preparation::pages() const {
+    return m_preparer->output();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -500,7 +564,7 @@ void renderPage(const Report& report, const PreparedReport& prepared, int page, 
     for (const PlacedBand& placed : prepared.pages.at(page).bands) {
         ctx.row = placed.row;
         ctx.labels = &placed.labels;
-        drawBand(painter, report.band(placed.kind), placed, ctx, content.width());
+        drawBand(painter, report.band(placed.kind, placed.child), placed, ctx, content.width());
     }
     const PageFrame& f = report.page.frame;
     if (f.top || f.bottom || f.left || f.right) {

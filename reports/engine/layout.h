@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class QPainter;
 
@@ -18,13 +19,14 @@ using ProgressFunction = std::function<bool(int done, int total)>;
 // One band as it lands on a page. A band taller than a page is placed in slices.
 struct PlacedBand {
     BandKind kind = BandKind::Detail;
+    int child = -1;      // a detail block's further part (Report::detailChildren), -1: the band itself
     int row = -1;        // record printed by the band (-1: none)
     double top = 0;      // mm from the top of the page's content area
     double height = 0;   // mm on this page
     double sliceTop = 0; // mm into the band where this page's part begins
     double fullHeight = 0;
     QColor background;
-    QHash<QString, QString> labels; // label texts when the band was placed
+    LabelSet labels; // label texts when the band was placed
 
     bool isFirstSlice() const { return sliceTop <= 0; }
 };
@@ -46,6 +48,31 @@ struct PreparedReport {
 // Resets the labels, runs onStart, then places every band, running beforeDetail before each
 // detail band. A report always has at least one page (headers and summary of an empty report).
 PreparedReport prepare(Report& report, const ProgressFunction& progress = {});
+
+class Preparer;
+
+// A preparation done a slice at a time on the calling thread, so a long report can show its
+// first pages while the rest is laid out between events. pages() holds the pages completed so
+// far (the page being filled is added when it is full); the result equals prepare()'s.
+class Preparation {
+public:
+    explicit Preparation(Report& report); // resets the labels and runs onStart
+    ~Preparation();
+    Preparation(const Preparation&) = delete;
+    Preparation& operator=(const Preparation&) = delete;
+
+    // Lays out up to `rows` more records (the summary after the last). True when the report is
+    // laid out or the progress function asked to stop (pages().cancelled; a later step goes on).
+    bool step(int rows, const ProgressFunction& progress = {});
+    bool finished() const;
+    int rowsDone() const;
+    int rowCount() const;
+    PreparedReport& pages();
+    const PreparedReport& pages() const;
+
+private:
+    std::unique_ptr<Preparer> m_preparer;
+};
 
 // Draws one page (0-based) with the painter's origin at the paper's top-left corner and one
 // painter unit equal to 1/kLayoutDpi inch (see scaleForDevice).

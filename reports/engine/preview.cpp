@@ -20,6 +20,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <cmath>
@@ -35,6 +36,9 @@ PrintSetup& installedPrintSetup() {
 
 constexpr int kPageMargin = 12; // grey border around the page on screen, in pixels
 constexpr int kCachedPages = 3;
+constexpr int kLayoutSlice = 256;  // records laid out between two looks at the clock
+constexpr int kFirstPagesMs = 150; // layout done before the first page is shown
+constexpr int kLayoutSliceMs = 40; // layout done between two turns of the event loop
 
 // A progress window that appears only when the work lasts, so short reports never flash one.
 class ProgressUi {
@@ -249,16 +253,70 @@ void PreviewWindow::buildUi() {
     updateControls();
 }
 
+const PreparedReport& PreviewWindow::prepared() const {
+    return m_preparation ? m_preparation->pages() : m_prepared;
+}
+
 bool PreviewWindow::preparePages() {
+    m_preparation.reset();
     ProgressUi progress(parentWidget() ? parentWidget() : this, QStringLiteral("Preparando o relatório..."));
-    PreparedReport prepared = prepare(m_report, progress.function());
-    if (prepared.cancelled) return false;
-    m_prepared = std::move(prepared);
+    auto preparation = std::make_unique<Preparation>(m_report);
+    // A short report is laid out whole here; a long one as soon as its first page is complete
+    // and a moment has passed, the rest following between events.
+    QElapsedTimer clock;
+    clock.start();
+    while (!preparation->step(kLayoutSlice, progress.function()))
+        if (preparation->pages().pageCount() > 0 && clock.elapsed() >= kFirstPagesMs) break;
+    if (preparation->pages().cancelled) return false;
     m_ready = true;
     m_cache.clear();
     m_page = 0;
+    if (preparation->finished()) {
+        m_prepared = std::move(preparation->pages());
+    } else {
+        m_prepared = PreparedReport();
+        m_preparation = std::move(preparation);
+        QTimer::singleShot(0, this, &PreviewWindow::continueLayout);
+    }
     updateControls();
     relayout();
+    return true;
+}
+
+void PreviewWindow::continueLayout() {
+    // finishPages lets events through its progress window: the slice it is in runs alone.
+    if (!m_preparation || m_finishing) return;
+    // Short slices keep the window answering the user while the pages are laid out.
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_preparation->step(kLayoutSlice))
+        if (clock.elapsed() >= kLayoutSliceMs) break;
+    if (m_preparation->finished()) {
+        m_prepared = std::move(m_preparation->pages());
+        m_preparation.reset();
+    } else {
+        QTimer::singleShot(0, this, &PreviewWindow::continueLayout);
+    }
+    updateControls();
+}
+
+bool PreviewWindow::finishPages() {
+    if (!m_ready) return preparePages();
+    if (!m_preparation) return true;
+    ProgressUi progress(this, QStringLiteral("Preparando o relatório..."));
+    m_finishing = true;
+    while (!m_preparation->step(kLayoutSlice, progress.function())) {
+    }
+    m_finishing = false;
+    if (m_preparation->pages().cancelled) {
+        // Left for later: the layout goes on between events.
+        m_preparation->pages().cancelled = false;
+        QTimer::singleShot(0, this, &PreviewWindow::continueLayout);
+        return false;
+    }
+    m_prepared = std::move(m_preparation->pages());
+    m_preparation.reset();
+    updateControls();
     return true;
 }
 
@@ -310,7 +368,7 @@ QImage PreviewWindow::pageImage(int index) {
             return m_cache.first().image;
         }
     }
-    QImage image = renderPageImage(m_report, m_prepared, index, dpi);
+    QImage image = renderPageImage(m_report, prepared(), index, dpi);
     image.setDevicePixelRatio(ratio);
     m_cache.prepend({index, key, image});
     while (m_cache.size() > kCachedPages)
@@ -340,7 +398,9 @@ void PreviewWindow::updateControls() {
     const QSignalBlocker block(m_pageBox);
     m_pageBox->setMaximum(count);
     m_pageBox->setValue(m_page + 1);
-    m_pageTotal->setText(QStringLiteral(" de %1 ").arg(count));
+    // "+" while the later pages are still being laid out.
+    m_pageTotal->setText(
+        QStringLiteral(" de %1%2 ").arg(count).arg(m_preparation ? QStringLiteral("+") : QString()));
     m_first->setEnabled(m_page > 0);
     m_previous->setEnabled(m_page > 0);
     m_next->setEnabled(m_page < count - 1);
@@ -350,6 +410,9 @@ void PreviewWindow::updateControls() {
 }
 
 bool PreviewWindow::printPages() {
+    // The page range offered is the whole report, and the print's own preparation must not
+    // run beside the one still laying out the preview (they share the running values).
+    if (!finishPages()) return false;
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(m_report.pageLayout());
     printer.setFullPage(true);
@@ -404,11 +467,11 @@ bool PreviewWindow::saveAs() {
 }
 
 bool PreviewWindow::saveTo(const QString& fileName, ExportFormat format) {
-    if (!m_ready && !preparePages()) return false;
+    if (!finishPages()) return false;
     ProgressUi progress(this, QStringLiteral("Gravando o arquivo..."));
     QString error;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ok = exportReport(m_report, m_prepared, format, fileName, &error, progress.function());
+    const bool ok = exportReport(m_report, prepared(), format, fileName, &error, progress.function());
     QApplication::restoreOverrideCursor();
     if (!ok && !progress.cancelled())
         core::dialogs().error(

@@ -36,12 +36,18 @@ public:
     explicit PreviewWindow(std::unique_ptr<Report> report, QWidget* parent = nullptr);
     ~PreviewWindow() override;
 
-    // Lays out the pages, with a progress window when that takes long. False when cancelled.
+    // Lays out the pages until the first one is complete (all of them for a short report; a
+    // progress window when that takes long). The rest is laid out between events while the
+    // first pages are shown. False when cancelled.
     bool preparePages();
+    // Lays out what is left (printing and saving need every page). False when cancelled.
+    bool finishPages();
+    bool layoutFinished() const { return m_ready && !m_preparation; }
 
     Report& report() { return m_report; }
-    const PreparedReport& prepared() const { return m_prepared; }
-    int pageCount() const { return m_prepared.pageCount(); }
+    // The pages laid out so far: every page once layoutFinished().
+    const PreparedReport& prepared() const;
+    int pageCount() const { return prepared().pageCount(); }
     int currentPage() const { return m_page; } // 0-based
     void showPage(int index);
 
@@ -72,6 +78,7 @@ private:
     void buildUi();
     void updateControls();
     void relayout();
+    void continueLayout();
     QAction* addAction(const QString& text, const QString& objectName, int icon, const QKeySequence& key);
 
     struct CachedPage {
@@ -83,7 +90,9 @@ private:
     std::unique_ptr<Report> m_owned;
     Report& m_report;
     PreparedReport m_prepared;
+    std::unique_ptr<Preparation> m_preparation; // while pages are still being laid out
     bool m_ready = false;
+    bool m_finishing = false;
     int m_page = 0;
     Zoom m_zoom = Zoom::FitPage;
     int m_percent = 100;

@@ -126,10 +126,36 @@ QString RunContext::text(const QString& field) const {
 }
 
 void RunContext::setLabel(const QString& name, const QString& text) {
-    // Bands already placed share the old table; copy it only when something really changes.
-    const auto it = m_labels.constFind(name);
-    if (it != m_labels.constEnd() && *it == text) return;
+    // Bands already placed share the old set; copy it only when something really changes.
+    if (m_labels.contains(name) && m_labels.value(name) == text) return;
     m_labels.insert(name, text);
+}
+
+LabelSet::LabelSet(const QHash<QString, QString>& labels) {
+    m_items.reserve(labels.size());
+    for (auto it = labels.constBegin(); it != labels.constEnd(); ++it)
+        m_items.append({it.key(), it.value()});
+}
+
+QString LabelSet::value(const QString& name, const QString& fallback) const {
+    for (const auto& item : m_items)
+        if (item.first == name) return item.second;
+    return fallback;
+}
+
+bool LabelSet::contains(const QString& name) const {
+    for (const auto& item : m_items)
+        if (item.first == name) return true;
+    return false;
+}
+
+void LabelSet::insert(const QString& name, const QString& text) {
+    for (auto& item : m_items)
+        if (item.first == name) {
+            item.second = text;
+            return;
+        }
+    m_items.append({name, text});
 }
 
 QString Report::label(const QString& name) const {
@@ -138,7 +164,10 @@ QString Report::label(const QString& name) const {
 
 QHash<QString, QString> Report::startLabels() const {
     QHash<QString, QString> labels;
-    for (const Band* b : {&pageHeader, &columnHeader, &detail, &summary, &pageFooter})
+    QVector<const Band*> bands{&pageHeader, &columnHeader, &detail, &summary, &pageFooter};
+    for (const Band& child : detailChildren)
+        bands << &child;
+    for (const Band* b : bands)
         for (const Element& e : b->elements)
             if (e.kind == ElementKind::Text && e.source == TextSource::Label && !labels.contains(e.name))
                 labels.insert(e.name, e.text);
@@ -167,6 +196,12 @@ const Band& Report::band(BandKind kind) const {
     return pageFooter;
 }
 
+const Band& Report::band(BandKind kind, int child) const {
+    if (kind == BandKind::Detail && child >= 0 && child < detailChildren.size())
+        return detailChildren.at(child);
+    return band(kind);
+}
+
 QSizeF Report::paperSizeMm() const {
     QSizeF s = QPageSize(page.size).size(QPageSize::Millimeter);
     if (page.orientation == QPageLayout::Landscape) s.transpose();
@@ -185,7 +220,7 @@ QPageLayout Report::pageLayout() const {
 }
 
 void Report::addColumns(const QVector<ColumnSpec>& columns, double captionTop, double captionHeight,
-                        const TextStyle& captionStyle, const TextStyle& detailStyle) {
+                        const TextStyle& captionStyle, const TextStyle& detailStyle, bool oneLine) {
     constexpr double pad = 1.0;
     double x = 0;
     for (const ColumnSpec& col : columns) {
@@ -196,7 +231,8 @@ void Report::addColumns(const QVector<ColumnSpec>& columns, double captionTop, d
         detail
             .addFields(QRectF(x + pad, 0, col.width - 2 * pad, detail.height), col.fields,
                        detailStyle.aligned(col.alignment))
-            .wrapped();
+            .wrapped(!oneLine)
+            .elided(oneLine);
         exportColumns.append({col.caption, int(detail.elements.size()) - 1});
         x += col.width;
     }

@@ -89,12 +89,29 @@ struct TextStyle {
     TextStyle right() const { return aligned(Qt::AlignRight); }
 };
 
+// Label texts at one moment of a preparation. Every placed band keeps its own (a listing changes
+// its count label on every line), so they are a few name/text pairs in one small block rather
+// than a hash table per band.
+class LabelSet {
+public:
+    LabelSet() = default;
+    explicit LabelSet(const QHash<QString, QString>& labels);
+
+    QString value(const QString& name, const QString& fallback = QString()) const;
+    bool contains(const QString& name) const;
+    void insert(const QString& name, const QString& text);
+    int size() const { return int(m_items.size()); }
+
+private:
+    QVector<QPair<QString, QString>> m_items;
+};
+
 // What a text element is given while pages are laid out, printed or exported.
 class EvalContext {
 public:
     const ReportData* data = nullptr;
     int row = -1; // -1: no record (headers of an empty report)
-    const QHash<QString, QString>* labels = nullptr;
+    const LabelSet* labels = nullptr;
     int page = 1; // 1-based
     int pageCount = 1;
     QDateTime printedAt;
@@ -125,6 +142,9 @@ struct Element {
     TextStyle style;
     // Breaks at the width into as many lines as the text needs; the band grows to hold them.
     bool wrap = false;
+    // A line longer than the width is cut with an ellipsis instead of running past its box
+    // (texts that are not wrapped).
+    bool elide = false;
     QColor background; // fill of the element's box; invalid: none
 
     // Line, Rect (and the border of a text box when penWidthMm > 0)
@@ -141,6 +161,10 @@ struct Element {
 
     Element& wrapped(bool on = true) {
         wrap = on;
+        return *this;
+    }
+    Element& elided(bool on = true) {
+        elide = on;
         return *this;
     }
     Element& following(bool on = true) {
@@ -232,7 +256,7 @@ private:
     const Report* m_report = nullptr;
     int m_row = -1;
     QDateTime m_printedAt;
-    QHash<QString, QString> m_labels;
+    LabelSet m_labels;
     QColor m_background;
 };
 
@@ -263,8 +287,12 @@ public:
     Band pageHeader;   // top of every page
     Band columnHeader; // under the page header, on every page
     Band detail;       // once per record
-    Band summary;      // once, after the last record
-    Band pageFooter;   // bottom of every page
+    // Further blocks of the same record, printed one under the other below the detail band.
+    // Each grows with its own wrapped texts and pushes the next one down, so a form whose middle
+    // holds a long text keeps what follows it in order instead of drawing over it.
+    QVector<Band> detailChildren;
+    Band summary;    // once, after the last record
+    Band pageFooter; // bottom of every page
     ReportData data;
     QVector<ExportColumn> exportColumns; // empty: exports take every text of the detail band
 
@@ -281,6 +309,8 @@ public:
 
     Band& band(BandKind kind);
     const Band& band(BandKind kind) const;
+    // The band a placed band prints: a detail child when child >= 0.
+    const Band& band(BandKind kind, int child) const;
 
     QSizeF paperSizeMm() const;
     QRectF contentRectMm() const;
@@ -288,10 +318,12 @@ public:
 
     // Lays out a table from the left margin: each caption in the column header at captionTop,
     // its fields in the detail band over the band's design height (set it first), 1 mm inside
-    // the column on each side. Texts wrap, so a long value makes its line taller instead of
-    // being cut. Records the export columns in the same order.
+    // the column on each side. Captions wrap at word boundaries. Values wrap too, so a long value
+    // makes its line taller; with oneLine they keep to one line and are cut with an ellipsis where
+    // they do not fit (the exports still carry the whole value). Records the export columns in
+    // the same order.
     void addColumns(const QVector<ColumnSpec>& columns, double captionTop, double captionHeight,
-                    const TextStyle& captionStyle, const TextStyle& detailStyle);
+                    const TextStyle& captionStyle, const TextStyle& detailStyle, bool oneLine = false);
 
 private:
     QHash<QString, QString> m_labels;

@@ -15,7 +15,6 @@ namespace {
 constexpr double kWidth = 277;
 const QColor kSilver(192, 192, 192);
 const QColor kWhite(255, 255, 255);
-const QColor kNavy(0, 0, 128);
 
 struct ListingLayout {
     QString query;
@@ -40,12 +39,14 @@ ListingLayout layoutOf(Listing listing) {
         return {
             QStringLiteral("SELECT A.IDEMPRESA, A.EMPRESA, A.CNPJ, A.ENDERECO, A.NUMERO, A.BAIRRO, A.CEP, "
                            "A.CIDADE, A.UF, A.LOGO, A.DDD, A.TELEFONE, A.EMAIL, A.SITE FROM EMPRESA A"),
-            {{QStringLiteral("Código"), {QStringLiteral("IDEMPRESA")}, 18, centre},
-             {QStringLiteral("Empresa"), {QStringLiteral("EMPRESA")}, 78},
-             {QStringLiteral("C N P J "), {QStringLiteral("CNPJ")}, 40},
-             {QStringLiteral("Telefone "), {QStringLiteral("DDD"), QStringLiteral("TELEFONE")}, 33},
-             {QStringLiteral("EMail"), {QStringLiteral("EMAIL")}, 54},
-             {QStringLiteral("Site"), {QStringLiteral("SITE")}, 54}},
+            // The whole width of the page: the name takes what the fixed-length values leave,
+            // the addresses share the rest.
+            {{QStringLiteral("Código"), {QStringLiteral("IDEMPRESA")}, 14, centre},
+             {QStringLiteral("Empresa"), {QStringLiteral("EMPRESA")}, 86},
+             {QStringLiteral("C N P J "), {QStringLiteral("CNPJ")}, 36},
+             {QStringLiteral("Telefone "), {QStringLiteral("DDD"), QStringLiteral("TELEFONE")}, 31},
+             {QStringLiteral("EMail"), {QStringLiteral("EMAIL")}, 55},
+             {QStringLiteral("Site"), {QStringLiteral("SITE")}, 55}},
             10};
     case Listing::ProcessTypes:
         return {QStringLiteral("SELECT IDTIPO, TIPO FROM TIPOPROCESSO"),
@@ -142,7 +143,7 @@ std::unique_ptr<Report> createListing(Listing listing) {
     Band& header = report->pageHeader;
     header.height = 23;
     header.addLabel(QStringLiteral("Empresa"), QRectF(30, 0, kWidth - 60, 7), QString(), big);
-    header.addLabel(QStringLiteral("Sistema"), QRectF(30, 7, kWidth - 60, 7), QString(), big.coloured(kNavy));
+    header.addLabel(QStringLiteral("Sistema"), QRectF(30, 7, kWidth - 60, 7), QString(), big);
     header.addLabel(QStringLiteral("Titulo"), QRectF(30, 14, kWidth - 60, 7), QString(), big);
     const TextStyle corner = TextStyle(users ? 9 : 10, true).right();
     if (users) {
@@ -153,7 +154,8 @@ std::unique_ptr<Report> createListing(Listing listing) {
         header.addPageNumber(QRectF(kWidth - 40, 0, 40, 5), QStringLiteral("Página : "), corner);
     }
 
-    // Column header between two rules, then one line per record.
+    // Column header between two rules, then one line per record: a value longer than its
+    // column is cut with an ellipsis rather than wrapped, so the listing reads as a table.
     const double lineHeight = layout.pointSize * 1.15 * 25.4 / 72.0;
     const double rowHeight = lineHeight + 1.4;
     Band& columns = report->columnHeader;
@@ -162,7 +164,7 @@ std::unique_ptr<Report> createListing(Listing listing) {
     columns.addHLine(rowHeight + 1.7, 0, kWidth);
     report->detail.height = rowHeight;
     report->addColumns(layout.columns, 1, rowHeight, TextStyle(layout.pointSize, true),
-                       TextStyle(layout.pointSize));
+                       TextStyle(layout.pointSize), true);
 
     // Summary: the count, which the last line wrote into the label.
     Band& summary = report->summary;

@@ -191,6 +191,7 @@ private slots:
     void savedFilesHoldTheRecords_data();
     void savedFilesHoldTheRecords();
     void readFailureShowsTheErrorBox();
+    void organisationRecordKeepsToOneLine();
 };
 
 void TestListings::initTestCase() {
@@ -579,6 +580,56 @@ void TestListings::readFailureShowsTheErrorBox() {
     core::menuCommands().open(QStringLiteral("Relatório dos Setores - Ordem Numérica"), nullptr);
     QCOMPARE(QApplication::activeModalWidget(), before);
     VERIFY_DIALOGS(dialogs);
+}
+
+void TestListings::organisationRecordKeepsToOneLine() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    const QString name =
+        QStringLiteral("PREFEITURA MUNICIPAL DE SÃO MIGUEL DOS MILAGRES - ADMINISTRAÇÃO DIRETA "
+                       "E INDIRETA DO MUNICÍPIO");
+    const QString mail = QStringLiteral("gabinete.do.prefeito@demonstracao.saomigueldosmilagres.al.gov.br");
+    const QString site = QStringLiteral("www.transparencia.saomigueldosmilagres.al.gov.br/prefeitura");
+    db.exec(QStringLiteral("INSERT INTO EMPRESA (IDEMPRESA, EMPRESA, CNPJ, DDD, TELEFONE, EMAIL, SITE) "
+                           "VALUES (?, ?, ?, ?, ?, ?, ?)"),
+            {QStringLiteral("01"), name, QStringLiteral("12.200.291/0001-44"), QStringLiteral("82"),
+             QStringLiteral("3261-1000"), mail, site});
+    QString error;
+    auto report = buildListing(QStringLiteral("Relatório da Empresa"), &error);
+    QVERIFY2(report, qPrintable(error));
+    const PreparedReport p = prepare(*report);
+    // One line: the detail band keeps its design height.
+    for (const PlacedBand& b : p.pages.first().bands)
+        if (b.kind == BandKind::Detail) QCOMPARE(b.height, report->detail.height);
+    // The columns fill the page width.
+    const Element& last = report->detail.elements.at(report->exportColumns.last().element);
+    QCOMPARE(last.rect.right() + 1, 277.0);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("empresa.pdf"));
+    QVERIFY(exportPdf(*report, p, pdf));
+    const QStringList lines = pdftools::text(pdf).split(QLatin1Char('\n'));
+    int record = -1;
+    for (int i = 0; i < lines.size(); ++i)
+        if (lines.at(i).contains(QStringLiteral("12.200.291/0001-44"))) record = i;
+    QVERIFY(record >= 0);
+    const QString line = lines.at(record);
+    QVERIFY2(line.trimmed().startsWith(QStringLiteral("01 ")), qPrintable(line));
+    for (const QString& start :
+         {QStringLiteral("PREFEITURA MUNICIPAL DE SÃO MIGUEL"), QStringLiteral("82 3261-1000"),
+          QStringLiteral("gabinete.do.prefeito@"), QStringLiteral("www.transparencia.")})
+        QVERIFY2(line.contains(start), qPrintable(line));
+    // What did not fit is cut with an ellipsis, never carried to a second line.
+    QVERIFY2(line.contains(QChar(0x2026)), qPrintable(line));
+    for (int i = record + 1; i < lines.size() && !lines.at(i).contains(QStringLiteral("Total de Registros"));
+         ++i)
+        QVERIFY2(lines.at(i).trimmed().isEmpty(), qPrintable(lines.at(i)));
+    // The exports keep the whole values.
+    const ExportTable t = exportTable(*report, p);
+    QCOMPARE(t.rows.first().at(1), name);
+    QCOMPARE(t.rows.first().at(4), mail);
+    // The page header's three lines are black.
+    for (const Element& e : report->pageHeader.elements)
+        if (e.kind == ElementKind::Text) QCOMPARE(e.style.colour, QColor(Qt::black));
 }
 
 QTEST_MAIN(TestListings)

@@ -102,6 +102,7 @@ private slots:
     void htmlHoldsOneTableRowPerRecord();
     void previewDrawsPagesLazily();
     void longPreparationShowsProgressAndCanBeCancelled();
+    void laterPagesAreLaidOutBehindTheFirst();
     void openPreviewOwnsItsReportAndIsNotModal();
     void saveAsPreselectsPdfAndAddsExtension();
     void saveFailureIsReported();
@@ -457,9 +458,44 @@ void TestReportEngine::longPreparationShowsProgressAndCanBeCancelled() {
     poll.start(20);
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(!preview.preparePages());
+    // The first page is shown without waiting for the others.
+    QVERIFY(preview.preparePages());
+    QVERIFY(clock.elapsed() < 1500);
+    QVERIFY(preview.pageCount() >= 1);
+    QVERIFY(!preview.layoutFinished());
+    // Saving or printing needs the rest: the progress window shows, and cancelling it stops.
+    QVERIFY(!preview.finishPages());
     QCOMPARE(label, QStringLiteral("Preparando o relatório..."));
     QVERIFY(clock.elapsed() < 2500); // stopped well before the last record
+    QVERIFY(!preview.layoutFinished());
+}
+
+void TestReportEngine::laterPagesAreLaidOutBehindTheFirst() {
+    auto r = tableReport(numberedRows(3000));
+    const int pages = prepare(*r).pageCount();
+    const auto count = r->beforeDetail;
+    r->beforeDetail = [count](RunContext& ctx) {
+        count(ctx);
+        QThread::usleep(500);
+    };
+    PreviewWindow preview(*r);
+    QVERIFY(preview.preparePages());
+    QVERIFY(!preview.layoutFinished());
+    const int first = preview.pageCount();
+    QVERIFY(first >= 1 && first < pages);
+    // The pages shown so far are whole: the last of them is followed by more.
+    QCOMPARE(preview.prepared().pages.last().bands.last().kind, BandKind::Detail);
+    QTRY_VERIFY_WITH_TIMEOUT(preview.layoutFinished(), 20000);
+    QCOMPARE(preview.pageCount(), pages);
+    const PlacedBand& summary = preview.prepared().pages.last().bands.last();
+    QCOMPARE(summary.kind, BandKind::Summary);
+    QCOMPARE(summary.labels.value(QStringLiteral("Registros")), QStringLiteral("Total : 3000"));
+    // A print started afterwards counts from one again.
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("atras.pdf"));
+    QVERIFY(preview.saveTo(pdf, ExportFormat::Pdf));
+    QCOMPARE(pdftools::pageCount(pdf), pages);
+    QVERIFY(pdftools::text(pdf, pages, pages).contains(QStringLiteral("Total : 3000")));
 }
 
 void TestReportEngine::openPreviewOwnsItsReportAndIsNotModal() {
