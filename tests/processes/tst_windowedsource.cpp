@@ -307,7 +307,7 @@ void TestWindowedSource::oneOrderInGridLookupListingAndWindowedList() {
     // The lookup of process types, its name column chosen.
     LookupDialog lookup(registers::pesqTipoProcessoSpec(), nullptr);
     QVERIFY(lookup.records()->open());
-    lookup.gridSearch()->chooseColumn(1);
+    lookup.gridSearch()->DBGrid1TitleClick(1);
     QStringList inLookup;
     for (int r = 0; r < lookup.gridModel()->rowCount(); ++r)
         inLookup << lookup.gridModel()->index(r, 1).data().toString();
