@@ -50,7 +50,8 @@ static bool isLocalPath(const QString& location) {
     return colon < 0 || colon == 1;
 }
 
-bool createDatabase(const QString& location, QString* errorText) {
+bool createDatabase(const QString& location, QString* errorText, bool* created) {
+    if (created) *created = false;
     if (isLocalPath(location) && QFileInfo::exists(location)) {
         if (errorText)
             *errorText = QStringLiteral("O arquivo %1 já existe; nada foi alterado.").arg(location);
@@ -71,6 +72,7 @@ bool createDatabase(const QString& location, QString* errorText) {
         return false;
     }
     isc_detach_database(status, &handle);
+    if (created) *created = true;
 
     const QString name =
         QStringLiteral("protocolo-create-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
