@@ -162,8 +162,8 @@ RegistrySpec usuariosSpec() {
                lineEdit(QStringLiteral("Campo5"), kUnit, QStringLiteral("Código"), 5),
                smallButton(QStringLiteral("Botao_PesquisaUnidade"), QStringLiteral("&1"),
                            QStringLiteral("Pesquisa")),
-               smallButton(QStringLiteral("Botao_CadastraUnidade"), QStringLiteral("&2"),
-                           QStringLiteral("Cadastra")),
+               cadastraButton(QStringLiteral("Botao_CadastraUnidade"), QStringLiteral("&2"),
+                              QStringLiteral("Unidades Orçamentárias")),
                nameDisplay(QStringLiteral("CampoE1"), kUnitName, 46,
                            QStringLiteral("Nome da Unidade Orçamentária"))};
     s.listTab = false;

@@ -77,7 +77,8 @@ static bool isLocalPath(const QString& location) {
     return colon < 0 || colon == 1;
 }
 
-bool createEmptyDatabase(const QString& location, QString* errorText) {
+bool createEmptyDatabase(const QString& location, QString* errorText, bool* created) {
+    if (created) *created = false;
     if (isLocalPath(location) && QFileInfo::exists(location)) {
         if (errorText)
             *errorText = QStringLiteral("O arquivo %1 já existe; nada foi alterado.").arg(location);
@@ -98,11 +99,12 @@ bool createEmptyDatabase(const QString& location, QString* errorText) {
         return false;
     }
     isc_detach_database(status, &handle);
+    if (created) *created = true;
     return true;
 }
 
-bool createDatabase(const QString& location, QString* errorText) {
-    if (!createEmptyDatabase(location, errorText)) return false;
+bool createDatabase(const QString& location, QString* errorText, bool* created) {
+    if (!createEmptyDatabase(location, errorText, created)) return false;
 
     const QString name =
         QStringLiteral("protocolo-create-") + QUuid::createUuid().toString(QUuid::WithoutBraces);

@@ -24,11 +24,13 @@ QList<SchemaIndex> schemaIndices();
 
 // Creates a database with no tables (dialect 3, default character set WIN1252) at a file path
 // or a server location. Refuses a local file that exists.
-bool createEmptyDatabase(const QString& location, QString* errorText);
+bool createEmptyDatabase(const QString& location, QString* errorText, bool* created = nullptr);
 
 // Creates a new, empty database (dialect 3, default character set WIN1252) at a file path or a
 // server location ("host/port:/path") and builds the schema. Refuses a local file that exists.
-bool createDatabase(const QString& location, QString* errorText);
+// `created` (when given) tells whether the new file came into being, so that a caller removes
+// only what this call made and never a database that was already there.
+bool createDatabase(const QString& location, QString* errorText, bool* created = nullptr);
 
 // Removes a database this tool has just made (a file or a server location), so that a failed
 // creation leaves nothing behind for the next run to stumble on. False with the reason.

@@ -10,6 +10,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
@@ -118,10 +119,25 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    if (!db::createDatabase(location, &error)) {
-        // The file existed before this run: it is not ours to remove.
-        if (error.contains(QStringLiteral("já existe"))) {
-            fail(error);
+    // A file of this machine that is not there now and is there after a failed creation is the
+    // half-written rest of this run (a full disk): removed. A server location is removed only
+    // when the creation itself succeeded, since it may name a database that already existed.
+    const int colon = location.indexOf(QLatin1Char(':'));
+    const bool localFile = colon < 0 || colon == 1;
+    const bool existedBefore = localFile && QFileInfo::exists(location);
+    bool created = false;
+    if (!db::createDatabase(location, &error, &created)) {
+        if (!created) {
+            if (existedBefore || error.contains(QStringLiteral("já existe"))) {
+                fail(error);
+                return 1;
+            }
+            const bool leftOver = localFile && QFileInfo::exists(location) && !QFile::remove(location);
+            fail(QStringLiteral("não foi possível criar o banco %1; %2 Motivo informado pelo Firebird: %3")
+                     .arg(location,
+                          leftOver ? QStringLiteral("apague o arquivo que ficou antes de tentar de novo.")
+                                   : QStringLiteral("nada ficou gravado."),
+                          error));
             return 1;
         }
         QString dropError;

@@ -1,6 +1,7 @@
 // The database creation tool, run as the administrator runs it.
 #include "core/connection.h"
 #include "core/routines.h"
+#include "tests/support/testserver.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,6 +59,7 @@ private slots:
     void refusals();
     void passwordFromStandardInput();
     void fullDiskLeavesNothingBehind();
+    void existingDatabaseOnAServerIsKept();
 };
 
 void TestInitDb::createsWithDemoThenRefusesTheSameFile() {
@@ -172,6 +174,33 @@ void TestInitDb::fullDiskLeavesNothingBehind() {
     // With room again the same command succeeds: no "já existe" from a half-written file.
     const Run r = initdb({QStringLiteral("--demo"), QStringLiteral("--admin-password-stdin"), path}, "abc\n");
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+}
+
+void TestInitDb::existingDatabaseOnAServerIsKept() {
+    if (!testsupport::TestServer::available()) QSKIP("no Firebird server program on this machine");
+    testsupport::TestServer server;
+    QString error;
+    QVERIFY2(server.start(&error), qPrintable(error));
+    const QString location =
+        server.address() + QStringLiteral(":") + server.dataFolder() + QStringLiteral("/ESCRITORIO.fdb");
+    Run r = initdb({QStringLiteral("--admin-password-stdin"), location}, "abc\n");
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    // A second run on the office's database fails and must leave it as it was.
+    r = initdb({QStringLiteral("--admin-password-stdin"), location}, "xyz\n");
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.startsWith(QStringLiteral("protocolo-initdb: não foi possível criar o banco")),
+             qPrintable(r.err));
+    {
+        QSqlDatabase c = core::openNamedConnection(QStringLiteral("office"), location, &error);
+        QVERIFY2(c.isOpen(), qPrintable(error));
+        QSqlQuery q(c);
+        QVERIFY(q.exec(QStringLiteral("SELECT SENHA FROM USUARIOS WHERE COD_USUARIO = '00000001'")) &&
+                q.next());
+        QCOMPARE(routines::scrambleDown(q.value(0).toString()), QStringLiteral("abc"));
+        q.finish();
+        c.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("office"));
 }
 
 QTEST_GUILESS_MAIN(TestInitDb)
