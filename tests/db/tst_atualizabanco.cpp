@@ -226,7 +226,7 @@ void TestAtualizaBanco::windowAndButtons() {
              QStringLiteral("&Atualizar      "));
     QCOMPARE(child<QPushButton>(&window, QStringLiteral("Botao_Fechar"))->text(),
              QStringLiteral("&Fechar     "));
-    QVERIFY(!(window.windowFlags() & Qt::WindowCloseButtonHint));
+    QVERIFY(!(window.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     auto* progress = child<QProgressBar>(&window, QStringLiteral("ProgressBar1"));
     QVERIFY(progress->isTextVisible());
     QCOMPARE(progress->palette().color(QPalette::Highlight), QColor(0, 128, 0)); // green
@@ -254,8 +254,15 @@ void TestAtualizaBanco::olderDatabaseReachesNewSchema() {
     QCOMPARE(outcome.yearsFilled, 1);
     // Only the drops of the two indices the older database never had were refused.
     QCOMPARE(outcome.refused, (QList<int>{20, 24}));
-    QCOMPARE(outcome.indicesCreated,
-             (QStringList{QStringLiteral("TRAMITACAO_PROCESSO"), QStringLiteral("TRAMITACAO_DESTINO")}));
+    // The indices the older database lacks come from the schema itself; the catalogue comparison
+    // below shows that none is missing afterwards.
+    QStringList schemaNames;
+    for (const db::SchemaIndex& index : db::schemaIndices())
+        schemaNames << index.name;
+    for (const QString& name : std::as_const(outcome.indicesCreated))
+        QVERIFY2(schemaNames.contains(name), qPrintable(name));
+    QVERIFY(outcome.indicesCreated.contains(QStringLiteral("TRAMITACAO_PROCESSO")));
+    QVERIFY(outcome.indicesCreated.contains(QStringLiteral("TRAMITACAO_DESTINO")));
     QCOMPARE(catalogue(conn), expected);
 
     // No row lost; the process without a year took it from its date, and the movements took
