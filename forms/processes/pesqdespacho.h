@@ -18,8 +18,8 @@ public:
 
 extern QPointer<TFrm_PesqDespacho> Frm_PesqDespacho;
 
-// The right-click menu of the dispatch search: the reports that print a movement or its process
-// add their entries.
+// The right-click menu of the dispatch search: the papers of a movement or of its process
+// (registerSearchPapers()).
 QList<SearchMenuEntry>& dispatchSearchMenu();
 
 forms::WindowedSpec dispatchSearchRows();

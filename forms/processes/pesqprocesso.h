@@ -38,7 +38,7 @@ private:
 
 extern QPointer<TFrm_PesqProcesso> Frm_PesqProcesso;
 
-// The right-click menu of the process search: the reports that print a process add their entries.
+// The right-click menu of the process search: the papers of a process (registerSearchPapers()).
 QList<SearchMenuEntry>& processSearchMenu();
 
 // The list's rows and grid columns (the process search and its tests).

@@ -5,6 +5,7 @@
 #include "core/handoff.h"
 #include "core/menucommands.h"
 #include "core/processnumbering.h"
+#include "core/processpapers.h"
 #include "core/session.h"
 #include "forms/common/formwindow.h"
 #include "forms/registers/interessados.h"
@@ -313,6 +314,12 @@ TFrm_Processos::TFrm_Processos(QWidget* owner)
 
     m_popup = new QMenu(this);
     m_popup->setObjectName(QStringLiteral("PopupMenu1"));
+    m_protocolo = m_popup->addAction(QStringLiteral("Protocolo"));
+    m_protocolo->setObjectName(QStringLiteral("Protocolo"));
+    connect(m_protocolo, &QAction::triggered, this, &TFrm_Processos::ProtocoloClick);
+    m_capa = m_popup->addAction(QStringLiteral("Capa de Processo"));
+    m_capa->setObjectName(QStringLiteral("CapadeProcesso"));
+    connect(m_capa, &QAction::triggered, this, &TFrm_Processos::CapadeProcessoClick);
     m_tramitar = m_popup->addAction(QStringLiteral("Tramitar"));
     m_tramitar->setObjectName(QStringLiteral("Tramitar"));
     connect(m_tramitar, &QAction::triggered, this, &TFrm_Processos::TramitarClick);
@@ -389,8 +396,9 @@ void TFrm_Processos::applyOwnStates() {
     control(QStringLiteral("Botao_Alterar"))
         ->setEnabled(shown && !user.code.isEmpty() && r->text(QStringLiteral("COD_USUARIO")) == user.code);
     m_exercicios->setEnabled(browse);
-    // Only a stored process can be routed.
-    m_tramitar->setEnabled(shown && !r->currentIsNew());
+    // Only a stored process can be routed, and only it has a receipt and a cover to print.
+    for (QAction* a : {m_protocolo, m_capa, m_tramitar})
+        a->setEnabled(savedProcessShown());
     // The number of a process being entered is not its number yet: drawn in the box's own colour.
     auto* number = qobject_cast<QLineEdit*>(control(QStringLiteral("DFDF")));
     QPalette pal = number->palette();
@@ -415,9 +423,30 @@ void TFrm_Processos::ExerciciosChange() {
     if (!readList(chosen == everyYear() ? kAllYears : chosen, &error)) core::dialogs().error(this, error);
 }
 
+bool TFrm_Processos::savedProcessShown() const {
+    const RecordSet* r = records();
+    return r->state() == RecordSet::State::Browse && !r->isEmpty() && !r->currentIsNew();
+}
+
+void TFrm_Processos::printPaper(const QString& entry) {
+    // A process still being typed has no number yet (or the placeholder): there is nothing to print.
+    if (!savedProcessShown()) return;
+    if (!core::openProcessPaper(entry, this, records()->text(QStringLiteral("IDPROCESSO")),
+                                records()->text(QStringLiteral("ANO"))))
+        core::dialogs().message(this, core::notAvailableMessage(entry));
+}
+
+void TFrm_Processos::ProtocoloClick() {
+    printPaper(QStringLiteral("Protocolo"));
+}
+
+void TFrm_Processos::CapadeProcessoClick() {
+    printPaper(QStringLiteral("Capa de Processo"));
+}
+
 void TFrm_Processos::TramitarClick() {
     RecordSet* r = records();
-    if (r->state() != RecordSet::State::Browse || r->isEmpty() || r->currentIsNew()) return;
+    if (!savedProcessShown()) return;
     const QString process = r->text(QStringLiteral("IDPROCESSO"));
     const QString year = r->text(QStringLiteral("ANO"));
     if (!core::openRouting(this, process, year))

@@ -42,6 +42,10 @@ public:
     void DBGrid1DblClick();
     // `ExerciciosChange`: the list of the chosen year, or of every year.
     void ExerciciosChange();
+    // "Protocolo" and "Capa de Processo": the receipt and the cover of the process shown. Nothing
+    // is printed while no saved process is shown (empty record part, or one being entered).
+    void ProtocoloClick();
+    void CapadeProcessoClick();
     // "Tramitar": hands the process shown to routing and reads the record part again afterwards.
     void TramitarClick();
 
@@ -60,10 +64,15 @@ private:
     void applyOwnStates();
     bool readRecordPart(const QString& year, const QVariant& process, QString* error);
     bool readList(const QString& year, QString* error);
+    // The saved process shown in the record part, as the menu entries act on it.
+    bool savedProcessShown() const;
+    void printPaper(const QString& entry);
 
     forms::RecordSet* m_list = nullptr;
     QComboBox* m_exercicios = nullptr;
     QMenu* m_popup = nullptr;
+    QAction* m_protocolo = nullptr;
+    QAction* m_capa = nullptr;
     QAction* m_tramitar = nullptr;
 };
 

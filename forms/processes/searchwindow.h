@@ -19,7 +19,8 @@ namespace processes {
 
 // An entry of a search window's right-click menu: it acts on the current row, given as its
 // values by field name (empty on an empty list). The document entries (receipt, cover, history,
-// dispatch sheet) are added by the reports that print them.
+// dispatch sheet) are put in by registerSearchPapers() and reach the reports through
+// core::openProcessPaper.
 struct SearchMenuEntry {
     QString title;
     std::function<void(QWidget* window, const QVariantMap& row)> run;

@@ -3,16 +3,22 @@
 #include "core/appvalues.h"
 #include "core/dialogs.h"
 #include "core/handoff.h"
+#include "core/menucommands.h"
+#include "core/processpapers.h"
 #include "core/routines.h"
 #include "core/session.h"
 #include "forms/common/formwindow.h"
+#include "forms/processes/pesqprocesso.h"
 #include "forms/registers/lookups.h"
 #include "forms/registers/pesqusuario02.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlError>
@@ -28,7 +34,6 @@ using namespace forms;
 namespace routing = core::routing;
 
 QPointer<TFrm_Tramitacao> Frm_Tramitacao;
-QPointer<LookupDialog> Frm_PesqProcessoTramitacao;
 
 namespace {
 
@@ -53,28 +58,6 @@ FieldDef joinedMemo(const QString& name) {
 }
 
 } // namespace
-
-LookupSpec pesqProcessoTramitacaoSpec() {
-    LookupSpec s;
-    s.formName = QStringLiteral("Frm_PesqProcessoTramitacao");
-    s.caption = QStringLiteral("Pesquisa Processo");
-    s.selectQuery = QStringLiteral("SELECT A.IDPROCESSO, A.ANO, A.ASSUNTO, A.DATA FROM PROCESSOS A WHERE "
-                                   "A.COD_USUARIO = :UM AND A.ANO = :ANO ORDER BY A.IDPROCESSO");
-    s.fields = {keyField(kProcesso, 8), keyField(kAno, 4), textField(kAssunto, 255),
-                dateField(QStringLiteral("DATA"))};
-    s.columns = {{QStringLiteral("Nº Processo"), kProcesso, 80},
-                 {QStringLiteral("Ano"), kAno, 45},
-                 {QStringLiteral("Assunto"), kAssunto, kWideColumn + 100},
-                 {QStringLiteral("Data"), QStringLiteral("DATA"), 80}};
-    // The pick hands back the number, the year and the subject, written in that order.
-    s.codeField = kProcesso;
-    s.nameField = kAno;
-    s.thirdField = kAssunto;
-    s.search.paddedField = kProcesso;
-    s.search.paddedWidth = 8;
-    s.size = QSize(700, 440);
-    return s;
-}
 
 TFrm_Tramitacao::TFrm_Tramitacao(QWidget* owner)
     : QDialog(owner) {
@@ -145,6 +128,15 @@ TFrm_Tramitacao::TFrm_Tramitacao(QWidget* owner)
                   {QStringLiteral("DBEdit14"), QStringLiteral("DBEdit15"), QStringLiteral("DBMemo2")},
                   QStringLiteral("Motivo Desarquivamento"));
     installFieldHandlers();
+
+    m_popup = new QMenu(this);
+    m_popup->setObjectName(QStringLiteral("PopupMenu1"));
+    QAction* historico = m_popup->addAction(QStringLiteral("Histórico do Processo"));
+    historico->setObjectName(QStringLiteral("HistoricodoProcesso"));
+    connect(historico, &QAction::triggered, this, &TFrm_Tramitacao::HistoricodoProcessoClick);
+    QAction* despacho = m_popup->addAction(QStringLiteral("Despacho"));
+    despacho->setObjectName(QStringLiteral("Despacho"));
+    connect(despacho, &QAction::triggered, this, &TFrm_Tramitacao::DespachoClick);
 
     // FormCreate: the tab "Tramitação" first.
     m_pages->setCurrentIndex(0);
@@ -648,14 +640,28 @@ void TFrm_Tramitacao::Botao_FecharClick() {
 }
 
 void TFrm_Tramitacao::SpeedButton1Click() {
-    // The process picker: the current user's processes of the year of the process in hand.
-    QString year = m_records->text(kAno);
-    if (year.isEmpty() || year == QLatin1String("0000")) year = core::appValues().exerciseYear;
-    pickInto(Frm_PesqProcessoTramitacao, pesqProcessoTramitacaoSpec(), this, m_records, kProcesso, kAno,
-             kAssunto, [year](RecordSet* rows) {
-                 rows->setParameter(QStringLiteral("UM"), core::currentUser().code);
-                 rows->setParameter(QStringLiteral("ANO"), year);
-             });
+    // The process search as a picker: any registered process of any year can be sent on.
+    QString numero, ano, assunto;
+    if (!pesquisaProcesso(this, &numero, &ano, &assunto) || !m_records->isEditing()) return;
+    m_records->setValue(kProcesso, numero);
+    m_records->setValue(kAno, ano);
+    m_records->setValue(kAssunto, assunto);
+}
+
+void TFrm_Tramitacao::HistoricodoProcessoClick() {
+    const QString title = QStringLiteral("Histórico do Processo");
+    if (!core::openProcessPaper(title, this, m_records->text(kProcesso), m_records->text(kAno)))
+        core::dialogs().message(this, core::notAvailableMessage(title));
+}
+
+void TFrm_Tramitacao::DespachoClick() {
+    const QString title = QStringLiteral("Despacho");
+    if (!core::openProcessPaper(title, this, m_records->text(kRegistro)))
+        core::dialogs().message(this, core::notAvailableMessage(title));
+}
+
+void TFrm_Tramitacao::contextMenuEvent(QContextMenuEvent* event) {
+    m_popup->exec(event->globalPos());
 }
 
 void TFrm_Tramitacao::SpeedButton3Click() {

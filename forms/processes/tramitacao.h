@@ -4,7 +4,6 @@
 #include "forms/common/fieldbinder.h"
 #include "forms/common/gridmodel.h"
 #include "forms/common/gridsearch.h"
-#include "forms/common/lookupdialog.h"
 #include "forms/common/recordset.h"
 
 #include <QDialog>
@@ -12,6 +11,7 @@
 
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
@@ -49,6 +49,11 @@ public:
     void SpeedButton4Click(); // "&4": a user of the unit
     void Campo4Change();      // the unit box's text changed
     void DBGrid1DblClick();
+    // The right-click menu: "Histórico do Processo" for the process of the movement shown,
+    // "Despacho" for the movement itself. With nothing shown they print empty papers.
+    void HistoricodoProcessoClick();
+    void DespachoClick();
+    QMenu* popupMenu() const { return m_popup; }
 
     // The register number of the movement written by the last successful "&Enviar".
     QString sentRegister() const { return m_sentRegister; }
@@ -59,6 +64,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void buildRoutingTab();
@@ -91,6 +97,7 @@ private:
     QLabel* m_procuraLabel = nullptr;
     QLineEdit* m_procura = nullptr;
     QTableView* m_grid = nullptr;
+    QMenu* m_popup = nullptr;
     // The movement shown when the window was read, from which a sending starts.
     core::routing::MovementStamps m_shown;
     // A save the database refused: the next attempt takes a fresh register number.
@@ -100,9 +107,6 @@ private:
 
 // Set while the window is open.
 extern QPointer<TFrm_Tramitacao> Frm_Tramitacao;
-// The plain process picker of "&1" (the current user's processes of the year).
-extern QPointer<forms::LookupDialog> Frm_PesqProcessoTramitacao;
-forms::LookupSpec pesqProcessoTramitacaoSpec();
 
 // Opens the routing form on the routing hand-off (core::routingHandOff()): its movement is shown,
 // "00000000" shows none.

@@ -14,6 +14,7 @@
 #include "forms/registers/lookups.h"
 #include "tests/support/formdriving.h"
 #include "tests/support/modal.h"
+#include "tests/support/paperrecorder.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
 
@@ -130,6 +131,10 @@ void fillNewProcess(TFrm_Processos* f, const QString& subject) {
     typeAndLeave(f, "Campo8", subject);
 }
 
+QAction* tramitarAction(TFrm_Processos* f) {
+    return f->popupMenu()->findChild<QAction*>(QStringLiteral("Tramitar"));
+}
+
 bool numberDrawnInvisible(TFrm_Processos* f) {
     const QPalette pal = edit(f, "DFDF")->palette();
     return pal.color(QPalette::Text) == pal.color(QPalette::Base);
@@ -170,6 +175,8 @@ private slots:
     void tramitarRightAfterRegistering();
     void twoWorkstationsRegisterAtOnce();
     void menuEntryOpensTheForm();
+    void popupPrintsTheShownProcess_data();
+    void popupPrintsTheShownProcess();
 };
 
 void TestProcessos::initTestCase() {
@@ -846,7 +853,7 @@ void TestProcessos::tramitarWithoutARoutingForm() {
     dblClickRow(child<QTableView>(f.get(), "DBGrid1"), 0);
     dialogs.expectMessage(
         QStringLiteral("Atenção,\r\"Tramitação\" ainda não está disponível nesta versão do sistema."));
-    f->popupMenu()->actions().first()->trigger();
+    tramitarAction(f.get())->trigger();
     VERIFY_DIALOGS(dialogs);
     QCOMPARE(f->records()->rowCount(), 1);
     QCOMPARE(edit(f.get(), "DFDF")->text(), QStringLiteral("00000007"));
@@ -875,12 +882,8 @@ void TestProcessos::tramitarHandsOffAndReadsAgain() {
     });
     ScriptedDialogs dialogs;
     auto f = openForm();
-    // Only the entry of this form's own; nothing to route while nothing is shown.
-    QStringList entries;
-    for (QAction* a : f->popupMenu()->actions())
-        entries << a->text();
-    QCOMPARE(entries, QStringList{"Tramitar"});
-    QAction* tramitar = f->popupMenu()->actions().first();
+    // Nothing to route while nothing is shown.
+    QAction* tramitar = tramitarAction(f.get());
     QVERIFY(!tramitar->isEnabled());
     dblClickRow(child<QTableView>(f.get(), "DBGrid1"), 0);
     QVERIFY(tramitar->isEnabled());
@@ -924,7 +927,7 @@ void TestProcessos::tramitarRightAfterRegistering() {
     auto f = openForm();
     fillNewProcess(f.get(), "certidão");
     click(f.get(), "Botao_Salvar");
-    f->popupMenu()->actions().first()->trigger();
+    tramitarAction(f.get())->trigger();
     const QString year = QDate::currentDate().toString("yyyy");
     QCOMPARE(seen.process, QStringLiteral("00000001"));
     QCOMPARE(seen.year, year);
@@ -997,6 +1000,48 @@ void TestProcessos::menuEntryOpensTheForm() {
     QVERIFY(core::menuCommands().open(QStringLiteral("Processos"), nullptr));
     QVERIFY(opened);
     QVERIFY(processes::Frm_Processos.isNull());
+}
+
+void TestProcessos::popupPrintsTheShownProcess_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("receipt") << QStringLiteral("Protocolo");
+    QTest::newRow("cover") << QStringLiteral("Capa de Processo");
+}
+
+void TestProcessos::popupPrintsTheShownProcess() {
+    QFETCH(QString, entry);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    insertRegisters(db);
+    insertProcess(db, "00000007", "2019", kUser, "CERTIDÃO");
+    insertProcess(db, "00000009", "2019", kUser, "ALVARÁ");
+    testsupport::PaperRecorder papers;
+    ScriptedDialogs dialogs;
+    auto f = openForm();
+    QStringList entries;
+    for (QAction* a : f->popupMenu()->actions())
+        entries << a->text();
+    QCOMPARE(entries, (QStringList{"Protocolo", "Capa de Processo", "Tramitar"}));
+    QAction* action = f->popupMenu()->actions().at(entries.indexOf(entry));
+    auto choose = [&] {
+        entry == QLatin1String("Protocolo") ? f->ProtocoloClick() : f->CapadeProcessoClick();
+    };
+    // Nothing shown: the entry is off, and the handler prints nothing either.
+    QVERIFY(!action->isEnabled());
+    choose();
+    QVERIFY(papers.opened.isEmpty());
+    dblClickRow(child<QTableView>(f.get(), "DBGrid1"), 1);
+    QVERIFY(action->isEnabled());
+    action->trigger();
+    QCOMPARE(papers.opened, QStringList{entry + " 00000009/2019"});
+    QCOMPARE(papers.parent, f.get());
+    // A process being entered has no number of its own yet.
+    fillNewProcess(f.get(), "certidão");
+    QVERIFY(!action->isEnabled());
+    choose();
+    QCOMPARE(papers.opened.size(), 1);
+    click(f.get(), "Botao_Cancelar");
+    VERIFY_DIALOGS(dialogs);
 }
 
 QTEST_MAIN(TestProcessos)

@@ -12,6 +12,7 @@
 #include "forms/processes/searches.h"
 #include "tests/support/formdriving.h"
 #include "tests/support/modal.h"
+#include "tests/support/paperrecorder.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
 
@@ -126,6 +127,8 @@ private slots:
     void dispatchSearchListsEveryMovement();
     void dispatchSearchByProcessNumberAndPick();
     void rightClickMenuActsOnTheCurrentRow();
+    void paperEntriesPrintTheCurrentRow_data();
+    void paperEntriesPrintTheCurrentRow();
     void serverFailureWhileScrollingIsShown();
 };
 
@@ -373,13 +376,16 @@ void TestSearches::rightClickMenuActsOnTheCurrentRow() {
     fill(db);
     fillMovements(db, 10);
     ScriptedDialogs dialogs;
+    // Only this test's own entry: the papers' entries are tested on their own.
+    processSearchMenu().clear();
+    dispatchSearchMenu().clear();
     QVariantMap seen;
     bool ran = false;
     dispatchSearchMenu().append({QStringLiteral("Despacho"), [&](QWidget*, const QVariantMap& row) {
                                      ran = true;
                                      seen = row;
                                  }});
-    auto cleanup = qScopeGuard([] { dispatchSearchMenu().clear(); });
+    auto cleanup = qScopeGuard([] { registerSearchPapers(); });
     TFrm_PesqDespacho w(nullptr);
     QVERIFY(w.reload(nullptr));
     w.show();
@@ -420,6 +426,65 @@ void TestSearches::serverFailureWhileScrollingIsShown() {
     QCOMPARE(w.gridModel()->rowCount(), 2000);
     QCOMPARE(cell(w, 0, "REGISTRO"), code(1, 8));
     connection.open();
+}
+
+void TestSearches::paperEntriesPrintTheCurrentRow_data() {
+    QTest::addColumn<bool>("dispatch");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("keyField");
+    QTest::addColumn<QString>("yearField");
+    for (const char* paper : {"Protocolo", "Capa de Processo", "Histórico do Processo"}) {
+        QTest::addRow("process search: %s", paper) << false << QString::fromUtf8(paper) << "IDPROCESSO"
+                                                   << "ANO";
+        QTest::addRow("dispatch search: %s", paper) << true << QString::fromUtf8(paper) << "IDPROCESSO"
+                                                    << "ANO";
+    }
+    QTest::newRow("dispatch search: Despacho") << true << QStringLiteral("Despacho") << "REGISTRO"
+                                               << "";
+}
+
+void TestSearches::paperEntriesPrintTheCurrentRow() {
+    QFETCH(bool, dispatch);
+    QFETCH(QString, entry);
+    QFETCH(QString, keyField);
+    QFETCH(QString, yearField);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    fill(db);
+    fillMovements(db, 10);
+    ScriptedDialogs dialogs;
+    registerSearchCommands();
+    registerSearchCommands(); // twice, as a second opening of the main window would
+    testsupport::PaperRecorder papers;
+    std::unique_ptr<SearchWindow> w;
+    if (dispatch) {
+        auto* d = new TFrm_PesqDespacho(nullptr);
+        w.reset(d);
+        QVERIFY(d->reload(nullptr));
+        d->show();
+        QTRY_VERIFY(d->records()->isComplete());
+    } else {
+        auto* p = new TFrm_PesqProcesso(nullptr);
+        w.reset(p);
+        p->show();
+        chooseYear(*p, QStringLiteral("2018"));
+    }
+    w->records()->setCurrentRow(4);
+    std::unique_ptr<QMenu> menu(w->buildContextMenu(w.get()));
+    QVERIFY(menu);
+    QStringList entries;
+    for (QAction* a : menu->actions())
+        entries << a->text();
+    QStringList expected = testsupport::PaperRecorder::papers();
+    if (!dispatch) expected.removeLast();
+    QCOMPARE(entries, expected);
+    menu->actions().at(entries.indexOf(entry))->trigger();
+    const QString key = cell(*w, 4, keyField);
+    const QString year = yearField.isEmpty() ? QString() : cell(*w, 4, yearField);
+    QVERIFY(!key.isEmpty());
+    QCOMPARE(papers.opened, QStringList{entry + QLatin1Char(' ') + key + QLatin1Char('/') + year});
+    QCOMPARE(papers.parent, w.get());
+    VERIFY_DIALOGS(dialogs);
 }
 
 QTEST_MAIN(TestSearches)

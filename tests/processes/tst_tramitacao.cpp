@@ -7,18 +7,23 @@
 #include "forms/common/fieldbinder.h"
 #include "forms/common/gridmodel.h"
 #include "forms/common/lookupdialog.h"
+#include "forms/processes/pesqprocesso.h"
 #include "forms/processes/processes.h"
 #include "forms/processes/tramitacao.h"
 #include "tests/processes/routingfixture.h"
 #include "tests/support/formdriving.h"
 #include "tests/support/modal.h"
+#include "tests/support/paperrecorder.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
 #include "tests/support/typing.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -63,6 +68,30 @@ void pickInNextLookup(const QString& code, int* rowsShown = nullptr) {
             return;
         }
         lookup->Botao_FecharClick();
+    });
+}
+
+// The process search opened by "&1" as a picker: the year chosen, the process double-clicked
+// (closed without a pick when the year does not list it).
+void pickInNextProcessSearch(const QString& year, const QString& number, int* rowsShown = nullptr) {
+    testsupport::onModalDialog([year, number, rowsShown](QDialog* w) {
+        auto* search = qobject_cast<processes::TFrm_PesqProcesso*>(w);
+        QVERIFY(search);
+        QComboBox* years = search->exercicios();
+        const int i = years->findText(year);
+        QVERIFY(i >= 0);
+        years->setCurrentIndex(i);
+        emit years->activated(i);
+        QTRY_VERIFY(search->records()->isComplete());
+        const forms::WindowedSource* rows = search->records();
+        if (rowsShown) *rowsShown = rows->rowCount();
+        const int field = rows->fieldIndex(QStringLiteral("IDPROCESSO"));
+        for (int r = 0; r < rows->rowCount(); ++r) {
+            if (rows->valueAt(r, field).toString() != number) continue;
+            testsupport::dblClickRow(search->grid(), r);
+            return;
+        }
+        search->Botao_FecharClick();
     });
 }
 
@@ -119,6 +148,8 @@ private slots:
     void anotherUnitClearsTheUser();
     void userLookupListsTheUsersOfTheUnit();
     void processPicker();
+    void popupPrintsTheMovementShown_data();
+    void popupPrintsTheMovementShown();
     void failedSaveTakesAFreshNumber();
     void cancelShowsTheMovementAgain();
     void listTab();
@@ -446,16 +477,62 @@ void TestTramitacao::userLookupListsTheUsersOfTheUnit() {
 void TestTramitacao::processPicker() {
     handOff(QStringLiteral("00000001"), QStringLiteral("2019"));
     RoutingForm w;
+    // Nothing is being sent: a pick is not written anywhere.
+    pickInNextProcessSearch(QStringLiteral("2019"), QStringLiteral("00000002"));
+    w.click("SpeedButton1");
+    QCOMPARE(text(w.form, "Campo2"), QString());
+    QVERIFY(!processes::Frm_PesqProcesso);
     w.click("Botao_Incluir");
     int shown = -1;
-    pickInNextLookup(QStringLiteral("00000002"), &shown);
+    pickInNextProcessSearch(QStringLiteral("2018"), QStringLiteral("00000001"), &shown);
     w.click("SpeedButton1");
-    // The user's processes of the year: 2019 has two, 2018's 00000001 is not among them.
-    QCOMPARE(shown, 2);
-    QCOMPARE(text(w.form, "Campo2"), QStringLiteral("00000002"));
-    QCOMPARE(text(w.form, "CAMPO6"), QStringLiteral("2019"));
-    QCOMPARE(text(w.form, "DBEdit1"), QStringLiteral("CERTIDÃO NEGATIVA"));
+    // The search lists the chosen year, not only the year of the process in hand.
+    QCOMPARE(shown, 1);
+    QCOMPARE(text(w.form, "Campo2"), QStringLiteral("00000001"));
+    QCOMPARE(text(w.form, "CAMPO6"), QStringLiteral("2018"));
+    QCOMPARE(text(w.form, "DBEdit1"), QStringLiteral("LICENÇA DE OBRA"));
     QCOMPARE(text(w.form, "DBedit333"), QString());
+    QVERIFY(!processes::Frm_PesqProcesso);
+    // Closed without a pick: the process stays.
+    pickInNextProcessSearch(QStringLiteral("2019"), QStringLiteral("99999999"));
+    w.click("SpeedButton1");
+    QCOMPARE(text(w.form, "Campo2"), QStringLiteral("00000001"));
+    QCOMPARE(text(w.form, "CAMPO6"), QStringLiteral("2018"));
+}
+
+void TestTramitacao::popupPrintsTheMovementShown_data() {
+    QTest::addColumn<QString>("movement");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("history of the movement's process")
+        << "00000001" << QStringLiteral("Histórico do Processo")
+        << QStringLiteral("Histórico do Processo 00000001/2018");
+    QTest::newRow("dispatch sheet of the movement") << "00000001"
+                                                    << "Despacho"
+                                                    << "Despacho 00000001/";
+    QTest::newRow("history with nothing shown: an empty report")
+        << "00000000" << QStringLiteral("Histórico do Processo") << QStringLiteral("Histórico do Processo /");
+}
+
+void TestTramitacao::popupPrintsTheMovementShown() {
+    QFETCH(QString, movement);
+    QFETCH(QString, entry);
+    QFETCH(QString, opened);
+    MovementRow r;
+    r.registro = QStringLiteral("00000001");
+    r.year = QStringLiteral("2018");
+    addMovement(*m_db, r);
+    handOff(r.process, r.year, movement);
+    RoutingForm w(movement);
+    testsupport::PaperRecorder papers;
+    QMenu* popup = w.form->popupMenu();
+    QStringList entries;
+    for (QAction* a : popup->actions())
+        entries << a->text();
+    QCOMPARE(entries, (QStringList{QStringLiteral("Histórico do Processo"), QStringLiteral("Despacho")}));
+    popup->actions().at(entries.indexOf(entry))->trigger();
+    QCOMPARE(papers.opened, QStringList{opened});
+    QCOMPARE(papers.parent, w.form);
 }
 
 void TestTramitacao::failedSaveTakesAFreshNumber() {

@@ -1,6 +1,9 @@
 #include "core/appvalues.h"
 #include "core/processpapers.h"
 #include "core/session.h"
+#include "forms/processes/pesqdespacho.h"
+#include "forms/processes/pesqprocesso.h"
+#include "forms/processes/searches.h"
 #include "gui/colours.h"
 #include "reports/engine/exports.h"
 #include "reports/engine/preview.h"
@@ -13,8 +16,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDate>
 #include <QFile>
+#include <QMenu>
 #include <QPrinter>
 #include <QTest>
 #include <QTime>
@@ -169,6 +174,8 @@ private slots:
     void noRowStillPrintsThePage_data();
     void noRowStillPrintsThePage();
     void previewsOpenAsTheWindowsNeed();
+    void searchEntriesPrintTheCurrentRow_data();
+    void searchEntriesPrintTheCurrentRow();
     void everyExportKeepsTheText_data();
     void everyExportKeepsTheText();
     void picturesReplacedByWorkingFolderFiles();
@@ -764,6 +771,95 @@ void TestProcessReports::previewsOpenAsTheWindowsNeed() {
         QVERIFY(seen);
     }
     core::currentUser().name = QStringLiteral("ADMINISTRADOR");
+    VERIFY_DIALOGS(dialogs);
+}
+
+void TestProcessReports::searchEntriesPrintTheCurrentRow_data() {
+    QTest::addColumn<bool>("dispatch");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("printed");
+    QTest::addColumn<QString>("notPrinted");
+    QTest::newRow("process search: receipt") << false << "Protocolo"
+                                             << "Protocolo : 00000002"
+                                             << "Protocolo : 00000001";
+    QTest::newRow("dispatch search: cover") << true << "Capa de Processo"
+                                            << "00000002"
+                                            << "00000003";
+    QTest::newRow("dispatch search: history")
+        << true << QStringLiteral("Histórico do Processo") << QStringLiteral("análise nº 2.")
+        << QStringLiteral("análise nº 1.");
+    QTest::newRow("dispatch search: dispatch sheet")
+        << true << "Despacho" << QStringLiteral("análise nº 2.") << QStringLiteral("análise nº 3.");
+}
+
+// Wired as the program wires them: the searches' entries reach the real papers, for the row under
+// the cursor.
+void TestProcessReports::searchEntriesPrintTheCurrentRow() {
+    QFETCH(bool, dispatch);
+    QFETCH(QString, entry);
+    QFETCH(QString, printed);
+    QFETCH(QString, notPrinted);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    fillRegisters(db);
+    for (int n = 1; n <= 3; ++n) {
+        addProcess(db, code(n, 8), "2019", QStringLiteral("ASSUNTO %1").arg(n));
+        addMovement(db, n, code(n, 8), "2019", n);
+    }
+    testsupport::ScriptedDialogs dialogs;
+    processes::registerSearchCommands();
+    reports::registerMenuCommands();
+    std::unique_ptr<processes::SearchWindow> w;
+    if (dispatch) {
+        auto* d = new processes::TFrm_PesqDespacho(nullptr);
+        w.reset(d);
+        QVERIFY(d->reload(nullptr));
+    } else {
+        auto* p = new processes::TFrm_PesqProcesso(nullptr);
+        w.reset(p);
+        const int year = p->exercicios()->findText(QStringLiteral("2019"));
+        QVERIFY(year >= 0);
+        p->exercicios()->setCurrentIndex(year);
+        emit p->exercicios()->activated(year);
+    }
+    w->show();
+    QTRY_VERIFY(w->records()->isComplete());
+    w->records()->setCurrentRow(1);
+    std::unique_ptr<QMenu> menu(w->buildContextMenu(w.get()));
+    QVERIFY(menu);
+    QAction* action = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->text() == entry) action = a;
+    QVERIFY(action);
+
+    QTemporaryDir dir;
+    QString text;
+    auto read = [&](PreviewWindow* preview) {
+        text = pdftools::text(pdfOf(preview->report(), preview->prepared(), dir, "papel"), 0, 0, false)
+                   .simplified();
+        preview->close();
+    };
+    const bool modal = entry == QLatin1String("Despacho") || entry.startsWith(QLatin1String("Hist"));
+    if (modal) {
+        testsupport::onNextModal([&](QWidget* m) {
+            auto* preview = qobject_cast<PreviewWindow*>(m);
+            QVERIFY(preview);
+            read(preview);
+        });
+        action->trigger();
+    } else {
+        action->trigger();
+        PreviewWindow* preview = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* p = qobject_cast<PreviewWindow*>(top); p && p->isVisible()) preview = p;
+        QVERIFY(preview);
+        QCOMPARE(preview->windowTitle(), entry);
+        QPointer<PreviewWindow> guard(preview);
+        read(preview);
+        QTRY_VERIFY(guard.isNull());
+    }
+    QVERIFY2(text.contains(printed), qPrintable(text));
+    QVERIFY2(!text.contains(notPrinted), qPrintable(text));
     VERIFY_DIALOGS(dialogs);
 }
 
