@@ -80,7 +80,7 @@ public:
     // Rows read of the current order so far, and the time the reading took.
     int rowsRead() const { return int(m_keys.size()); }
     qint64 elapsedMs() const { return m_elapsed.isValid() ? m_elapsed.elapsed() : 0; }
-    // The record key of a row, its parts in the order of the spec's key.
+    // The record key of a row, its parts in the order of the WindowedSpec's key columns.
     QStringList keyAt(int row) const;
 
     // --- RowSource --------------------------------------------------------------------------
