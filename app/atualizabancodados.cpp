@@ -6,11 +6,8 @@
 #include "forms/common/formwindow.h"
 
 #include <QCoreApplication>
-#include <QHBoxLayout>
-#include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace app {
 
@@ -19,35 +16,14 @@ TFrm_AtualizaBancoDados::TFrm_AtualizaBancoDados(QWidget* parent)
     setObjectName(QStringLiteral("Frm_AtualizaBancoDados"));
     setWindowTitle(QStringLiteral("Atualizar Banco de Dados"));
 
-    m_progress = new QProgressBar(this);
-    m_progress->setObjectName(QStringLiteral("ProgressBar1"));
-    m_progress->setTextVisible(true);
-    m_progress->setRange(0, 100);
-    m_progress->setValue(0);
-    // The filled part in the window's colour; the percentage is drawn in white over it and in
-    // black beside it, so it stays readable as the bar fills.
-    QPalette bar = m_progress->palette();
-    bar.setColor(QPalette::Highlight, QColor(0, 128, 0));
-    bar.setColor(QPalette::HighlightedText, Qt::white);
-    bar.setColor(QPalette::Base, Qt::white);
-    m_progress->setPalette(bar);
-
-    m_atualizar = new QPushButton(QStringLiteral("&Atualizar      "), this);
-    m_atualizar->setObjectName(QStringLiteral("Botao_Atualizar"));
-    m_fechar = new QPushButton(QStringLiteral("&Fechar     "), this);
-    m_fechar->setObjectName(QStringLiteral("Botao_Fechar"));
+    const forms::ProgressWindowParts parts = forms::buildProgressWindow(
+        this, QColor(0, 128, 0), QStringLiteral("Botao_Atualizar"), QStringLiteral("&Atualizar      "),
+        QStringLiteral("&Fechar     "), QSize(420, 110));
+    m_progress = parts.progress;
+    m_atualizar = parts.action;
+    m_fechar = parts.fechar;
     connect(m_atualizar, &QPushButton::clicked, this, &TFrm_AtualizaBancoDados::Botao_AtualizarClick);
     connect(m_fechar, &QPushButton::clicked, this, &TFrm_AtualizaBancoDados::Botao_FecharClick);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(16, 16, 16, 16);
-    layout->addWidget(m_progress);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_atualizar);
-    buttons->addStretch();
-    buttons->addWidget(m_fechar);
-    layout->addLayout(buttons);
-    forms::prepareWindow(this, QSize(420, 110));
 }
 
 void TFrm_AtualizaBancoDados::setButtonsEnabled(bool enabled) {

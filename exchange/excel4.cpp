@@ -10,11 +10,9 @@
 #include "forms/common/formwindow.h"
 
 #include <QCoreApplication>
-#include <QHBoxLayout>
 #include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace exchange {
 
@@ -27,35 +25,14 @@ TFrm_Excel4::TFrm_Excel4(QWidget* parent, const QString& entryTitle)
     silver.setColor(QPalette::Window, QColor(192, 192, 192));
     setPalette(silver);
 
-    m_progress = new QProgressBar(this);
-    m_progress->setObjectName(QStringLiteral("ProgressBar1"));
-    m_progress->setTextVisible(true);
-    m_progress->setRange(0, 100);
-    m_progress->setValue(0);
-    // The filled part in the window's colour; the percentage is drawn in white over it and in
-    // black beside it, so it stays readable as the bar fills.
-    QPalette bar = m_progress->palette();
-    bar.setColor(QPalette::Highlight, Qt::darkBlue);
-    bar.setColor(QPalette::HighlightedText, Qt::white);
-    bar.setColor(QPalette::Base, Qt::white);
-    m_progress->setPalette(bar);
-
-    m_transfere = new QPushButton(QStringLiteral("&Transfere para o Banco de Dados  "), this);
-    m_transfere->setObjectName(QStringLiteral("Botao_Transfere"));
-    m_fechar = new QPushButton(QStringLiteral("&Fechar"), this);
-    m_fechar->setObjectName(QStringLiteral("Botao_Fechar"));
+    const forms::ProgressWindowParts parts = forms::buildProgressWindow(
+        this, QColor(Qt::darkBlue), QStringLiteral("Botao_Transfere"),
+        QStringLiteral("&Transfere para o Banco de Dados  "), QStringLiteral("&Fechar"), QSize(440, 110));
+    m_progress = parts.progress;
+    m_transfere = parts.action;
+    m_fechar = parts.fechar;
     connect(m_transfere, &QPushButton::clicked, this, &TFrm_Excel4::Botao_TransfereClick);
     connect(m_fechar, &QPushButton::clicked, this, &TFrm_Excel4::Botao_FecharClick);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(16, 16, 16, 16);
-    layout->addWidget(m_progress);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_transfere);
-    buttons->addStretch();
-    buttons->addWidget(m_fechar);
-    layout->addLayout(buttons);
-    forms::prepareWindow(this, QSize(440, 110));
 }
 
 void TFrm_Excel4::setButtonsEnabled(bool enabled) {

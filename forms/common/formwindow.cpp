@@ -6,10 +6,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLinearGradient>
+#include <QPalette>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextEdit>
@@ -132,6 +135,40 @@ HiddenStateParts addHiddenStateParts(QWidget* parent, const QString& title,
     label->setObjectName(QStringLiteral("Titulo"));
     label->setVisible(false);
     return {stateButton, label};
+}
+
+ProgressWindowParts buildProgressWindow(QDialog* dialog, const QColor& barColour, const QString& actionName,
+                                        const QString& actionCaption, const QString& fecharCaption,
+                                        const QSize& size) {
+    ProgressWindowParts parts;
+    parts.progress = new QProgressBar(dialog);
+    parts.progress->setObjectName(QStringLiteral("ProgressBar1"));
+    parts.progress->setTextVisible(true);
+    parts.progress->setRange(0, 100);
+    parts.progress->setValue(0);
+    // The filled part in the window's colour; the percentage is drawn in white over it and in
+    // black beside it, so it stays readable as the bar fills.
+    QPalette bar = parts.progress->palette();
+    bar.setColor(QPalette::Highlight, barColour);
+    bar.setColor(QPalette::HighlightedText, Qt::white);
+    bar.setColor(QPalette::Base, Qt::white);
+    parts.progress->setPalette(bar);
+
+    parts.action = new QPushButton(actionCaption, dialog);
+    parts.action->setObjectName(actionName);
+    parts.fechar = new QPushButton(fecharCaption, dialog);
+    parts.fechar->setObjectName(QStringLiteral("Botao_Fechar"));
+
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->addWidget(parts.progress);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(parts.action);
+    buttons->addStretch();
+    buttons->addWidget(parts.fechar);
+    layout->addLayout(buttons);
+    prepareWindow(dialog, size);
+    return parts;
 }
 
 } // namespace forms

@@ -5,7 +5,9 @@
 #include <QSize>
 #include <functional>
 
+class QColor;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QVBoxLayout;
 
@@ -54,6 +56,18 @@ HiddenStateParts addHiddenStateParts(QWidget* parent, const QString& title,
 
 // The general error box for a window that could not be prepared.
 void showOpeningError(QWidget* owner, const QString& text);
+
+// The utility windows that work through a list with a progress bar (database update, spreadsheet
+// import): the bar on top, coloured `barColour`, and a row with the action button on the left and
+// "Fechar" on the right. The percentage stays readable as the bar fills.
+struct ProgressWindowParts {
+    QProgressBar* progress = nullptr;
+    QPushButton* action = nullptr;
+    QPushButton* fechar = nullptr;
+};
+ProgressWindowParts buildProgressWindow(QDialog* dialog, const QColor& barColour, const QString& actionName,
+                                        const QString& actionCaption, const QString& fecharCaption,
+                                        const QSize& size);
 
 // The opening sequence of every window opened from the menu or from a button of another window:
 // the window is created with the caller as owner and kept in its global reference while open,

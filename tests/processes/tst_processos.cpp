@@ -18,6 +18,7 @@
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -577,6 +578,18 @@ void TestProcessos::lookupAndRegisterButtons() {
     TestDatabase db;
     QVERIFY_DB(db);
     insertRegisters(db);
+    // A Cadastra button opens a register only for a clerk who may open it from the menu.
+    {
+        auto withoutRights = openForm();
+        for (const char* button : {"SpeedButton2", "SpeedButton4", "SpeedButton6"})
+            QVERIFY2(!child<QAbstractButton>(withoutRights.get(), button)->isEnabled(), button);
+        withoutRights->close();
+    }
+    int grant = 0;
+    for (const char* title : {"Requerentes/Titulares", "Tipos de Processos"})
+        QVERIFY(db.insert("USUARIOS_ACESSOS", {{"ACESSO", QString::number(++grant)},
+                                               {"COD_USUARIO", kUser},
+                                               {"TITULO", QString::fromUtf8(title)}}));
     auto f = openForm();
     click(f.get(), "Botao_Incluir");
     bool opened = false;
