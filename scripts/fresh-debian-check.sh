@@ -215,7 +215,8 @@ for _ in $(seq 1 150); do (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null && break
 mkdir -p /dados/backup && chown -R firebird:firebird /dados
 printf 'office-1\n' | /root/protocolo/build/db/protocolo-initdb --admin-password-stdin \
   127.0.0.1/3050:/dados/KORVALIS_PROTOCOLO.fdb
-# 6. Backup and restore with gbak.
+# 6. Backup and restore with gbak; a restored copy left by an earlier run on a reused system goes first.
+rm -f /dados/KORVALIS_PROTOCOLO-restaurado.fdb /dados/backup/KORVALIS_PROTOCOLO.fbk
 gbak -b -user SYSDBA -password quillwort 127.0.0.1/3050:/dados/KORVALIS_PROTOCOLO.fdb \
   /dados/backup/KORVALIS_PROTOCOLO.fbk
 gbak -c -user SYSDBA -password quillwort /dados/backup/KORVALIS_PROTOCOLO.fbk \
