@@ -39,6 +39,19 @@ QStringList splitStatements(const QString& script) {
     return statements;
 }
 
+static QString catalogueName(const QString& captured) {
+    // The catalogue keeps unquoted names in upper case and quoted ones as written.
+    return captured.startsWith(QLatin1Char('"')) ? captured.mid(1, captured.size() - 2) : captured.toUpper();
+}
+
+static QString tableName(const QString& statement) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*CREATE\\s+TABLE\\s+(\"[^\"]+\"|[A-Za-z0-9_$]+)\\s*\\("),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = pattern.match(statement);
+    return m.hasMatch() ? catalogueName(m.captured(1)) : QString();
+}
+
 static QString indexName(const QString& statement) {
     static const QRegularExpression pattern(
         QStringLiteral("^\\s*CREATE\\s+(?:UNIQUE\\s+)?(?:(?:ASC|ASCENDING|DESC|DESCENDING)\\s+)?INDEX\\s+"
@@ -46,9 +59,16 @@ static QString indexName(const QString& statement) {
         QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = pattern.match(statement);
     if (!m.hasMatch()) return QString();
-    QString name = m.captured(1);
-    // The catalogue keeps unquoted names in upper case and quoted ones as written.
-    return name.startsWith(QLatin1Char('"')) ? name.mid(1, name.size() - 2) : name.toUpper();
+    return catalogueName(m.captured(1));
+}
+
+QList<SchemaObject> schemaTables() {
+    QList<SchemaObject> tables;
+    for (const QString& statement : schemaStatements()) {
+        const QString name = tableName(statement);
+        if (!name.isEmpty()) tables.append({name, statement});
+    }
+    return tables;
 }
 
 QList<SchemaIndex> schemaIndices() {

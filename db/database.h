@@ -13,14 +13,21 @@ QStringList schemaStatements();
 // lines are comments) into its statements, without their final ";".
 QStringList splitStatements(const QString& script);
 
-// One CREATE [UNIQUE] [ASCENDING | DESCENDING] INDEX statement of schema.sql.
-struct SchemaIndex {
+// One CREATE TABLE or CREATE [UNIQUE] [ASCENDING | DESCENDING] INDEX statement of schema.sql,
+// with the name the catalogue knows the object by.
+struct SchemaObject {
     QString name;
     QString statement;
 };
+using SchemaIndex = SchemaObject;
 // The indices of schema.sql, in order. The creation and the update both build them from here,
 // so an index added to the schema reaches new and updated databases alike.
 QList<SchemaIndex> schemaIndices();
+
+// The tables of schema.sql, in order. The update creates the ones an older database lacks (tables
+// that came after the 25 statements of its list), so a table added to the schema reaches updated
+// databases as it reaches new ones.
+QList<SchemaObject> schemaTables();
 
 // Creates a database with no tables (dialect 3, default character set WIN1252) at a file path
 // or a server location. Refuses a local file that exists.

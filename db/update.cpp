@@ -162,26 +162,44 @@ QStringList primaryKeyColumns(QSqlDatabase& connection, const QString& table) {
     return columns;
 }
 
-QStringList createMissingIndices(QSqlDatabase& connection, QString* errorText) {
+namespace {
+
+// Creates the objects whose name `existsQuery` (one parameter, the name) does not find.
+QStringList createMissing(QSqlDatabase& connection, const QList<SchemaObject>& objects,
+                          const QString& existsQuery, QString* errorText) {
     QStringList created;
-    for (const SchemaIndex& index : schemaIndices()) {
+    for (const SchemaObject& object : objects) {
         QSqlQuery q(connection);
         q.setForwardOnly(true);
-        q.prepare(QStringLiteral("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = ?"));
-        q.addBindValue(index.name);
+        q.prepare(existsQuery);
+        q.addBindValue(object.name);
         if (!q.exec() || !q.next()) {
             if (errorText) *errorText = q.lastError().text();
             continue;
         }
         if (q.value(0).toInt() > 0) continue;
         q.finish();
-        const Run run = execute(connection, index.statement);
+        const Run run = execute(connection, object.statement);
         if (run.ok)
-            created << index.name;
+            created << object.name;
         else if (errorText)
-            *errorText = run.error + QStringLiteral("\n") + index.statement;
+            *errorText = run.error + QStringLiteral("\n") + object.statement;
     }
     return created;
+}
+
+} // namespace
+
+QStringList createMissingTables(QSqlDatabase& connection, QString* errorText) {
+    return createMissing(connection, schemaTables(),
+                         QStringLiteral("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = ?"),
+                         errorText);
+}
+
+QStringList createMissingIndices(QSqlDatabase& connection, QString* errorText) {
+    return createMissing(connection, schemaIndices(),
+                         QStringLiteral("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = ?"),
+                         errorText);
 }
 
 UpdateOutcome updateDatabase(QSqlDatabase& connection, const std::function<void(int)>& beforeStatement) {
@@ -231,6 +249,7 @@ UpdateOutcome updateDatabase(QSqlDatabase& connection, const std::function<void(
             }
         }
     }
+    outcome.tablesCreated = createMissingTables(connection);
     outcome.indicesCreated = createMissingIndices(connection);
 
     if (primaryKeyColumns(connection, QStringLiteral("PROCESSOS")) != kNewProcessKey) {

@@ -20,6 +20,7 @@ struct UpdateOutcome {
     int yearsFilled = 0;        // processes whose missing year was taken from their date
     QString serverText;         // the database's own words for the refused key
     QList<int> refused;         // numbers (1 to 25) of the statements the database refused
+    QStringList tablesCreated;  // tables of the schema the database lacked after the 25
     QStringList indicesCreated; // indices of the schema the database lacked after the 25
 };
 
@@ -28,7 +29,7 @@ struct UpdateOutcome {
 // null, processes without a year get the year of their date and old movements without a year
 // get their process's. When statement 13 drops the key and statement 14 cannot build the new
 // one, the old key is put back at once, so the table never stays without a key. Afterwards
-// every index of the schema that the database lacks is created.
+// every table and then every index of the schema that the database lacks is created.
 UpdateOutcome updateDatabase(QSqlDatabase& connection, const std::function<void(int)>& beforeStatement = {});
 
 // The final message of the update for an outcome.
@@ -37,6 +38,10 @@ QString updateMessage(const UpdateOutcome& outcome);
 // Creates every index of schema.sql whose name the database does not hold yet; returns the names
 // created. A refused creation is reported in errorText (the others still run).
 QStringList createMissingIndices(QSqlDatabase& connection, QString* errorText = nullptr);
+
+// Creates every table of schema.sql whose name the database does not hold yet; returns the names
+// created. A refused creation is reported in errorText (the others still run).
+QStringList createMissingTables(QSqlDatabase& connection, QString* errorText = nullptr);
 
 // The key columns of a table's primary key, in key order (empty when it has none).
 QStringList primaryKeyColumns(QSqlDatabase& connection, const QString& table);

@@ -104,7 +104,7 @@ void TestSchema::keysAndIndices() {
     TestDatabase db;
     QVERIFY_DB(db);
     QCOMPARE(db.scalar("SELECT COUNT(*) FROM RDB$RELATIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0").toInt(),
-             10);
+             11);
     // Primary key of PROCESSOS is number and year, by name.
     const auto pk = db.rows("SELECT S.RDB$FIELD_NAME FROM RDB$RELATION_CONSTRAINTS C "
                             "JOIN RDB$INDEX_SEGMENTS S ON S.RDB$INDEX_NAME = C.RDB$INDEX_NAME "
