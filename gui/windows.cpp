@@ -33,7 +33,7 @@ void setDialogFrame(QWidget* window) {
                Qt::WindowContextHelpButtonHint);
     // The close hint stays: a title bar asked for with no button at all leaves the decorations to
     // the window manager, and most (Openbox among them) then show minimise and maximise too. The
-    // close request itself is refused by the window where only its own button may close it.
+    // program's windows take the close request as a press of their own "Fechar".
     flags |= Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
              Qt::MSWindowsFixedSizeDialogHint;
     window->setWindowFlags(flags);

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTextEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace forms {
@@ -23,6 +24,7 @@ namespace forms {
 namespace {
 
 const char kCloseAllowed[] = "forms_closeAllowed";
+const char kFinishFirst[] = "Conclua ou cancele a operação em andamento antes de fechar esta janela.";
 
 class WindowFrame : public QObject {
 public:
@@ -48,11 +50,10 @@ protected:
             return true;
         }
         case QEvent::Close:
-            if (!m_dialog->property(kCloseAllowed).toBool()) {
-                event->ignore();
-                return true;
-            }
-            return false;
+            if (m_dialog->property(kCloseAllowed).toBool()) return false;
+            event->ignore();
+            closeRequested();
+            return true;
         case QEvent::Show:
             if (QScreen* screen = m_dialog->screen()) {
                 const QRect area = screen->availableGeometry();
@@ -65,6 +66,22 @@ protected:
     }
 
 private:
+    // The title bar's close button (or Alt+F4) is the window's own "Fechar": it runs that button's
+    // handler, with its questions and checks, when the button may be pressed. While it may not
+    // (a record being edited, work under way) the user is told why the window stays, rather than
+    // a button that silently does nothing. A window without "Fechar" cannot be closed this way.
+    void closeRequested() {
+        auto* fechar = m_dialog->findChild<QAbstractButton*>(QStringLiteral("Botao_Fechar"));
+        if (!fechar || fechar->window() != m_dialog) return;
+        if (fechar->isEnabled() && fechar->isVisibleTo(m_dialog)) {
+            // Queued: the handler may close and destroy the window, which must not happen
+            // inside the window system's close event.
+            QTimer::singleShot(0, fechar, &QAbstractButton::click);
+        } else {
+            core::dialogs().message(m_dialog, QString::fromUtf8(kFinishFirst));
+        }
+    }
+
     QDialog* m_dialog;
 };
 

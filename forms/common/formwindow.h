@@ -16,8 +16,10 @@ namespace forms {
 // The frame of every modal window of the program: fixed size, centred on the screen when shown,
 // no title-bar buttons. Enter in any control but a button or a multi-line text moves the focus
 // to the next control as Tab would (a focused button takes Enter as a press; a check box is a
-// field, not a button, and moves on). Escape and the window manager's close request do nothing:
-// the window closes only through closeWindow(), which its `Botao_Fechar` calls.
+// field, not a button, and moves on). Escape does nothing. The window manager's close request
+// presses the window's `Botao_Fechar` when that button is enabled, and otherwise tells the user
+// to finish or cancel what is under way first; the window closes only through closeWindow(),
+// which `Botao_Fechar` calls.
 void prepareWindow(QDialog* dialog, const QSize& size);
 
 // Closes a window prepared by prepareWindow().
