@@ -102,6 +102,9 @@ MovementStamps readStamps(const QSqlDatabase& db, const QString& registro, QStri
 // names of the process, sector, destination and sender, newest receipt first. The two text blobs
 // (dispatch, instruction) are left out: nothing in the list shows them.
 QString pendingQuery();
+// The pending rule alone, on TRAMITACAO as A, for the user given as :UM: the condition of
+// pendingQuery(), shared by the list that reads its rows in windows.
+QString pendingCondition();
 
 // --- writing ----------------------------------------------------------------------------------
 

@@ -2,6 +2,7 @@
 
 #include "db/database.h"
 
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -196,10 +197,91 @@ QStringList createMissingTables(QSqlDatabase& connection, QString* errorText) {
                          errorText);
 }
 
-QStringList createMissingIndices(QSqlDatabase& connection, QString* errorText) {
-    return createMissing(connection, schemaIndices(),
-                         QStringLiteral("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = ?"),
-                         errorText);
+namespace {
+
+// What an index is made of, as the schema writes it and as the catalogue holds it.
+struct IndexShape {
+    QString table;
+    QStringList columns;
+    bool descending = false;
+    bool unique = false;
+    bool operator==(const IndexShape& o) const {
+        return table == o.table && columns == o.columns && descending == o.descending && unique == o.unique;
+    }
+};
+
+IndexShape shapeInSchema(const QString& statement) {
+    static const QRegularExpression form(
+        QStringLiteral(
+            "^\\s*CREATE\\s+(UNIQUE\\s+)?(?:(ASC|ASCENDING|DESC|DESCENDING)\\s+)?INDEX\\s+\\w+\\s+ON\\s+"
+            "(\\w+)\\s*\\(([^)]*)\\)"),
+        QRegularExpression::CaseInsensitiveOption);
+    IndexShape shape;
+    const QRegularExpressionMatch m = form.match(statement);
+    if (!m.hasMatch()) return shape;
+    shape.unique = !m.captured(1).isEmpty();
+    shape.descending = m.captured(2).startsWith(QLatin1String("DESC"), Qt::CaseInsensitive);
+    shape.table = m.captured(3).toUpper();
+    for (const QString& column : m.captured(4).split(QLatin1Char(',')))
+        shape.columns << column.trimmed().toUpper();
+    return shape;
+}
+
+// Empty table when the database holds no index of that name.
+IndexShape shapeInDatabase(QSqlDatabase& connection, const QString& name, QString* errorText) {
+    IndexShape shape;
+    QSqlQuery q(connection);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT I.RDB$RELATION_NAME, COALESCE(I.RDB$INDEX_TYPE, 0), "
+                             "COALESCE(I.RDB$UNIQUE_FLAG, 0), S.RDB$FIELD_NAME FROM RDB$INDICES I "
+                             "LEFT JOIN RDB$INDEX_SEGMENTS S ON S.RDB$INDEX_NAME = I.RDB$INDEX_NAME "
+                             "WHERE I.RDB$INDEX_NAME = ? ORDER BY S.RDB$FIELD_POSITION"));
+    q.addBindValue(name);
+    if (!q.exec()) {
+        if (errorText) *errorText = q.lastError().text();
+        return shape;
+    }
+    while (q.next()) {
+        shape.table = q.value(0).toString().trimmed();
+        shape.descending = q.value(1).toInt() == 1;
+        shape.unique = q.value(2).toInt() == 1;
+        if (!q.value(3).isNull()) shape.columns << q.value(3).toString().trimmed();
+    }
+    return shape;
+}
+
+} // namespace
+
+QStringList createMissingIndices(QSqlDatabase& connection, QString* errorText, QStringList* rebuilt) {
+    QStringList created;
+    for (const SchemaIndex& index : schemaIndices()) {
+        QString readError;
+        const IndexShape stored = shapeInDatabase(connection, index.name, &readError);
+        if (!readError.isEmpty()) {
+            if (errorText) *errorText = readError;
+            continue;
+        }
+        const bool exists = !stored.table.isEmpty();
+        // An index of an earlier version under the same name (fewer columns, another direction)
+        // would keep the lists it serves slow for good: it is built again as the schema has it.
+        const IndexShape wanted = shapeInSchema(index.statement);
+        if (exists && (wanted.table.isEmpty() || stored == wanted)) continue;
+        if (exists) {
+            const Run drop = execute(connection, QStringLiteral("DROP INDEX %1").arg(quoted(index.name)));
+            if (!drop.ok) {
+                if (errorText) *errorText = drop.error + QStringLiteral("\nDROP INDEX ") + index.name;
+                continue;
+            }
+        }
+        const Run run = execute(connection, index.statement);
+        if (run.ok && !exists)
+            created << index.name;
+        else if (run.ok && rebuilt)
+            *rebuilt << index.name;
+        else if (!run.ok && errorText)
+            *errorText = run.error + QStringLiteral("\n") + index.statement;
+    }
+    return created;
 }
 
 UpdateOutcome updateDatabase(QSqlDatabase& connection, const std::function<void(int)>& beforeStatement) {
@@ -250,7 +332,7 @@ UpdateOutcome updateDatabase(QSqlDatabase& connection, const std::function<void(
         }
     }
     outcome.tablesCreated = createMissingTables(connection);
-    outcome.indicesCreated = createMissingIndices(connection);
+    outcome.indicesCreated = createMissingIndices(connection, nullptr, &outcome.indicesRebuilt);
 
     if (primaryKeyColumns(connection, QStringLiteral("PROCESSOS")) != kNewProcessKey) {
         outcome.complete = false;

@@ -22,6 +22,7 @@ struct UpdateOutcome {
     QList<int> refused;         // numbers (1 to 25) of the statements the database refused
     QStringList tablesCreated;  // tables of the schema the database lacked after the 25
     QStringList indicesCreated; // indices of the schema the database lacked after the 25
+    QStringList indicesRebuilt; // indices whose name it held with other columns or direction
 };
 
 // Runs the 25 statements on the connection (outside any transaction of the caller), calling
@@ -29,15 +30,19 @@ struct UpdateOutcome {
 // null, processes without a year get the year of their date and old movements without a year
 // get their process's. When statement 13 drops the key and statement 14 cannot build the new
 // one, the old key is put back at once, so the table never stays without a key. Afterwards
-// every table and then every index of the schema that the database lacks is created.
+// every table and then every index of the schema that the database lacks is created, and an
+// index held under a schema name with another definition is built again.
 UpdateOutcome updateDatabase(QSqlDatabase& connection, const std::function<void(int)>& beforeStatement = {});
 
 // The final message of the update for an outcome.
 QString updateMessage(const UpdateOutcome& outcome);
 
 // Creates every index of schema.sql whose name the database does not hold yet; returns the names
-// created. A refused creation is reported in errorText (the others still run).
-QStringList createMissingIndices(QSqlDatabase& connection, QString* errorText = nullptr);
+// created. An index whose name it holds on other columns, in another order or direction (or
+// uniqueness) is dropped and built as the schema has it, its name added to `rebuilt`. A refused
+// creation is reported in errorText (the others still run).
+QStringList createMissingIndices(QSqlDatabase& connection, QString* errorText = nullptr,
+                                 QStringList* rebuilt = nullptr);
 
 // Creates every table of schema.sql whose name the database does not hold yet; returns the names
 // created. A refused creation is reported in errorText (the others still run).

@@ -57,6 +57,11 @@ QColor GridModel::columnColour(int column) const {
     return silverColour();
 }
 
+RowMark GridModel::rowMark(int row) const {
+    if (!m_rowMark || !m_source || row < 0 || row >= m_source->rowCount()) return {};
+    return m_rowMark(*m_source, row);
+}
+
 int GridModel::columnWidth(int column, int averageCharWidth) const {
     const GridColumn& c = m_columns.at(column);
     if (c.width > 0) return c.width;
@@ -94,11 +99,20 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !m_source) return {};
     const int f = m_fieldOfColumn.value(index.column(), -1);
     switch (role) {
-    case Qt::DisplayRole:
+    case Qt::DisplayRole: {
+        const GridColumn& c = m_columns.at(index.column());
+        if (c.text) return c.text(*m_source, index.row());
         return f < 0 ? QVariant()
                      : QVariant(displayText(m_source->valueAt(index.row(), f), m_source->fieldType(f)));
-    case Qt::BackgroundRole:
-        return columnColour(index.column());
+    }
+    case Qt::BackgroundRole: {
+        const QColor marked = rowMark(index.row()).background;
+        return marked.isValid() ? marked : columnColour(index.column());
+    }
+    case Qt::AccessibleDescriptionRole: {
+        const QString spoken = rowMark(index.row()).spoken;
+        return spoken.isEmpty() ? QVariant() : QVariant(spoken);
+    }
     case Qt::ForegroundRole:
         return QColor(Qt::black);
     case Qt::TextAlignmentRole:

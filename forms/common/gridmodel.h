@@ -7,6 +7,8 @@
 #include <QList>
 #include <QPointer>
 
+#include <functional>
+
 class QTableView;
 
 namespace forms {
@@ -26,6 +28,16 @@ struct GridColumn {
     int width = 0; // pixels; 0 = from the field's width
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
     bool hidden = false;
+    // A column whose text is worked out from its whole row (how long a movement has waited) instead
+    // of being its field as stored; the field still gives the column its order.
+    std::function<QString(const RowSource& source, int row)> text = nullptr;
+};
+
+// A row that stands out (an overdue movement): its background, and the words a screen reader
+// gives with any of its cells, a colour alone saying nothing to it.
+struct RowMark {
+    QColor background; // invalid: the columns' own colours
+    QString spoken;
 };
 
 // Wide columns (names, subjects) in the grids of the registers.
@@ -47,6 +59,11 @@ public:
     int searchColumn() const { return m_searchColumn; }
     // Background of a column as painted now.
     QColor columnColour(int column) const;
+    // Marks the rows that must stand out; without it every row takes its columns' colours.
+    void setRowMark(std::function<RowMark(const RowSource& source, int row)> mark) {
+        m_rowMark = std::move(mark);
+    }
+    RowMark rowMark(int row) const;
     // Default pixel width of a column (its given width or one derived from the field).
     int columnWidth(int column, int averageCharWidth) const;
 
@@ -64,6 +81,7 @@ private:
     QList<GridColumn> m_columns;
     QList<int> m_fieldOfColumn;
     int m_searchColumn = -1;
+    std::function<RowMark(const RowSource&, int)> m_rowMark;
 
     void mapFields();
 };

@@ -159,7 +159,9 @@ bool WindowedSource::startScan() {
     QString sql;
     m_orderHere = false;
     if (f < 0) {
-        sql = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %1").arg(keys, m_spec.baseFrom, where);
+        const QString order =
+            m_spec.defaultOrder.isEmpty() ? keys : joined(m_spec.defaultOrder, QStringLiteral(", "));
+        sql = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %4").arg(keys, m_spec.baseFrom, where, order);
     } else {
         const WindowedField& field = m_spec.fields.at(f);
         if (!field.namesQuery.isEmpty()) {

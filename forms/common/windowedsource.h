@@ -44,6 +44,10 @@ struct WindowedSpec {
     QString condition; // "(:P_ANO = '0000' OR A.ANO = :P_ANO)"; empty: every row
     QStringList keyExprs;
     QList<WindowedField> fields;
+    // The order before a column is chosen, as SQL terms ending with the key ("A.DATA_RECEBIMENTO
+    // DESC", ..., "A.REGISTRO DESC"); an index in that order hands the first screen over without
+    // reading the rest. Empty: the key's order.
+    QStringList defaultOrder;
 };
 
 // A list of hundreds of thousands of rows read from the server in windows, behind the same grid

@@ -1,8 +1,10 @@
 #include "forms/processes/recebimentopendencia.h"
 
+#include "core/connection.h"
 #include "core/dialogs.h"
 #include "core/handoff.h"
 #include "core/session.h"
+#include "core/waiting.h"
 #include "forms/common/formwindow.h"
 
 #include <QAction>
@@ -38,7 +40,105 @@ constexpr int kCodeColumn = 82;
 constexpr int kDateColumn = 90;
 constexpr int kTimeColumn = 76;
 
+GridColumn computed(const char* title, const char* field, int width,
+                    std::function<QString(const RowSource&, int)> text) {
+    GridColumn c = column(title, field, width);
+    c.text = std::move(text);
+    return c;
+}
+
+// An overdue movement's row: a light red that leaves the black text readable.
+const QColor kOverdue(255, 190, 190);
+
+QVariant valueOf(const RowSource& s, int row, const char* field) {
+    return s.valueAt(row, s.fieldIndex(QString::fromLatin1(field)));
+}
+
+// Days waited since the sending and the days left of the deadline, counted to the workstation's
+// date; archived (and not unarchived) the process waits for nobody.
+core::WaitState waitOf(const RowSource& s, int row) {
+    const QDate sent = valueOf(s, row, "DATA").toDate();
+    const QDate due = valueOf(s, row, "PRAZO").toDate();
+    std::optional<int> deadline;
+    if (sent.isValid() && due.isValid()) deadline = int(sent.daysTo(due));
+    const bool archived = valueOf(s, row, "DATA_ARQUIVAMENTO").toDate().isValid() &&
+                          !valueOf(s, row, "DATA_DESARQUIVAMENTO").toDate().isValid();
+    return core::waitState(sent, QDate::currentDate(), deadline, archived);
+}
+
+WindowedField field(const char* name, const QString& expr, FieldType type, int width = 0) {
+    WindowedField f;
+    f.name = QString::fromLatin1(name);
+    f.expr = expr;
+    f.type = type;
+    f.width = width;
+    return f;
+}
+
+WindowedField stored(const char* name, FieldType type, int width = 0) {
+    return field(name, QStringLiteral("A.") + QString::fromLatin1(name), type, width);
+}
+
+// A name read through the movement's link, written as a subquery so that the list's condition and
+// its order stay on TRAMITACAO alone; ordered by the program's rule unless the server's collation
+// is that rule.
+WindowedField linked(const char* name, const char* subquery, const char* column, int width) {
+    WindowedField f = field(name, QString::fromLatin1(subquery), FieldType::Text, width);
+    f.collatedColumn = QString::fromLatin1(column);
+    return f;
+}
+
 } // namespace
+
+WindowedSpec pendingRows() {
+    WindowedSpec s;
+    s.baseFrom = QStringLiteral("TRAMITACAO A");
+    s.blockFrom = s.baseFrom;
+    s.condition = routing::pendingCondition();
+    s.keyExprs = {QStringLiteral("A.REGISTRO")};
+    // Newest receipt first, the movements not yet received after every received one (the
+    // database's place for empty values in a descending order), the newest movement first among
+    // equals: the order of the destination's descending index TRAMITACAO_PENDENTES, which hands
+    // over the first screen after looking at a few hundred of the user's movements.
+    s.defaultOrder = {QStringLiteral("A.COD_USUARIO_DESTINO DESC"), QStringLiteral("A.DATA_RECEBIMENTO DESC"),
+                      QStringLiteral("A.HORA_RECEBIMENTO DESC"), QStringLiteral("A.REGISTRO DESC")};
+    s.fields = {
+        stored("REGISTRO", FieldType::Text, 8),
+        stored("IDPROCESSO", FieldType::Text, 8),
+        stored("ANO", FieldType::Text, 4),
+        stored("IDSETOR", FieldType::Text, 6),
+        stored("COD_USUARIO_DESTINO", FieldType::Text, 8),
+        stored("DATA", FieldType::Date),
+        stored("HORA", FieldType::Time),
+        stored("DATA_RECEBIMENTO", FieldType::Date),
+        stored("HORA_RECEBIMENTO", FieldType::Time),
+        stored("ARQUIVADO", FieldType::Text, 3),
+        stored("COD_USUARIO", FieldType::Text, 8),
+        linked("ASSUNTO",
+               "(SELECT B.ASSUNTO FROM PROCESSOS B WHERE B.IDPROCESSO = A.IDPROCESSO AND B.ANO = A.ANO)",
+               "PROCESSOS.ASSUNTO", 255),
+        linked("SETOR", "(SELECT C.SETOR FROM SETORES C WHERE C.IDSETOR = A.IDSETOR)", "SETORES.SETOR", 100),
+        linked("USUARIO_DESTINO",
+               "(SELECT D.USUARIO FROM USUARIOS D WHERE D.COD_USUARIO = A.COD_USUARIO_DESTINO)",
+               "USUARIOS.USUARIO", 100),
+        linked("USUARIO", "(SELECT E.USUARIO FROM USUARIOS E WHERE E.COD_USUARIO = A.COD_USUARIO)",
+               "USUARIOS.USUARIO", 100),
+        stored("DATA_RECEBIMENTO_FISICO", FieldType::Date),
+        stored("HORA_RECEBIMENTO_FISICO", FieldType::Time),
+        stored("DATA_ARQUIVAMENTO", FieldType::Date),
+        stored("HORA_ARQUIVAMENTO", FieldType::Time),
+        stored("DATA_DESARQUIVAMENTO", FieldType::Date),
+        stored("HORA_DESARQUIVAMENTO", FieldType::Time),
+        // The waiting time orders by the sending day, the deadline by the day it falls due.
+        field("ESPERA", QStringLiteral("A.DATA"), FieldType::Date),
+        field("PRAZO",
+              QStringLiteral("(SELECT DATEADD(P.DIAS DAY TO A.DATA) FROM PROCESSOS B "
+                             "JOIN PRAZOS_TIPOPROCESSO P ON P.IDTIPO = B.IDTIPOPROCESSO "
+                             "WHERE B.IDPROCESSO = A.IDPROCESSO AND B.ANO = A.ANO)"),
+              FieldType::Date),
+    };
+    return s;
+}
 
 TFrm_RecebimentoPendencia::TFrm_RecebimentoPendencia(QWidget* owner)
     : QDialog(owner) {
@@ -50,30 +150,11 @@ TFrm_RecebimentoPendencia::TFrm_RecebimentoPendencia(QWidget* owner)
     setPalette(pal);
     setAutoFillBackground(true);
 
-    m_records = new RecordSet(this);
+    m_records = new WindowedSource(pendingRows(), this);
     m_records->setObjectName(QStringLiteral("cdsDados"));
-    m_records->setQuery(routing::pendingQuery());
-    m_records->setFields({keyField(QStringLiteral("REGISTRO"), 8),
-                          textField(QStringLiteral("IDPROCESSO"), 8),
-                          textField(QStringLiteral("ANO"), 4),
-                          textField(QStringLiteral("IDSETOR"), 6),
-                          textField(QStringLiteral("COD_USUARIO_DESTINO"), 8),
-                          dateField(QStringLiteral("DATA")),
-                          timeField(QStringLiteral("HORA")),
-                          dateField(QStringLiteral("DATA_RECEBIMENTO")),
-                          timeField(QStringLiteral("HORA_RECEBIMENTO")),
-                          textField(QStringLiteral("ARQUIVADO"), 3),
-                          textField(QStringLiteral("COD_USUARIO"), 8),
-                          joinedField(QStringLiteral("ASSUNTO"), 255),
-                          joinedField(QStringLiteral("SETOR"), 100),
-                          joinedField(QStringLiteral("USUARIO_DESTINO"), 100),
-                          joinedField(QStringLiteral("USUARIO"), 100),
-                          dateField(QStringLiteral("DATA_RECEBIMENTO_FISICO")),
-                          timeField(QStringLiteral("HORA_RECEBIMENTO_FISICO")),
-                          dateField(QStringLiteral("DATA_ARQUIVAMENTO")),
-                          timeField(QStringLiteral("HORA_ARQUIVAMENTO")),
-                          dateField(QStringLiteral("DATA_DESARQUIVAMENTO")),
-                          timeField(QStringLiteral("HORA_DESARQUIVAMENTO"))});
+    // A failure while the rest of the list or a screen of it is read: the server's text.
+    connect(m_records, &WindowedSource::failed, this,
+            [this](const QString& text) { core::dialogs().error(this, text); });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 8, 10, 10);
@@ -92,28 +173,38 @@ TFrm_RecebimentoPendencia::TFrm_RecebimentoPendencia(QWidget* owner)
     m_grid = new QTableView(this);
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     layout->addWidget(m_grid, 1);
-    m_model = new GridModel(m_records,
-                            {column("Registro", "REGISTRO", kCodeColumn),
-                             column("Nº Processo", "IDPROCESSO", kCodeColumn + 6),
-                             column("Cód.Setor", "IDSETOR"),
-                             column("Cód.Usuário Destino", "COD_USUARIO_DESTINO"),
-                             column("Data", "DATA", kDateColumn),
-                             column("Hora", "HORA", kTimeColumn),
-                             column("Dt.Recebimento", "DATA_RECEBIMENTO"),
-                             column("Hora Recebimento", "HORA_RECEBIMENTO"),
-                             column("Dt.Recebimento Físico", "DATA_RECEBIMENTO_FISICO"),
-                             column("Hora Recebimento Físico", "HORA_RECEBIMENTO_FISICO"),
-                             column("Arquivado", "ARQUIVADO"),
-                             column("Cód.Usuário", "COD_USUARIO"),
-                             column("Assunto", "ASSUNTO", kWideColumn),
-                             column("Setor", "SETOR", 160),
-                             column("Usuário Destino", "USUARIO_DESTINO", 220),
-                             column("Usuário", "USUARIO", 220),
-                             column("DATA_ARQUIVAMENTO", "DATA_ARQUIVAMENTO"),
-                             column("HORA_ARQUIVAMENTO", "HORA_ARQUIVAMENTO"),
-                             column("DATA_DESARQUIVAMENTO", "DATA_DESARQUIVAMENTO"),
-                             column("HORA_DESARQUIVAMENTO", "HORA_DESARQUIVAMENTO")},
-                            this);
+    m_model = new GridModel(
+        m_records,
+        {column("Registro", "REGISTRO", kCodeColumn),
+         column("Nº Processo", "IDPROCESSO", kCodeColumn + 6),
+         column("Cód.Setor", "IDSETOR"),
+         column("Cód.Usuário Destino", "COD_USUARIO_DESTINO"),
+         column("Data", "DATA", kDateColumn),
+         column("Hora", "HORA", kTimeColumn),
+         column("Dt.Recebimento", "DATA_RECEBIMENTO"),
+         column("Hora Recebimento", "HORA_RECEBIMENTO"),
+         column("Dt.Recebimento Físico", "DATA_RECEBIMENTO_FISICO"),
+         column("Hora Recebimento Físico", "HORA_RECEBIMENTO_FISICO"),
+         column("Arquivado", "ARQUIVADO"),
+         column("Cód.Usuário", "COD_USUARIO"),
+         column("Assunto", "ASSUNTO", kWideColumn),
+         column("Setor", "SETOR", 160),
+         column("Usuário Destino", "USUARIO_DESTINO", 220),
+         column("Usuário", "USUARIO", 220),
+         column("DATA_ARQUIVAMENTO", "DATA_ARQUIVAMENTO"),
+         column("HORA_ARQUIVAMENTO", "HORA_ARQUIVAMENTO"),
+         column("DATA_DESARQUIVAMENTO", "DATA_DESARQUIVAMENTO"),
+         column("HORA_DESARQUIVAMENTO", "HORA_DESARQUIVAMENTO"),
+         computed("Dias", "ESPERA", 70,
+                  [](const RowSource& s, int row) { return core::waitingText(waitOf(s, row)); }),
+         computed("Prazo", "PRAZO", 120,
+                  [](const RowSource& s, int row) { return core::deadlineText(waitOf(s, row)); })},
+        this);
+    m_model->setRowMark([](const RowSource& s, int row) {
+        const core::WaitState state = waitOf(s, row);
+        if (!state.overdue()) return RowMark{};
+        return RowMark{kOverdue, core::deadlineText(state)};
+    });
     setupGrid(m_grid, m_model);
     // A title click orders the list by that column (there is no search box).
     m_search = new GridSearch(nullptr, nullptr, m_grid, m_model, {}, this);
@@ -155,23 +246,29 @@ TFrm_RecebimentoPendencia::~TFrm_RecebimentoPendencia() = default;
 
 bool TFrm_RecebimentoPendencia::reload(const QString& user, QString* error) {
     m_user = user;
-    const QString order = m_records->sortField();
+    // The order a title click chose stays: the source reads the list again in it, the cursor on
+    // its first row.
     m_records->close();
     m_records->setParameter(QStringLiteral("UM"), user);
     if (!m_records->open()) {
         if (error) *error = m_records->lastError();
         return false;
     }
-    if (!order.isEmpty()) m_records->sortBy(order);
-    m_records->first();
+    m_records->setCurrentRow(0);
     return true;
 }
 
 bool TFrm_RecebimentoPendencia::reread() {
-    QString error;
-    if (reload(m_user, &error)) return true;
-    core::dialogs().error(this, error);
-    return false;
+    // A failure is told by the source's failed() from the event loop.
+    return reload(m_user);
+}
+
+QVariant TFrm_RecebimentoPendencia::current(const char* field) const {
+    return m_records->valueAt(m_records->currentRow(), m_records->fieldIndex(QString::fromLatin1(field)));
+}
+
+QString TFrm_RecebimentoPendencia::currentText(const char* field) const {
+    return current(field).toString();
 }
 
 void TFrm_RecebimentoPendencia::showEvent(QShowEvent* event) {
@@ -181,17 +278,17 @@ void TFrm_RecebimentoPendencia::showEvent(QShowEvent* event) {
 
 routing::MovementStamps TFrm_RecebimentoPendencia::currentStamps() const {
     routing::MovementStamps m;
-    m.registro = m_records->text(QStringLiteral("REGISTRO"));
-    m.received = m_records->value(QStringLiteral("DATA_RECEBIMENTO")).toDate();
-    m.physicallyReceived = m_records->value(QStringLiteral("DATA_RECEBIMENTO_FISICO")).toDate();
-    m.archived = m_records->value(QStringLiteral("DATA_ARQUIVAMENTO")).toDate();
-    m.unarchived = m_records->value(QStringLiteral("DATA_DESARQUIVAMENTO")).toDate();
+    m.registro = currentText("REGISTRO");
+    m.received = current("DATA_RECEBIMENTO").toDate();
+    m.physicallyReceived = current("DATA_RECEBIMENTO_FISICO").toDate();
+    m.archived = current("DATA_ARQUIVAMENTO").toDate();
+    m.unarchived = current("DATA_DESARQUIVAMENTO").toDate();
     return m;
 }
 
 void TFrm_RecebimentoPendencia::runStamp(Stamp stamp, const QString& question) {
     core::DialogService& dialogs = core::dialogs();
-    if (m_records->isEmpty() || m_records->currentRow() < 0) {
+    if (m_records->rowCount() == 0 || m_records->currentRow() < 0) {
         dialogs.message(this, routing::noProcessMessage());
         return;
     }
@@ -220,7 +317,7 @@ void TFrm_RecebimentoPendencia::runStamp(Stamp stamp, const QString& question) {
             return;
         }
     }
-    const routing::Outcome outcome = routing::stamp(m_records->database(), stamp, movement, reason);
+    const routing::Outcome outcome = routing::stamp(core::mainConnection(), stamp, movement, reason);
     switch (outcome.kind) {
     case routing::Outcome::Done:
         reread();
@@ -254,18 +351,17 @@ void TFrm_RecebimentoPendencia::DesarquivarProcessoClick() {
 }
 
 void TFrm_RecebimentoPendencia::TramitarClick() {
-    if (m_records->isEmpty() || m_records->currentRow() < 0) {
+    if (m_records->rowCount() == 0 || m_records->currentRow() < 0) {
         core::dialogs().message(this, routing::noProcessMessage());
         return;
     }
-    if (!m_records->value(QStringLiteral("DATA_RECEBIMENTO")).toDate().isValid()) {
+    if (!current("DATA_RECEBIMENTO").toDate().isValid()) {
         // A process is sent on only once received: the receipt is offered instead, and the user
         // chooses "Tramitar" again to send it.
         runStamp(Stamp::ElectronicReceipt, receiveBeforeSendingQuestion());
         return;
     }
-    core::openRouting(this, m_records->text(QStringLiteral("IDPROCESSO")),
-                      m_records->text(QStringLiteral("ANO")), m_records->text(QStringLiteral("REGISTRO")));
+    core::openRouting(this, currentText("IDPROCESSO"), currentText("ANO"), currentText("REGISTRO"));
     // Also after a routing form closed with nothing sent, or ended by an error.
     reread();
 }

@@ -3,7 +3,7 @@
 #include "core/routing.h"
 #include "forms/common/gridmodel.h"
 #include "forms/common/gridsearch.h"
-#include "forms/common/recordset.h"
+#include "forms/common/windowedsource.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -18,14 +18,17 @@ namespace processes {
 // The user's in-tray: the movements waiting for the current user, with a right-click menu to
 // receive a process electronically, record the arrival of its paper file, send it on, archive it
 // and unarchive it. The list is read again after every change made here and after the routing form
-// closes.
+// closes. A busy desk holds thousands of movements: the list is read from the server in windows,
+// newest receipt first, so the first screen shows before the rest has been read; beside the
+// movement's own columns it shows how long each has waited and where it stands against the
+// deadline of its process type.
 class TFrm_RecebimentoPendencia : public QDialog {
     Q_OBJECT
 public:
     explicit TFrm_RecebimentoPendencia(QWidget* owner);
     ~TFrm_RecebimentoPendencia() override;
 
-    forms::RecordSet* records() const { return m_records; } // `cdsDados`
+    forms::WindowedSource* records() const { return m_records; } // `cdsDados`
     forms::GridModel* gridModel() const { return m_model; }
     QMenu* popupMenu() const { return m_menu; }
 
@@ -61,7 +64,10 @@ private:
     void runStamp(core::routing::Stamp stamp, const QString& question);
     bool reread();
 
-    forms::RecordSet* m_records = nullptr;
+    QVariant current(const char* field) const;
+    QString currentText(const char* field) const;
+
+    forms::WindowedSource* m_records = nullptr;
     forms::GridModel* m_model = nullptr;
     forms::GridSearch* m_search = nullptr;
     QTableView* m_grid = nullptr;
@@ -75,5 +81,10 @@ extern QPointer<TFrm_RecebimentoPendencia> Frm_RecebimentoPendencia;
 
 // After the login and from the menu "Pendências": the current user's pending movements.
 void openRecebimentoPendencia(QWidget* owner);
+
+// What the list reads: the movements of the user :UM the pending rule keeps, newest receipt
+// first, with the names of the process, sector and users, the sending day (ESPERA) and the day
+// its process type's deadline falls due (PRAZO, empty without a deadline).
+forms::WindowedSpec pendingRows();
 
 } // namespace processes

@@ -125,6 +125,8 @@ private slots:
     void keyThatCannotBeBuiltKeepsTheOldOne();
     void tableHeldByAnotherWorkstation();
     void missingSchemaIndicesAreCreated();
+    void indexOfAnEarlierShapeIsRebuilt_data();
+    void indexOfAnEarlierShapeIsRebuilt();
 
 private:
     // Creates a database in the temporary folder, runs the script on it and opens it as the
@@ -431,6 +433,39 @@ void TestAtualizaBanco::missingSchemaIndicesAreCreated() {
              (QStringList{QStringLiteral("TRAMITACAO_PROCESSO"), QStringLiteral("TRAMITACAO_DESTINO")}));
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QVERIFY(db::createMissingIndices(conn, &error).isEmpty());
+}
+
+void TestAtualizaBanco::indexOfAnEarlierShapeIsRebuilt_data() {
+    QTest::addColumn<QString>("earlier"); // an index of the schema's name as an earlier version made it
+    QTest::newRow("one column") << "CREATE INDEX TRAMITACAO_DESTINO ON TRAMITACAO (COD_USUARIO_DESTINO)";
+    QTest::newRow("ascending") << "CREATE INDEX TRAMITACAO_PENDENTES ON TRAMITACAO (COD_USUARIO_DESTINO, "
+                                  "DATA_RECEBIMENTO, HORA_RECEBIMENTO, REGISTRO)";
+    QTest::newRow("other order") << "CREATE DESCENDING INDEX TRAMITACAO_PENDENTES ON TRAMITACAO "
+                                    "(COD_USUARIO_DESTINO, HORA_RECEBIMENTO, DATA_RECEBIMENTO, REGISTRO)";
+    QTest::newRow("unique") << "CREATE UNIQUE INDEX TRAMITACAO_DESTINO ON TRAMITACAO (COD_USUARIO_DESTINO, "
+                               "REGISTRO)";
+}
+
+void TestAtualizaBanco::indexOfAnEarlierShapeIsRebuilt() {
+    QFETCH(QString, earlier);
+    openOlderDatabase();
+    QSqlDatabase conn = core::mainConnection();
+    QVERIFY(run(conn, earlier));
+    const QString name = earlier.section(QStringLiteral(" INDEX "), 1).section(QLatin1Char(' '), 0, 0);
+    const QStringList expected = newDatabaseCatalogue();
+
+    db::UpdateOutcome outcome;
+    runWindow(kSuccess, &outcome);
+    QVERIFY(outcome.complete);
+    QCOMPARE(outcome.indicesRebuilt, QStringList{name});
+    QVERIFY(!outcome.indicesCreated.contains(name));
+    QCOMPARE(catalogue(conn), expected);
+
+    // A second run finds every index as the schema has it.
+    runWindow(kSuccess, &outcome);
+    QVERIFY(outcome.indicesRebuilt.isEmpty());
+    QVERIFY(outcome.indicesCreated.isEmpty());
+    QCOMPARE(catalogue(conn), expected);
 }
 
 QTEST_MAIN(TestAtualizaBanco)

@@ -1,6 +1,7 @@
 // The pending receipts: shown after the login also when empty, the list and its order, the five
 // right-click flows with their questions, reason boxes and messages, the re-read after each change
-// and after the routing form, and a receipt another workstation made first.
+// and after the routing form, a receipt another workstation made first, the list read in windows
+// keeping the pending rule's rows, and the waiting time and deadline columns.
 #include "app/startup.h"
 #include "core/handoff.h"
 #include "core/menucommands.h"
@@ -26,6 +27,7 @@
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 
 using processes::TFrm_RecebimentoPendencia;
@@ -73,14 +75,14 @@ struct PendingWindow {
     }
     QStringList registers() const {
         QStringList out;
-        forms::RecordSet* rows = form->records();
+        forms::RowSource* rows = form->records();
         const int f = rows->fieldIndex(QStringLiteral("REGISTRO"));
         for (int r = 0; r < rows->rowCount(); ++r)
             out << rows->valueAt(r, f).toString();
         return out;
     }
     QVariant value(const QString& registro, const char* field) const {
-        forms::RecordSet* rows = form->records();
+        forms::RowSource* rows = form->records();
         const int key = rows->fieldIndex(QStringLiteral("REGISTRO"));
         for (int r = 0; r < rows->rowCount(); ++r)
             if (rows->valueAt(r, key).toString() == registro)
@@ -120,6 +122,10 @@ private slots:
     void archiveAndUnarchive();
     void reasonTooLong();
     void anotherWorkstationReceivedFirst();
+    void windowedListKeepsThePendingRule();
+    void waitingAndDeadline_data();
+    void waitingAndDeadline();
+    void waitingColumnsSortByTheirDays();
 
 private:
     std::unique_ptr<TestDatabase> m_db;
@@ -253,7 +259,9 @@ void TestRecebimentoPendencia::listAndOrder() {
                                  "DATA_ARQUIVAMENTO",
                                  "HORA_ARQUIVAMENTO",
                                  "DATA_DESARQUIVAMENTO",
-                                 "HORA_DESARQUIVAMENTO"}));
+                                 "HORA_DESARQUIVAMENTO",
+                                 "Dias",
+                                 "Prazo"}));
     // The dispatch and the instruction, hidden columns, are not read at all.
     QCOMPARE(hidden, QStringList{});
     w.form->Botao_FecharClick();
@@ -511,6 +519,197 @@ void TestRecebimentoPendencia::anotherWorkstationReceivedFirst() {
     // The first stamp stays, and the list now shows it.
     QCOMPARE(m_db->scalar("SELECT HORA_RECEBIMENTO FROM TRAMITACAO").toTime(), QTime(8, 15, 0));
     QCOMPARE(w.value(QStringLiteral("00000001"), "HORA_RECEBIMENTO").toTime(), QTime(8, 15, 0));
+}
+
+void TestRecebimentoPendencia::windowedListKeepsThePendingRule() {
+    // 00000001/2019 goes U1 -> U2 -> U3 and back to U2; U3's forward and a sending to U4 leave in
+    // the same second; the same number of 2018 goes to U5.
+    auto add = [&](const char* registro, const char* from, const char* to, const QDate& date,
+                   const QTime& time, const QString& stamps, const char* year = "2019") {
+        MovementRow r = withStamps(movement(registro, to), stamps);
+        r.from = QString::fromLatin1(from);
+        r.year = QString::fromLatin1(year);
+        r.date = date;
+        r.time = time;
+        addMovement(*m_db, r);
+    };
+    add("00000001", "00000001", "00000002", QDate(2019, 3, 1), QTime(10, 0, 0), QStringLiteral("R"));
+    add("00000002", "00000002", "00000003", QDate(2019, 3, 1), QTime(10, 0, 1), QStringLiteral("R"));
+    add("00000003", "00000003", "00000002", QDate(2019, 3, 4), QTime(8, 0, 0), QStringLiteral("RFA"));
+    add("00000004", "00000003", "00000004", QDate(2019, 3, 4), QTime(8, 0, 0), QString());
+    add("00000005", "00000001", "00000005", QDate(2019, 4, 1), QTime(9, 0, 0), QString(), "2018");
+    // A busy desk: more movements than the first screen reads, half of them received, every
+    // fourth already sent on to U3.
+    QVERIFY(m_db->exec(QStringLiteral(
+        "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 700) DO BEGIN "
+        "INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, COD_USUARIO, COD_USUARIO_DESTINO, DATA, HORA, "
+        "DATA_RECEBIMENTO, HORA_RECEBIMENTO) VALUES (LPAD(100 + :I, 8, '0'), LPAD(:I, 8, '0'), '2017', "
+        "'00000001', '00000002', DATEADD(MOD(:I, 40) DAY TO DATE '2017-01-01'), TIME '09:00:00', "
+        "IIF(MOD(:I, 2) = 0, DATEADD(MOD(:I, 13) DAY TO DATE '2017-03-01'), NULL), "
+        "IIF(MOD(:I, 2) = 0, TIME '10:00:00', NULL)); "
+        "IF (MOD(:I, 4) = 1) THEN INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, COD_USUARIO, "
+        "COD_USUARIO_DESTINO, DATA, HORA) VALUES (LPAD(5000 + :I, 8, '0'), LPAD(:I, 8, '0'), '2017', "
+        "'00000002', '00000003', DATE '2017-06-01', TIME '09:00:00'); "
+        "I = I + 1; END END")));
+
+    for (const char* user : {"00000001", "00000002", "00000003", "00000004", "00000005"}) {
+        const QString code = QString::fromLatin1(user);
+        // The rule's rows, newest receipt first, the ones not received last, the newest movement
+        // first among equals.
+        struct Row {
+            QString registro;
+            QDateTime received;
+        };
+        QList<Row> expected;
+        QSqlQuery q(m_db->connection());
+        QVERIFY(q.prepare(core::routing::pendingQuery()));
+        q.bindValue(QStringLiteral(":UM"), code);
+        QVERIFY(q.exec());
+        while (q.next())
+            expected.append({q.value(QStringLiteral("REGISTRO")).toString(),
+                             q.value(QStringLiteral("DATA_RECEBIMENTO")).isNull()
+                                 ? QDateTime()
+                                 : QDateTime(q.value(QStringLiteral("DATA_RECEBIMENTO")).toDate(),
+                                             q.value(QStringLiteral("HORA_RECEBIMENTO")).toTime())});
+        std::sort(expected.begin(), expected.end(), [](const Row& a, const Row& b) {
+            if (a.received.isValid() != b.received.isValid()) return a.received.isValid();
+            if (a.received != b.received) return a.received > b.received;
+            return a.registro > b.registro;
+        });
+        QStringList registers;
+        for (const Row& r : std::as_const(expected))
+            registers << r.registro;
+
+        TFrm_RecebimentoPendencia form(nullptr);
+        QString error;
+        QVERIFY2(form.reload(code, &error), qPrintable(error));
+        QVERIFY(form.records()->waitForComplete());
+        QStringList shown;
+        for (int r = 0; r < form.records()->rowCount(); ++r)
+            shown << form.records()->keyAt(r).first();
+        QCOMPARE(shown, registers);
+    }
+    // Sent in the same second as the way back to U2, the sending to U4 stays with U4.
+    QCOMPARE(testsupport::pendingRegisters(*m_db, QStringLiteral("00000004")), QStringList{"00000004"});
+
+    // The busy desk on the screen: the first screen at once, the rest as the reading goes on;
+    // a row far down shows its own values.
+    PendingWindow w;
+    QTRY_VERIFY(w.form->records()->isComplete());
+    QCOMPARE(w.form->records()->rowCount(), 1 + 700 - 175);
+    QCOMPARE(w.form->records()->currentRow(), 0);
+    const QStringList all = w.registers();
+    QCOMPARE(all.first(), QStringLiteral("00000003"));
+    QCOMPARE(w.value(all.last(), "COD_USUARIO").toString(), QStringLiteral("00000001"));
+    QVERIFY(w.value(all.last(), "DATA_RECEBIMENTO").isNull());
+    QCOMPARE(w.value(QStringLiteral("00000003"), "ASSUNTO").toString(), QStringLiteral("PEDIDO DE ALVARÁ"));
+    QCOMPARE(w.value(QStringLiteral("00000003"), "USUARIO").toString(),
+             QStringLiteral("PAULO ROBERTO NUNES"));
+}
+
+void TestRecebimentoPendencia::waitingAndDeadline_data() {
+    QTest::addColumn<int>("deadline"); // days of the process type; 0: none
+    QTest::addColumn<int>("daysAgo");  // the movement was sent that many days before today
+    QTest::addColumn<QString>("stamps");
+    QTest::addColumn<QString>("waiting");
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<bool>("overdue");
+    QTest::newRow("no deadline") << 0 << 3 << ""
+                                 << "3 dias"
+                                 << "" << false;
+    QTest::newRow("sent today") << 5 << 0 << ""
+                                << "Hoje"
+                                << "Faltam 5 dias" << false;
+    QTest::newRow("on the deadline") << 10 << 10 << "R"
+                                     << "10 dias"
+                                     << "Vence hoje" << false;
+    QTest::newRow("overdue") << 10 << 14 << "R"
+                             << "14 dias"
+                             << "Atrasado 4 dias" << true;
+    QTest::newRow("overdue by one") << 1 << 2 << ""
+                                    << "2 dias"
+                                    << "Atrasado 1 dia" << true;
+    QTest::newRow("archived") << 10 << 14 << "RA"
+                              << "14 dias"
+                              << "" << false;
+    QTest::newRow("unarchived") << 10 << 14 << "RAD"
+                                << "14 dias"
+                                << "Atrasado 4 dias" << true;
+}
+
+void TestRecebimentoPendencia::waitingAndDeadline() {
+    QFETCH(int, deadline);
+    QFETCH(int, daysAgo);
+    QFETCH(QString, stamps);
+    QFETCH(QString, waiting);
+    QFETCH(QString, state);
+    QFETCH(bool, overdue);
+    m_db->insert(QStringLiteral("TIPOPROCESSO"), {{"IDTIPO", "0001"}, {"TIPO", "ALVARÁ"}});
+    m_db->exec(QStringLiteral("UPDATE PROCESSOS SET IDTIPOPROCESSO = '0001'"));
+    if (deadline > 0)
+        m_db->exec(QStringLiteral("INSERT INTO PRAZOS_TIPOPROCESSO (IDTIPO, DIAS) VALUES ('0001', ?)"),
+                   {deadline});
+    MovementRow r = withStamps(movement("00000001"), stamps);
+    r.date = QDate::currentDate().addDays(-daysAgo);
+    addMovement(*m_db, r);
+
+    PendingWindow w;
+    auto* grid = child<QTableView>(w.form, "DBGrid1");
+    QAbstractItemModel* model = grid->model();
+    const int columns = model->columnCount();
+    QCOMPARE(model->headerData(columns - 2, Qt::Horizontal).toString(), QStringLiteral("Dias"));
+    QCOMPARE(model->headerData(columns - 1, Qt::Horizontal).toString(), QStringLiteral("Prazo"));
+    QCOMPARE(model->index(0, columns - 2).data().toString(), waiting);
+    QCOMPARE(model->index(0, columns - 1).data().toString(), state);
+    // An overdue row stands out in every cell, and says why to a screen reader.
+    for (int c = 0; c < columns; ++c) {
+        const QModelIndex cell = model->index(0, c);
+        const QColor colour = cell.data(Qt::BackgroundRole).value<QColor>();
+        QCOMPARE(colour == forms::whiteColour(), !overdue);
+        QCOMPARE(cell.data(Qt::AccessibleDescriptionRole).toString(), overdue ? state : QString());
+    }
+}
+
+void TestRecebimentoPendencia::waitingColumnsSortByTheirDays() {
+    const QDate today = QDate::currentDate();
+    m_db->insert(QStringLiteral("TIPOPROCESSO"), {{"IDTIPO", "0001"}, {"TIPO", "ALVARÁ"}});
+    m_db->insert(QStringLiteral("TIPOPROCESSO"), {{"IDTIPO", "0002"}, {"TIPO", "CERTIDÃO"}});
+    m_db->exec(QStringLiteral("INSERT INTO PRAZOS_TIPOPROCESSO (IDTIPO, DIAS) VALUES ('0001', 10)"));
+    m_db->exec(QStringLiteral("INSERT INTO PRAZOS_TIPOPROCESSO (IDTIPO, DIAS) VALUES ('0002', 1)"));
+    m_db->exec(
+        QStringLiteral("UPDATE PROCESSOS SET IDTIPOPROCESSO = '0001' WHERE IDPROCESSO = '00000001' AND "
+                       "ANO = '2019'"));
+    m_db->exec(QStringLiteral("UPDATE PROCESSOS SET IDTIPOPROCESSO = '0002' WHERE IDPROCESSO = '00000002'"));
+    // Due in 8 days; due today; no deadline (the process of 2018 has no type).
+    MovementRow a = movement("00000001");
+    a.date = today.addDays(-2);
+    addMovement(*m_db, a);
+    MovementRow b = movement("00000002");
+    b.process = QStringLiteral("00000002");
+    b.date = today.addDays(-1);
+    addMovement(*m_db, b);
+    MovementRow c = movement("00000003");
+    c.year = QStringLiteral("2018");
+    c.date = today.addDays(-5);
+    addMovement(*m_db, c);
+
+    PendingWindow w;
+    auto* grid = child<QTableView>(w.form, "DBGrid1");
+    const int columns = grid->model()->columnCount();
+    auto clickTitle = [&](int column) {
+        grid->scrollTo(grid->model()->index(0, column));
+        QTest::mouseClick(grid->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                          QPoint(grid->horizontalHeader()->sectionViewportPosition(column) + 5, 5));
+    };
+    // Longest waiting first: the sending day ascending.
+    clickTitle(columns - 2);
+    QCOMPARE(w.registers(), (QStringList{"00000003", "00000001", "00000002"}));
+    QCOMPARE(grid->model()->index(0, columns - 2).data().toString(), QStringLiteral("5 dias"));
+    // By the day the deadline falls due, no deadline first.
+    clickTitle(columns - 1);
+    QCOMPARE(w.registers(), (QStringList{"00000003", "00000002", "00000001"}));
+    QCOMPARE(grid->model()->index(1, columns - 1).data().toString(), QStringLiteral("Vence hoje"));
+    QCOMPARE(w.form->gridModel()->columnColour(columns - 1), forms::whiteColour());
 }
 
 QTEST_MAIN(TestRecebimentoPendencia)
