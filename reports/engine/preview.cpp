@@ -36,8 +36,10 @@ PrintSetup& installedPrintSetup() {
 
 constexpr int kPageMargin = 12; // grey border around the page on screen, in pixels
 constexpr int kCachedPages = 3;
-constexpr int kLayoutSlice = 256;  // records laid out between two looks at the clock
-constexpr int kFirstPagesMs = 150; // layout done before the first page is shown
+constexpr int kLayoutSlice = 256; // records laid out between two looks at the clock
+// Layout done before the first page is shown: a short report is whole by then, a long one shows
+// its first page without keeping the user waiting for more.
+constexpr int kFirstPagesMs = 50;
 constexpr int kLayoutSliceMs = 40; // layout done between two turns of the event loop
 
 // A progress window that appears only when the work lasts, so short reports never flash one.

@@ -145,39 +145,44 @@ bool ReportData::ensureRow(int row) {
 void ReportData::spillOldBlocks() {
     if (m_columns.isEmpty()) return;
     const int full = rowCount() / kBlockRows;
-    const int known = int(m_blockOffsets.size());
-    for (int b = known; b < full; ++b) {
+    for (int b = int(m_blockOffsets.size()); b < full; ++b) {
         m_blockOffsets.append(-1);
         m_resident.append(b);
     }
+    keepResidentLimit(-1);
+}
+
+void ReportData::keepResidentLimit(int keep) const {
     const int limit = std::max(2, m_residentRows / kBlockRows);
-    while (m_resident.size() > limit) {
-        const int b = m_resident.takeFirst();
-        if (m_blockOffsets.at(b) < 0) {
-            if (!m_spill) {
-                auto file = std::make_unique<QTemporaryFile>(
-                    QDir(QDir::tempPath()).filePath(QStringLiteral("protocolo-relatorio-XXXXXX")));
-                if (!file->open()) {
-                    // Without a file the rows simply stay in memory.
-                    m_resident.prepend(b);
-                    return;
-                }
-                m_spill = std::move(file);
-            }
-            QVector<Row> rows(m_rows.begin() + b * kBlockRows, m_rows.begin() + (b + 1) * kBlockRows);
-            const qint64 at = m_spill->size();
-            m_spill->seek(at);
-            QDataStream out(m_spill.get());
-            out << rows;
-            if (out.status() != QDataStream::Ok) {
-                m_resident.prepend(b);
-                return;
-            }
-            m_blockOffsets[b] = at;
+    for (int i = 0; i < m_resident.size() && m_resident.size() > limit;) {
+        const int b = m_resident.at(i);
+        // The block just read back stays, and one that cannot be written stays in memory.
+        if (b == keep || !writeBlock(b)) {
+            ++i;
+            continue;
         }
+        m_resident.removeAt(i);
         for (int r = b * kBlockRows; r < (b + 1) * kBlockRows; ++r)
             m_rows[r] = Row();
     }
+}
+
+bool ReportData::writeBlock(int block) const {
+    if (m_blockOffsets.at(block) >= 0) return true;
+    if (!m_spill) {
+        auto file = std::make_unique<QTemporaryFile>(
+            QDir(QDir::tempPath()).filePath(QStringLiteral("protocolo-relatorio-XXXXXX")));
+        if (!file->open()) return false;
+        m_spill = std::move(file);
+    }
+    const QVector<Row> rows(m_rows.begin() + block * kBlockRows, m_rows.begin() + (block + 1) * kBlockRows);
+    const qint64 at = m_spill->size();
+    if (!m_spill->seek(at)) return false;
+    QDataStream out(m_spill.get());
+    out << rows;
+    if (out.status() != QDataStream::Ok) return false;
+    m_blockOffsets[block] = at;
+    return true;
 }
 
 bool ReportData::loadBlock(int block) const {
@@ -190,13 +195,7 @@ bool ReportData::loadBlock(int block) const {
     for (int i = 0; i < kBlockRows; ++i)
         m_rows[block * kBlockRows + i] = std::move(rows[i]);
     m_resident.append(block);
-    // Keep the limit, never dropping the block just read.
-    const int limit = std::max(2, m_residentRows / kBlockRows);
-    while (m_resident.size() > limit) {
-        const int b = m_resident.takeFirst();
-        for (int r = b * kBlockRows; r < (b + 1) * kBlockRows; ++r)
-            m_rows[r] = Row();
-    }
+    keepResidentLimit(block);
     return true;
 }
 

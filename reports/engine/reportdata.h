@@ -81,6 +81,8 @@ private:
     using Row = QVector<QVariant>;
     const Row* rowAt(int row) const;
     void spillOldBlocks();
+    void keepResidentLimit(int keep) const;
+    bool writeBlock(int block) const;
     bool loadBlock(int block) const;
 
     QStringList m_columns;
@@ -92,8 +94,8 @@ private:
     int m_residentRows = 8192;
     // Spill file: one record per block of kBlockRows rows, written once when the block fills.
     mutable std::unique_ptr<QFile> m_spill;
-    QVector<qint64> m_blockOffsets;  // where each written block begins
-    mutable QVector<int> m_resident; // blocks in memory, the most recently used last
+    mutable QVector<qint64> m_blockOffsets; // where each written block begins, -1: not yet
+    mutable QVector<int> m_resident;        // blocks in memory, the most recently used last
 };
 
 // A value as a report prints it: dates dd/MM/yyyy, times hh:mm:ss, text blobs as text, empty
