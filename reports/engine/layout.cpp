@@ -339,19 +339,9 @@ private:
         b.sliceTop = sliceTop;
         b.fullHeight = fullHeight;
         b.background = bg;
-        // Only a band that prints labels keeps them: a listing's lines do not, and a copy per
-        // line (its count label changes on every one) would cost more than the line itself.
-        if (printsLabels(m_report.band(kind, child))) b.labels = m_ctx.m_labels;
+        b.labels = m_ctx.m_labels;
         m_page.bands.append(std::move(b));
         m_y += height;
-    }
-
-    static bool printsLabels(const Band& band) {
-        for (const Element& e : band.elements)
-            if (e.kind == ElementKind::Text &&
-                (e.source == TextSource::Label || e.source == TextSource::Function))
-                return true;
-        return false;
     }
 
     void startPage() {

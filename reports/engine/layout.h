@@ -27,7 +27,7 @@ struct PlacedBand {
     double sliceTop = 0; // mm into the band where this page's part begins
     double fullHeight = 0;
     QColor background;
-    LabelSet labels; // label texts when the band was placed (bands that print labels)
+    LabelSet labels; // label texts when the band was placed
 
     bool isFirstSlice() const { return sliceTop <= 0; }
 };
