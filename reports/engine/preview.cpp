@@ -270,7 +270,8 @@ bool PreviewWindow::preparePages() {
     // and a moment has passed, the rest following between events.
     QElapsedTimer clock;
     clock.start();
-    while (!preparation->step(kLayoutSlice, progress.function()))
+    // Small steps here: the first page is shown as soon as it is whole and the moment has passed.
+    while (!preparation->step(kLayoutSlice / 4, progress.function()))
         if (preparation->pages().pageCount() > 0 && clock.elapsed() >= kFirstPagesMs) break;
     if (preparation->pages().cancelled) return false;
     if (!preparation->pages().error.isEmpty()) {
