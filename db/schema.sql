@@ -190,6 +190,10 @@ CREATE INDEX TRAMITACAO_O_DATA_DESARQ ON TRAMITACAO (DATA_DESARQUIVAMENTO, REGIS
 CREATE INDEX TRAMITACAO_O_HORA_DESARQ ON TRAMITACAO (HORA_DESARQUIVAMENTO, REGISTRO);
 CREATE INDEX TRAMITACAO_O_MOTIVO_DESARQ ON TRAMITACAO (MOTIVO_DESARQUIVAMENTO, REGISTRO);
 CREATE INDEX TRAMITACAO_O_USUARIO ON TRAMITACAO (COD_USUARIO, REGISTRO);
+-- The alphabetical listing of applicants reads its rows in this order from the first page on,
+-- in the Brazilian collation whatever the column's own (equal names are put in code order by
+-- the program).
+CREATE INDEX INTERESSADOS_O_NOME ON INTERESSADOS COMPUTED BY (INTERESSADO COLLATE WIN_PTBR);
 -- A new movement's register number is the greatest one plus one: Firebird reads a MAX from a
 -- descending index only, so without it every sending would scan the whole table.
 CREATE DESCENDING INDEX TRAMITACAO_REGISTRO_DESC ON TRAMITACAO (REGISTRO);

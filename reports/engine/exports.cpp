@@ -123,6 +123,10 @@ bool printReport(Report& report, QPrinter& printer, QString* errorText,
         if (errorText) *errorText = QStringLiteral("Operação cancelada.");
         return false;
     }
+    if (!prepared.error.isEmpty()) {
+        if (errorText) *errorText = prepared.error;
+        return false;
+    }
     printer.setFullPage(true);
     printer.setPageLayout(report.pageLayout());
     if (printer.docName().isEmpty()) printer.setDocName(report.title);

@@ -248,8 +248,11 @@ public:
 
         const QRectF content = m_report.contentRectMm();
         m_bodyBottom = content.height() - (m_report.pageFooter.isEmpty() ? 0 : m_report.pageFooter.height);
-        m_rows = m_report.data.rowCount();
         m_next = 0;
+        // Rows pulled from a reader: the first one is read now, as the page header of a loaded
+        // report sees it.
+        ReportData& data = m_report.data;
+        if (!data.ensureRow(0) && !data.errorText().isEmpty()) m_out.error = data.errorText();
         startPage();
     }
 
@@ -259,8 +262,15 @@ public:
     bool step(int limit, const ProgressFunction& progress) {
         if (m_done) return true;
         m_out.cancelled = false;
-        const int end = limit >= m_rows - m_next ? m_rows : m_next + limit;
-        while (m_next < end) {
+        ReportData& data = m_report.data;
+        if (!m_out.error.isEmpty()) return stop();
+        for (int placed = 0; placed < limit; ++placed) {
+            // Rows still on the server are read a batch at a time as the layout reaches them.
+            if (m_next >= data.rowCount() && !data.complete() && !data.readMore(kReadBatch)) {
+                m_out.error = data.errorText();
+                return stop();
+            }
+            if (m_next >= data.rowCount()) break;
             const int row = m_next++;
             m_ctx.m_row = row;
             m_ctx.m_background = m_report.detail.background;
@@ -269,27 +279,44 @@ public:
             for (int child = 0; child < m_report.detailChildren.size(); ++child)
                 if (!m_report.detailChildren.at(child).isEmpty())
                     placeFlowing(BandKind::Detail, row, m_ctx.m_background, child);
-            if (progress && (row % 256 == 255) && !progress(row + 1, m_rows)) {
+            if (progress && (row % 256 == 255) && !progress(row + 1, expectedRows())) {
                 m_out.cancelled = true;
                 return true;
             }
         }
-        if (m_next < m_rows) return false;
-        m_ctx.m_row = m_rows - 1;
+        if (m_next < data.rowCount() || !data.complete()) return false;
+        if (!data.errorText().isEmpty()) {
+            m_out.error = data.errorText();
+            return stop();
+        }
+        const int rows = data.rowCount();
+        m_ctx.m_row = rows - 1;
         if (!m_report.summary.isEmpty())
-            placeFlowing(BandKind::Summary, m_rows - 1, m_report.summary.background);
+            placeFlowing(BandKind::Summary, rows - 1, m_report.summary.background);
         finishPage();
-        if (progress) progress(m_rows, m_rows);
+        if (progress) progress(rows, rows);
         m_done = true;
         return true;
     }
 
     bool finished() const { return m_done; }
     int rowsDone() const { return m_next; }
-    int rowCount() const { return m_rows; }
+    int rowCount() const { return expectedRows(); }
     PreparedReport& output() { return m_out; }
 
 private:
+    // Rows read per trip to the server while laying out: about a page and a half of a listing.
+    static constexpr int kReadBatch = 64;
+
+    // -1 while rows are still being read: how many there are is known at the end.
+    int expectedRows() const { return m_report.data.complete() ? m_report.data.rowCount() : -1; }
+
+    // Reading failed: the pages laid out so far stay, the report is not finished.
+    bool stop() {
+        m_done = true;
+        return true;
+    }
+
     EvalContext context(int row) const {
         EvalContext c;
         c.data = &m_report.data;
@@ -401,7 +428,6 @@ private:
 
     Report& m_report;
     PreparedReport m_out;
-    int m_rows = 0;
     int m_next = 0;
     bool m_done = false;
     RunContext m_ctx;

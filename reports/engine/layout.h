@@ -12,8 +12,9 @@ class QPainter;
 
 namespace reports {
 
-// Called now and then while pages are prepared, printed or written: done of total steps.
-// Returning false cancels the work.
+// Called now and then while pages are prepared, printed or written: done of total steps (total
+// -1 while rows are still being read and their number is not known). Returning false cancels
+// the work.
 using ProgressFunction = std::function<bool(int done, int total)>;
 
 // One band as it lands on a page. A band taller than a page is placed in slices.
@@ -41,6 +42,8 @@ struct PreparedReport {
     QVector<PreparedPage> pages;
     QDateTime printedAt;
     bool cancelled = false;
+    // Why reading the rows failed part of the way; the pages laid out before stay.
+    QString error;
 
     int pageCount() const { return int(pages.size()); }
 };
@@ -64,9 +67,10 @@ public:
     // Lays out up to `rows` more records (the summary after the last). True when the report is
     // laid out or the progress function asked to stop (pages().cancelled; a later step goes on).
     bool step(int rows, const ProgressFunction& progress = {});
+    // True when every record is laid out, or when reading the rows failed (pages().error).
     bool finished() const;
     int rowsDone() const;
-    int rowCount() const;
+    int rowCount() const; // -1 while rows are still being read
     PreparedReport& pages();
     const PreparedReport& pages() const;
 

@@ -36,8 +36,10 @@ PrintSetup& installedPrintSetup() {
 
 constexpr int kPageMargin = 12; // grey border around the page on screen, in pixels
 constexpr int kCachedPages = 3;
-constexpr int kLayoutSlice = 256;  // records laid out between two looks at the clock
-constexpr int kFirstPagesMs = 150; // layout done before the first page is shown
+constexpr int kLayoutSlice = 256; // records laid out between two looks at the clock
+// Layout done before the first page is shown: a short report is whole by then, a long one shows
+// its first page without keeping the user waiting for more.
+constexpr int kFirstPagesMs = 50;
 constexpr int kLayoutSliceMs = 40; // layout done between two turns of the event loop
 
 // A progress window that appears only when the work lasts, so short reports never flash one.
@@ -58,9 +60,12 @@ public:
 
 private:
     bool step(int done, int total) {
+        // A total not yet known (rows still being read) shows a busy bar.
+        const bool known = total >= 0;
         if (!m_dialog) {
-            if (m_clock.elapsed() < 400 || done >= total) return true;
-            m_dialog = new QProgressDialog(m_label, QStringLiteral("Cancelar"), 0, total, m_parent);
+            if (m_clock.elapsed() < 400 || (known && done >= total)) return true;
+            m_dialog =
+                new QProgressDialog(m_label, QStringLiteral("Cancelar"), 0, std::max(0, total), m_parent);
             m_dialog->setWindowTitle(core::appValues().systemName);
             m_dialog->setWindowModality(Qt::WindowModal);
             m_dialog->setMinimumDuration(0);
@@ -68,12 +73,12 @@ private:
             m_dialog->setAutoReset(false);
             m_dialog->show();
             m_update.start();
-        } else if (m_update.elapsed() < 50 && done < total) {
+        } else if (m_update.elapsed() < 50 && (!known || done < total)) {
             return !m_dialog->wasCanceled();
         }
         m_update.restart();
-        m_dialog->setMaximum(total);
-        m_dialog->setValue(done);
+        m_dialog->setMaximum(std::max(0, total));
+        m_dialog->setValue(known ? done : 0);
         QCoreApplication::processEvents();
         return !m_dialog->wasCanceled();
     }
@@ -265,9 +270,14 @@ bool PreviewWindow::preparePages() {
     // and a moment has passed, the rest following between events.
     QElapsedTimer clock;
     clock.start();
-    while (!preparation->step(kLayoutSlice, progress.function()))
+    // Small steps here: the first page is shown as soon as it is whole and the moment has passed.
+    while (!preparation->step(kLayoutSlice / 4, progress.function()))
         if (preparation->pages().pageCount() > 0 && clock.elapsed() >= kFirstPagesMs) break;
     if (preparation->pages().cancelled) return false;
+    if (!preparation->pages().error.isEmpty()) {
+        showReadError(preparation->pages().error);
+        return false;
+    }
     m_ready = true;
     m_cache.clear();
     m_page = 0;
@@ -294,14 +304,25 @@ void PreviewWindow::continueLayout() {
     if (m_preparation->finished()) {
         m_prepared = std::move(m_preparation->pages());
         m_preparation.reset();
+        // The pages read before the failure stay on screen; the user is told once.
+        if (!m_prepared.error.isEmpty()) showReadError(m_prepared.error);
     } else {
         QTimer::singleShot(0, this, &PreviewWindow::continueLayout);
     }
     updateControls();
 }
 
+void PreviewWindow::showReadError(const QString& error) {
+    core::dialogs().error(this, QStringLiteral("Não foi possível ler os dados do relatório.\n%1").arg(error));
+}
+
 bool PreviewWindow::finishPages() {
     if (!m_ready) return preparePages();
+    // A report whose rows could not all be read is never printed or saved as if it were whole.
+    if (!m_preparation && !m_prepared.error.isEmpty()) {
+        showReadError(m_prepared.error);
+        return false;
+    }
     if (!m_preparation) return true;
     ProgressUi progress(this, QStringLiteral("Preparando o relatório..."));
     m_finishing = true;
@@ -317,6 +338,10 @@ bool PreviewWindow::finishPages() {
     m_prepared = std::move(m_preparation->pages());
     m_preparation.reset();
     updateControls();
+    if (!m_prepared.error.isEmpty()) {
+        showReadError(m_prepared.error);
+        return false;
+    }
     return true;
 }
 

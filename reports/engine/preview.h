@@ -79,6 +79,7 @@ private:
     void updateControls();
     void relayout();
     void continueLayout();
+    void showReadError(const QString& error);
     QAction* addAction(const QString& text, const QString& objectName, int icon, const QKeySequence& key);
 
     struct CachedPage {

@@ -1,11 +1,17 @@
 #include "reports/listings/listings.h"
 
 #include "core/appvalues.h"
+#include "core/collation.h"
+#include "core/connection.h"
 #include "core/dialogs.h"
 #include "gui/colours.h"
 #include "reports/engine/preview.h"
 
 #include <QLocale>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <algorithm>
 
 namespace reports {
 
@@ -20,6 +26,12 @@ struct ListingLayout {
     QString query;
     QVector<ColumnSpec> columns;
     double pointSize = 10;
+    // The code as the query names it: the primary key gives the numerical order.
+    QString codeExpr;
+    // Where an index gives the alphabetical order (a register that grows large): the expression
+    // it is built on and its name. Without one the rows are read whole and ordered here.
+    QString nameOrderExpr;
+    QString nameIndex;
 };
 
 ListingLayout layoutOf(Listing listing) {
@@ -29,12 +41,18 @@ ListingLayout layoutOf(Listing listing) {
         return {QStringLiteral("SELECT IDUNIDADE, UNIDADE FROM UNIDADES"),
                 {{QStringLiteral("Código"), {QStringLiteral("IDUNIDADE")}, 25, centre},
                  {QStringLiteral("Unidade"), {QStringLiteral("UNIDADE")}, 252}},
-                10};
+                10,
+                QStringLiteral("IDUNIDADE"),
+                {},
+                {}};
     case Listing::UnitTypes:
         return {QStringLiteral("SELECT IDTIPO, TIPO FROM TIPOUNIDADE"),
                 {{QStringLiteral("Código"), {QStringLiteral("IDTIPO")}, 25, centre},
                  {QStringLiteral("Tipo Unidade"), {QStringLiteral("TIPO")}, 252}},
-                10};
+                10,
+                QStringLiteral("IDTIPO"),
+                {},
+                {}};
     case Listing::Organisation:
         return {
             QStringLiteral("SELECT A.IDEMPRESA, A.EMPRESA, A.CNPJ, A.ENDERECO, A.NUMERO, A.BAIRRO, A.CEP, "
@@ -47,12 +65,18 @@ ListingLayout layoutOf(Listing listing) {
              {QStringLiteral("Telefone "), {QStringLiteral("DDD"), QStringLiteral("TELEFONE")}, 31},
              {QStringLiteral("EMail"), {QStringLiteral("EMAIL")}, 55},
              {QStringLiteral("Site"), {QStringLiteral("SITE")}, 55}},
-            10};
+            10,
+            QStringLiteral("A.IDEMPRESA"),
+            {},
+            {}};
     case Listing::ProcessTypes:
         return {QStringLiteral("SELECT IDTIPO, TIPO FROM TIPOPROCESSO"),
                 {{QStringLiteral("Código"), {QStringLiteral("IDTIPO")}, 25, centre},
                  {QStringLiteral("Tipo Processo"), {QStringLiteral("TIPO")}, 252}},
-                10};
+                10,
+                QStringLiteral("IDTIPO"),
+                {},
+                {}};
     case Listing::Sectors:
         return {QStringLiteral("SELECT A.IDSETOR, A.SETOR, A.IDUNIDADE, B.UNIDADE FROM SETORES A "
                                "LEFT JOIN UNIDADES B ON A.IDUNIDADE = B.IDUNIDADE"),
@@ -61,7 +85,10 @@ ListingLayout layoutOf(Listing listing) {
                  {QStringLiteral("Unidade Orçamentária"),
                   {QStringLiteral("IDUNIDADE"), QStringLiteral("UNIDADE")},
                   126}},
-                10};
+                10,
+                QStringLiteral("A.IDSETOR"),
+                {},
+                {}};
     case Listing::Applicants:
         return {
             QStringLiteral("SELECT A.IDINTERESSADO, A.INTERESSADO, A.TIPO, A.CPF, A.CNPJ, A.ENDERECO, "
@@ -74,15 +101,99 @@ ListingLayout layoutOf(Listing listing) {
              {QStringLiteral("Telefone "), {QStringLiteral("DDD_TELEFONE"), QStringLiteral("TELEFONE")}, 26},
              {QStringLiteral("EMail"), {QStringLiteral("EMAIL")}, 48},
              {QStringLiteral("Site"), {QStringLiteral("SITE")}, 44}},
-            8};
+            8,
+            QStringLiteral("A.IDINTERESSADO"),
+            QStringLiteral("A.INTERESSADO COLLATE WIN_PTBR"),
+            QStringLiteral("INTERESSADOS_O_NOME")};
     case Listing::Users:
         return {QStringLiteral("SELECT COD_USUARIO, USUARIO, CPF FROM USUARIOS"),
                 {{QStringLiteral("Código"), {QStringLiteral("COD_USUARIO")}, 25, centre},
                  {QStringLiteral("Usuário"), {QStringLiteral("USUARIO")}, 222},
                  {QStringLiteral("C P F "), {QStringLiteral("CPF")}, 30, centre}},
-                7};
+                7,
+                QStringLiteral("COD_USUARIO"),
+                {},
+                {}};
     }
     return {};
+}
+
+// The rows of a listing's query in the order the server reads them through an index (the code's,
+// or the name's in the Brazilian collation), handed over a batch at a time. The index holds
+// equal names in no useful order, so each run of names the program's one order holds equal
+// (case, accents, blanks and nulls) is put in code order before it is handed on. Codes are
+// digit texts: the key's own order is the program's.
+class OrderedRows : public RowReader {
+public:
+    bool open(const QString& sql, int orderColumn, int codeColumn, QString* errorText) {
+        m_query = QSqlQuery(core::mainConnection());
+        m_query.setForwardOnly(true);
+        if (!m_query.exec(sql)) {
+            if (errorText) *errorText = m_query.lastError().text();
+            return false;
+        }
+        const QSqlRecord record = m_query.record();
+        for (int i = 0; i < record.count(); ++i)
+            m_columns << record.fieldName(i);
+        m_order = orderColumn;
+        m_code = codeColumn;
+        return true;
+    }
+
+    QStringList columns() const override { return m_columns; }
+    bool atEnd() const override { return m_end && m_group.isEmpty(); }
+
+    bool read(int count, QVector<QVector<QVariant>>& rows, QString* errorText) override {
+        const int n = int(m_columns.size());
+        const int wanted = int(rows.size()) + count;
+        while (rows.size() < wanted && !m_end) {
+            if (!m_query.next()) {
+                if (m_query.lastError().isValid()) {
+                    if (errorText) *errorText = m_query.lastError().text();
+                    return false;
+                }
+                m_end = true;
+                m_query.finish();
+                break;
+            }
+            QVector<QVariant> row(n);
+            for (int i = 0; i < n; ++i)
+                row[i] = m_query.value(i);
+            const QString value = displayText(row.at(m_order));
+            if (!m_group.isEmpty() && core::compareText(m_groupValue, value) != 0) handOver(rows);
+            if (m_group.isEmpty()) m_groupValue = value;
+            m_group.append(std::move(row));
+        }
+        if (m_end) handOver(rows);
+        return true;
+    }
+
+private:
+    void handOver(QVector<QVector<QVariant>>& rows) {
+        if (m_group.size() > 1)
+            std::stable_sort(m_group.begin(), m_group.end(), [this](const auto& a, const auto& b) {
+                return core::compareText(displayText(a.at(m_code)), displayText(b.at(m_code))) < 0;
+            });
+        for (auto& row : m_group)
+            rows.append(std::move(row));
+        m_group.clear();
+    }
+
+    QSqlQuery m_query;
+    QStringList m_columns;
+    int m_order = 0;
+    int m_code = 0;
+    bool m_end = false;
+    QString m_groupValue;
+    QVector<QVector<QVariant>> m_group; // rows of one value, not yet handed over
+};
+
+bool indexActive(const QString& name) {
+    QSqlQuery q(core::mainConnection());
+    q.prepare(QStringLiteral("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = ? "
+                             "AND COALESCE(RDB$INDEX_INACTIVE, 0) = 0"));
+    q.addBindValue(name);
+    return q.exec() && q.next() && q.value(0).toInt() > 0;
 }
 
 // Running values of one preparation of a listing's pages.
@@ -213,11 +324,29 @@ std::unique_ptr<Report> buildListing(const QString& entryTitle, QString* errorTe
     }
     std::unique_ptr<Report> report = createListing(entry->listing);
     report->title = title;
-    if (!report->data.load(listingQuery(entry->listing), {}, errorText)) return nullptr;
-    // Equal names in the order of their codes (the first column), as the grids and the lookups
-    // show them: the sort keeps the earlier order among equal values.
-    report->data.sortByColumn(0);
-    report->data.sortByColumn(entry->orderColumn);
+    const ListingLayout layout = layoutOf(entry->listing);
+    // A large register's first page must not wait for its last row: where an index gives the
+    // order, the rows are read as the pages are laid out. Otherwise (a small register, or a
+    // database whose update has not yet built the name's index) every row is read first and
+    // ordered here.
+    QString orderBy;
+    if (entry->orderColumn == 0)
+        orderBy = layout.codeExpr;
+    else if (!layout.nameIndex.isEmpty() && indexActive(layout.nameIndex))
+        orderBy = layout.nameOrderExpr;
+    if (!orderBy.isEmpty()) {
+        auto rows = std::make_unique<OrderedRows>();
+        if (!rows->open(layout.query + QStringLiteral(" ORDER BY ") + orderBy, entry->orderColumn, 0,
+                        errorText))
+            return nullptr;
+        report->data.setReader(std::move(rows));
+    } else {
+        if (!report->data.load(layout.query, {}, errorText)) return nullptr;
+        // Equal names in the order of their codes (the first column), as the grids and the
+        // lookups show them: the sort keeps the earlier order among equal values.
+        report->data.sortByColumn(0);
+        report->data.sortByColumn(entry->orderColumn);
+    }
     const core::AppValues& values = core::appValues();
     report->setLabel(QStringLiteral("Empresa"), values.profile.organisationName);
     report->setLabel(QStringLiteral("Sistema"), values.systemName);

@@ -1,6 +1,7 @@
 #include "core/appvalues.h"
 #include "core/connection.h"
 #include "core/menucommands.h"
+#include "db/update.h"
 #include "reports/engine/exports.h"
 #include "reports/engine/preview.h"
 #include "reports/listings/listings.h"
@@ -192,6 +193,7 @@ private slots:
     void savedFilesHoldTheRecords();
     void readFailureShowsTheErrorBox();
     void organisationRecordKeepsToOneLine();
+    void applicantsInNameOrderWithAndWithoutTheIndex();
 };
 
 void TestListings::initTestCase() {
@@ -630,6 +632,92 @@ void TestListings::organisationRecordKeepsToOneLine() {
     // The page header's three lines are black.
     for (const Element& e : report->pageHeader.elements)
         if (e.kind == ElementKind::Text) QCOMPARE(e.style.colour, QColor(Qt::black));
+}
+
+namespace {
+
+// Names the one order holds equal (case, accents, trailing blanks; blanks and nulls) in groups of
+// their rank, so that the expected order is written here rather than taken from the program.
+const QList<QPair<int, QVariant>> kRankedNames{
+    {0, QVariant()},
+    {0, QStringLiteral("")},
+    {0, QStringLiteral("   ")},
+    {1, QStringLiteral("abacaxi")},
+    {2, QStringLiteral("água")},
+    {2, QStringLiteral("AGUA")},
+    {2, QStringLiteral("Água")},
+    {2, QStringLiteral("ÁGUA")},
+    {3, QStringLiteral("Orgao")},
+    {3, QStringLiteral("ÓRGÃO")},
+    {3, QStringLiteral("órgão")},
+    {4, QStringLiteral("SECRETARIA")},
+    {4, QStringLiteral("secretaria  ")},
+    {5, QStringLiteral("ZEBRA")},
+};
+
+QString pdfOf(Report& report, const QString& path) {
+    const PreparedReport p = prepare(report);
+    return p.error.isEmpty() && exportPdf(report, p, path) ? pdftools::text(path) : QString();
+}
+
+} // namespace
+
+// The applicants' alphabetical listing reads its rows as the pages are laid out, through the
+// name's index; a database the update has not yet given that index reads them first and orders
+// them here. Both print the one order (equal names by code) and the same pages.
+void TestListings::applicantsInNameOrderWithAndWithoutTheIndex() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    // More rows than one trip to the server reads, codes scattered over the names, stored last
+    // code first: the index holds equal names in the order they were stored, not by code.
+    const int rows = 1400;
+    QSqlDatabase conn = core::mainConnection();
+    QVERIFY(conn.transaction());
+    QSqlQuery insert(conn);
+    QVERIFY(insert.prepare(
+        QStringLiteral("INSERT INTO INTERESSADOS (IDINTERESSADO, INTERESSADO) VALUES (?, ?)")));
+    QList<QPair<int, QString>> expected; // rank, code
+    for (int i = rows; i >= 1; --i) {
+        const auto& [rank, name] = kRankedNames.at((i * 5) % kRankedNames.size());
+        insert.bindValue(0, code(i, 6));
+        insert.bindValue(1, name);
+        QVERIFY(insert.exec());
+        expected.append({rank, code(i, 6)});
+    }
+    QVERIFY(conn.commit());
+    std::sort(expected.begin(), expected.end());
+    QStringList codes;
+    for (const auto& e : expected)
+        codes << e.second;
+
+    const QString title = QStringLiteral("Relatório dos Requerentes/Titulares - Ordem Alfabética");
+    QTemporaryDir dir;
+    QString error;
+    QString streamedPdf;
+    for (const bool indexed : {true, false}) {
+        if (!indexed) QVERIFY(db.exec(QStringLiteral("DROP INDEX INTERESSADOS_O_NOME")));
+        auto report = buildListing(title, &error);
+        QVERIFY2(report, qPrintable(error));
+        // Through the index only the first rows are read before the pages are laid out.
+        QCOMPARE(report->data.complete(), !indexed);
+        QVERIFY(report->data.rowCount() < rows || !indexed);
+        const PreparedReport p = prepare(*report);
+        QVERIFY2(p.error.isEmpty(), qPrintable(p.error));
+        QCOMPARE(column(exportTable(*report, p), 0), codes);
+        const QString text = pdfOf(
+            *report, dir.filePath(indexed ? QStringLiteral("indice.pdf") : QStringLiteral("sem-indice.pdf")));
+        QVERIFY(text.contains(QStringLiteral("Total de Registros : 001400")));
+        if (indexed)
+            streamedPdf = text;
+        else
+            QCOMPARE(text, streamedPdf);
+    }
+    // The database update gives an older database the index again.
+    QVERIFY(db::createMissingIndices(conn, &error).contains(QStringLiteral("INTERESSADOS_O_NOME")));
+    auto report = buildListing(title, &error);
+    QVERIFY2(report, qPrintable(error));
+    QVERIFY(!report->data.complete());
+    QCOMPARE(pdfOf(*report, dir.filePath(QStringLiteral("atualizada.pdf"))), streamedPdf);
 }
 
 QTEST_MAIN(TestListings)

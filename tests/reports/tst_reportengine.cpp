@@ -78,6 +78,38 @@ QVector<const PlacedBand*> bandsOf(const PreparedReport& p, BandKind kind) {
     return out;
 }
 
+// Rows handed over a batch at a time, as a listing reads them from the server; with failAt the
+// read after that many rows fails, as when the connection is lost part of the way.
+class ListReader : public RowReader {
+public:
+    ListReader(const QList<QVariantList>& rows, int failAt = -1)
+        : m_rows(rows)
+        , m_failAt(failAt) {}
+    QStringList columns() const override {
+        return {QStringLiteral("COD"), QStringLiteral("NOME"), QStringLiteral("CIDADE"),
+                QStringLiteral("UF")};
+    }
+    bool atEnd() const override { return m_next >= m_rows.size(); }
+    bool read(int count, QVector<QVector<QVariant>>& rows, QString* errorText) override {
+        ++reads;
+        for (int i = 0; i < count && m_next < m_rows.size(); ++i) {
+            if (m_next == m_failAt) {
+                *errorText = QStringLiteral("conexão perdida");
+                return false;
+            }
+            const QVariantList& r = m_rows.at(m_next++);
+            rows.append(QVector<QVariant>(r.begin(), r.end()));
+        }
+        return true;
+    }
+    int reads = 0;
+
+private:
+    QList<QVariantList> m_rows;
+    int m_failAt;
+    int m_next = 0;
+};
+
 QByteArray readAll(const QString& path) {
     QFile f(path);
     f.open(QIODevice::ReadOnly);
@@ -107,6 +139,9 @@ private slots:
     void saveAsPreselectsPdfAndAddsExtension();
     void saveFailureIsReported();
     void printHonoursPageRange();
+    void pulledRowsPrintAsLoadedRows_data();
+    void pulledRowsPrintAsLoadedRows();
+    void readFailurePartWayIsShownAndNeverSaved();
 };
 
 void TestReportEngine::arialResolvesToAnInstalledMetricTwin() {
@@ -556,6 +591,84 @@ void TestReportEngine::printHonoursPageRange() {
     QCOMPARE(pdftools::pageCount(pdf), 2);
     QVERIFY(pdftools::text(pdf, 1, 1).contains(QStringLiteral("Página : 2")));
     QVERIFY(pdftools::text(pdf, 2, 2).contains(QStringLiteral("Página : 3")));
+}
+
+void TestReportEngine::pulledRowsPrintAsLoadedRows_data() {
+    QTest::addColumn<int>("residentRows");
+    QTest::newRow("todas em memória") << 100000;
+    QTest::newRow("antigas no arquivo temporário") << 1024;
+}
+
+// Rows pulled while the pages are laid out give the pages, texts and file of the same rows read
+// at once, also when most of them wait in the temporary file and are read back for drawing.
+void TestReportEngine::pulledRowsPrintAsLoadedRows() {
+    QFETCH(int, residentRows);
+    const QList<QVariantList> rows = numberedRows(3000);
+    auto loaded = tableReport(rows);
+    auto pulled = tableReport({});
+    auto* reader = new ListReader(rows);
+    pulled->data.setReader(std::unique_ptr<RowReader>(reader));
+    pulled->data.setResidentRows(residentRows);
+    QVERIFY(!pulled->data.complete());
+    QCOMPARE(pulled->data.rowCount(), 0);
+
+    const PreparedReport a = prepare(*loaded);
+    const PreparedReport b = prepare(*pulled);
+    QVERIFY(b.error.isEmpty());
+    QVERIFY(pulled->data.complete());
+    QVERIFY(reader->reads > 10); // a batch at a time, not all at once
+    QCOMPARE(pulled->data.rowCount(), 3000);
+    QCOMPARE(b.pageCount(), a.pageCount());
+    // Rows far behind the last one read come back whole, in any order.
+    for (int row : {0, 2999, 1, 1500, 513, 0})
+        QCOMPARE(pulled->data.text(row, QStringLiteral("NOME")), QStringLiteral("NOME %1").arg(row + 1));
+    const ExportTable ta = exportTable(*loaded, a);
+    const ExportTable tb = exportTable(*pulled, b);
+    QCOMPARE(tb.rows, ta.rows);
+    QCOMPARE(tb.summaryLines, ta.summaryLines);
+    QTemporaryDir dir;
+    const QString pa = dir.filePath(QStringLiteral("lidas.pdf"));
+    const QString pb = dir.filePath(QStringLiteral("puxadas.pdf"));
+    QVERIFY(exportPdf(*loaded, a, pa));
+    QVERIFY(exportPdf(*pulled, b, pb));
+    QCOMPARE(pdftools::pageCount(pb), a.pageCount());
+    const QString text = pdftools::text(pb);
+    QCOMPARE(text, pdftools::text(pa));
+    QVERIFY(text.contains(QStringLiteral("Total : 3000")));
+    // A second preparation (a print after the preview) reads nothing again.
+    const int reads = reader->reads;
+    QCOMPARE(prepare(*pulled).pageCount(), a.pageCount());
+    QCOMPARE(reader->reads, reads);
+}
+
+// The connection lost while the later pages are laid out: the pages read before stay on screen,
+// the user is told, and the report is never printed or saved as if it were whole.
+void TestReportEngine::readFailurePartWayIsShownAndNeverSaved() {
+    auto r = tableReport({});
+    r->data.setReader(std::make_unique<ListReader>(numberedRows(3000), 2000));
+    const auto count = r->beforeDetail;
+    r->beforeDetail = [count](RunContext& ctx) {
+        count(ctx);
+        QThread::usleep(300);
+    };
+    testsupport::ScriptedDialogs dialogs;
+    dialogs.expectError(QStringLiteral("Não foi possível ler os dados do relatório.\nconexão perdida"));
+    PreviewWindow preview(*r);
+    QVERIFY(preview.preparePages());
+    QVERIFY(!preview.layoutFinished());
+    QTRY_VERIFY_WITH_TIMEOUT(preview.layoutFinished(), 20000);
+    VERIFY_DIALOGS(dialogs);
+    QVERIFY(preview.pageCount() > 1);
+    QCOMPARE(preview.prepared().error, QStringLiteral("conexão perdida"));
+    QCOMPARE(preview.prepared().pages.last().bands.last().kind, BandKind::Detail); // no summary
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("parcial.pdf"));
+    testsupport::ScriptedDialogs again;
+    again.expectError(QStringLiteral("conexão perdida"));
+    QVERIFY(!preview.saveTo(pdf, ExportFormat::Pdf));
+    VERIFY_DIALOGS(again);
+    QVERIFY(!QFile::exists(pdf));
 }
 
 QTEST_MAIN(TestReportEngine)
