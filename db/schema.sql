@@ -185,6 +185,9 @@ CREATE INDEX TRAMITACAO_O_DATA_DESARQ ON TRAMITACAO (DATA_DESARQUIVAMENTO, REGIS
 CREATE INDEX TRAMITACAO_O_HORA_DESARQ ON TRAMITACAO (HORA_DESARQUIVAMENTO, REGISTRO);
 CREATE INDEX TRAMITACAO_O_MOTIVO_DESARQ ON TRAMITACAO (MOTIVO_DESARQUIVAMENTO, REGISTRO);
 CREATE INDEX TRAMITACAO_O_USUARIO ON TRAMITACAO (COD_USUARIO, REGISTRO);
+-- The listing of stopped processes reads movements grouped by destination unit and user, oldest
+-- first, straight from this index: its first page comes without sorting the whole table.
+CREATE INDEX TRAMITACAO_PARADOS ON TRAMITACAO (IDUNIDADE, COD_USUARIO_DESTINO, DATA, HORA, REGISTRO);
 -- A new movement's register number is the greatest one plus one: Firebird reads a MAX from a
 -- descending index only, so without it every sending would scan the whole table.
 CREATE DESCENDING INDEX TRAMITACAO_REGISTRO_DESC ON TRAMITACAO (REGISTRO);
