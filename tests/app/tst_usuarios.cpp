@@ -339,7 +339,8 @@ void TestUsuarios::checkListsFromTheMenu() {
         QVERIFY(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).contains("Tramitação"));
         QVERIFY(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).contains("Usuários..."));
         QCOMPARE(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).size(), 12);
-        QCOMPARE(TFrm_Usuarios::itemTexts(w.list("clbRelatorios")).size(), 13);
+        // The thirteen register listings and "Processos parados".
+        QCOMPARE(TFrm_Usuarios::itemTexts(w.list("clbRelatorios")).size(), 14);
         w.click("Botao_Cancelar");
         QVERIFY(w.listsEmpty());
     }

@@ -13,6 +13,7 @@
 #include "tests/support/testdatabase.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -158,6 +159,11 @@ void TestParados::openedFromTheMenuAndReadBackFromThePdf() {
     QCOMPARE(dialogs.lastInputInitial(), QStringLiteral("30"));
     QVERIFY(opened);
 
+    if (const QString shots = qEnvironmentVariable("PROTOCOLO_SCREENSHOTS"); !shots.isEmpty()) {
+        QDir().mkpath(shots);
+        QFile::remove(QDir(shots).filePath(QStringLiteral("processos_parados.pdf")));
+        QVERIFY(QFile::copy(pdf, QDir(shots).filePath(QStringLiteral("processos_parados.pdf"))));
+    }
     const QString text = pdftools::text(pdf);
     QVERIFY2(text.contains(QStringLiteral("Processos parados há mais de 30 dias")), qPrintable(text));
     QVERIFY(text.contains(core::appValues().systemName));
