@@ -66,10 +66,10 @@ int main(int argc, char** argv) {
     {
         // Every other process type has a deadline, so that the listing shows both states.
         QSqlQuery q(db);
-        if (!q.exec(QStringLiteral(
-                "UPDATE OR INSERT INTO PRAZOS_TIPOPROCESSO (IDTIPO, DIAS) "
-                "SELECT IDTIPO, 30 FROM TIPOPROCESSO WHERE MOD(CAST(IDTIPO AS INTEGER), 2) = 0 "
-                "MATCHING (IDTIPO)")))
+        if (!q.exec(
+                QStringLiteral("INSERT INTO PRAZOS_TIPOPROCESSO (IDTIPO, DIAS) SELECT T.IDTIPO, 30 "
+                               "FROM TIPOPROCESSO T WHERE MOD(CAST(T.IDTIPO AS INTEGER), 2) = 0 AND "
+                               "NOT EXISTS (SELECT 1 FROM PRAZOS_TIPOPROCESSO P WHERE P.IDTIPO = T.IDTIPO)")))
             return fail(q);
     }
 
