@@ -41,6 +41,10 @@ const QList<MenuEntrySpec>& menuTree() {
         {1, QString(), K::TopOrSeparator, false},
         {1, QStringLiteral("Pesquisa Processos"), K::Window, false},
         {1, QStringLiteral("Pesquisa Despachos"), K::Window, false},
+        // The reports of the processes themselves. Rights are stored by entry title, so an entry
+        // added here leaves the grants of existing databases as they were.
+        {1, QStringLiteral("Relatórios"), K::Always, false},
+        {2, QStringLiteral("Processos parados"), K::Report, false},
         {0, QStringLiteral("TCE/AL"), K::TopOrSeparator, false},
         {1, QStringLiteral("Tipo/Unidade"), K::Window, false},
         {1, QStringLiteral("Relatórios"), K::Always, false},

@@ -194,6 +194,9 @@ CREATE INDEX TRAMITACAO_O_USUARIO ON TRAMITACAO (COD_USUARIO, REGISTRO);
 -- in the Brazilian collation whatever the column's own (equal names are put in code order by
 -- the program).
 CREATE INDEX INTERESSADOS_O_NOME ON INTERESSADOS COMPUTED BY (INTERESSADO COLLATE WIN_PTBR);
+-- The listing of stopped processes reads movements grouped by destination unit and user, oldest
+-- first, straight from this index: its first page comes without sorting the whole table.
+CREATE INDEX TRAMITACAO_PARADOS ON TRAMITACAO (IDUNIDADE, COD_USUARIO_DESTINO, DATA, HORA, REGISTRO);
 -- A new movement's register number is the greatest one plus one: Firebird reads a MAX from a
 -- descending index only, so without it every sending would scan the whole table.
 CREATE DESCENDING INDEX TRAMITACAO_REGISTRO_DESC ON TRAMITACAO (REGISTRO);

@@ -3,6 +3,7 @@
 #include "core/menucommands.h"
 #include "core/processpapers.h"
 #include "reports/listings/listings.h"
+#include "reports/listings/parados.h"
 #include "reports/processes/processreports.h"
 
 namespace reports {
@@ -11,6 +12,7 @@ void registerMenuCommands() {
     for (const ListingEntry& entry : listingEntries())
         core::menuCommands().add(entry.title,
                                  [](QWidget* parent, const QString& title) { openListing(parent, title); });
+    core::menuCommands().add(paradosTitle(), [](QWidget* parent, const QString&) { openParados(parent); });
     core::registerProcessPaper(QStringLiteral("Protocolo"),
                                [](QWidget* parent, const QString& process, const QString& year) {
                                    openReceipt(parent, process, year);

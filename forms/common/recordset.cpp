@@ -423,9 +423,16 @@ bool RecordSet::hasPendingChanges() const {
     return false;
 }
 
+QList<int> RecordSet::pendingRows() const {
+    QList<int> rows;
+    for (int i = 0; i < m_rows.size(); ++i)
+        if (m_rows.at(i).status != RowStatus::Unchanged) rows << i;
+    return rows;
+}
+
 bool RecordSet::sameValues(const QVariantList& a, const QVariantList& b) const {
     for (int i = 0; i < m_fields.size(); ++i) {
-        if (m_fields.at(i).joined) continue;
+        if (m_fields.at(i).joined && !m_fields.at(i).side) continue;
         if (compareValues(a.at(i), b.at(i), m_fields.at(i).type) != 0) return false;
         if (a.at(i).isNull() != b.at(i).isNull()) return false;
     }

@@ -20,6 +20,9 @@ struct FieldDef {
     bool required = false; // posting refuses an empty value
     bool key = false;      // locates the row on update and delete
     bool joined = false;   // read through a join: shown and settable, never written to the table
+    // Joined, but kept in a table of its own by whoever writes the record (the registry form's
+    // side tables): a change to it alone still makes the record a pending change.
+    bool side = false;
 };
 
 // Short declarations: {keyField("IDTIPO", 4), textField("TIPO", 100), joinedField("UNIDADE", 100)}.
@@ -31,6 +34,9 @@ inline FieldDef textField(const QString& name, int width) {
 }
 inline FieldDef joinedField(const QString& name, int width) {
     return {name, FieldType::Text, width, false, false, true};
+}
+inline FieldDef sideField(const QString& name, int width) {
+    return {name, FieldType::Text, width, false, false, true, true};
 }
 inline FieldDef memoField(const QString& name) {
     return {name, FieldType::Memo, 0, false, false, false};
@@ -137,6 +143,9 @@ public:
     // last deleted record becomes current again).
     void cancelUpdates();
     bool hasPendingChanges() const;
+    // Rows inserted or altered and not yet applied (a transaction step writes what belongs to
+    // them elsewhere).
+    QList<int> pendingRows() const;
     // The current record was never stored: an insertion being entered, or one posted whose
     // apply has not succeeded yet.
     bool currentIsNew() const;

@@ -411,8 +411,61 @@ void RegistryForm::Botao_AlterarClick() {
     refreshState();
 }
 
+namespace {
+
+// The rows of the side tables for every record inserted or altered, written after the records
+// themselves (a new record must exist before a row that refers to it).
+bool writeSideTables(const RecordSet& records, const QList<SideTable>& tables, const QString& codeField,
+                     const QSqlDatabase& db, QString* error) {
+    const int codeIndex = records.fieldIndex(codeField);
+    for (const int row : records.pendingRows()) {
+        const QVariant code = records.valueAt(row, codeIndex);
+        for (const SideTable& side : tables) {
+            QVariantList values;
+            bool any = false;
+            for (const QString& field : side.fields) {
+                QVariant v = records.valueAt(row, records.fieldIndex(field));
+                if (v.typeId() == QMetaType::QString) v = v.toString().trimmed();
+                if (v.typeId() == QMetaType::QString && v.toString().isEmpty()) v = QVariant();
+                any = any || !v.isNull();
+                values << v;
+            }
+            QSqlQuery q(db);
+            bool prepared;
+            if (any) {
+                // UPDATE OR INSERT: one statement whether the record had a row before or not.
+                prepared =
+                    q.prepare(QStringLiteral("UPDATE OR INSERT INTO %1 (%2, %3) VALUES (?%4) MATCHING (%2)")
+                                  .arg(side.table, side.keyColumn, side.fields.join(QStringLiteral(", ")),
+                                       QStringLiteral(", ?").repeated(int(side.fields.size()))));
+                q.addBindValue(code);
+                for (const QVariant& v : std::as_const(values))
+                    q.addBindValue(v);
+            } else {
+                prepared =
+                    q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(side.table, side.keyColumn));
+                q.addBindValue(code);
+            }
+            if (!prepared || !q.exec()) {
+                *error = q.lastError().text();
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 bool RegistryForm::writeChanges(QString* /*message*/) {
-    return m_records->applyUpdates() == 0;
+    if (m_spec.sideTables.isEmpty()) return m_records->applyUpdates() == 0;
+    const QList<SideTable> tables = m_spec.sideTables;
+    const QString codeField = m_spec.codeField;
+    RecordSet* records = m_records;
+    return RecordSet::applyUpdates({m_records}, nullptr, {},
+                                   [records, tables, codeField](const QSqlDatabase& db, QString* error) {
+                                       return writeSideTables(*records, tables, codeField, db, error);
+                                   }) == 0;
 }
 
 void RegistryForm::Botao_SalvarClick() {

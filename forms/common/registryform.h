@@ -55,6 +55,18 @@ inline QString attention(const QString& rest) {
     return QStringLiteral("Atenção,\r") + rest;
 }
 
+// Values of the record kept in a table of their own, one row per record keyed by its code (the
+// deadline of a process type), so that the register's table and its stored rows stay as they
+// are. The select query reads them through a LEFT JOIN, declared as `sideField`s of the same
+// names as the columns; saving writes them in the record's own transaction: the row is written
+// when any of them holds a value and removed when all are empty. Deleting the record leaves the
+// row to the foreign key's ON DELETE CASCADE.
+struct SideTable {
+    QString table;      // "PRAZOS_TIPOPROCESSO"
+    QString keyColumn;  // "IDTIPO": the column that holds the record's code
+    QStringList fields; // "DIAS": side fields of the record, stored under the same names
+};
+
 // One control of the editing tab, laid out in rows from top to bottom.
 struct EditSpec {
     enum Kind { Line, Memo, Combo, Check, Button, Caption, Custom };
@@ -139,6 +151,7 @@ struct RegistrySpec {
     // still refer to it; checked when the deletion is confirmed.
     QString usageName;
     QList<UsageCheck> usages;
+    QList<SideTable> sideTables;
     QSize size = QSize(640, 400);
     // false: one record at a time (the users form), no tabs, list or search box; the record set
     // is read by the form itself.

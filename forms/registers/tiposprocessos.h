@@ -6,8 +6,15 @@
 
 namespace registers {
 
-// Process types (TIPOPROCESSO): the plain registry form.
+// Process types (TIPOPROCESSO): the plain registry form, with the type's deadline ("Prazo
+// (dias)", PRAZOS_TIPOPROCESSO) as one more field.
 forms::RegistrySpec tiposProcessosSpec();
+
+// A deadline is typed as a whole number of days, at most four digits; empty = no deadline.
+inline constexpr int kDeadlineDigits = 4;
+bool deadlineAccepted(const QString& text);
+// Shown when saving a deadline that is not a whole number from 1 to 9999.
+QString deadlineMessage();
 
 class TFrm_TiposProcessos : public forms::RegistryForm {
     Q_OBJECT

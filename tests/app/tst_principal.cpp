@@ -3,6 +3,7 @@
 #include "core/appvalues.h"
 #include "core/connection.h"
 #include "core/menucommands.h"
+#include "core/rights.h"
 #include "core/session.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripteddialogs.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -67,6 +69,7 @@ private slots:
     void userWithoutGrants();
     void grantEnablesItsEntry_data();
     void grantEnablesItsEntry();
+    void stoppedProcessesEntryAndStoredRights();
     void grantsThatChangeNothing_data();
     void grantsThatChangeNothing();
     void tramitacaoStaysInvisible();
@@ -178,6 +181,7 @@ void TestPrincipal::grantEnablesItsEntry_data() {
     QTest::newRow("utility") << "Atualiza Banco de Dados" << 1 << true;
     QTest::newRow("third-level utility") << "Tipos de Unidades" << 2 << true;
     QTest::newRow("users window") << "Usuários..." << 1 << true;
+    QTest::newRow("processes report") << "Processos parados" << 2 << true;
 }
 
 void TestPrincipal::grantEnablesItsEntry() {
@@ -205,6 +209,46 @@ void TestPrincipal::grantEnablesItsEntry() {
             QCOMPARE(window.menuEntries().at(i).action, granted.action);
         }
     QCOMPARE(changed, 1);
+}
+
+void TestPrincipal::stoppedProcessesEntryAndStoredRights() {
+    // The listing of stopped processes has a "Relatórios" of its own, shown, under the process
+    // entries of Cadastros.
+    app::TFrm_Principal window;
+    const Entry parados = entry(window, "Processos parados", 2);
+    QCOMPARE(app::TFrm_Principal::kindOf(parados.action), int(MenuKind::Report));
+    const auto* menu = qobject_cast<QMenu*>(parados.action->associatedObjects().value(0));
+    QVERIFY(menu);
+    QCOMPARE(menu->menuAction()->text().remove('&'), QStringLiteral("Relatórios"));
+    QVERIFY(menu->menuAction()->isVisible());
+    int header = -1;
+    for (int i = 0; i < window.menuEntries().size(); ++i)
+        if (window.menuEntries().at(i).action == parados.action) header = i - 1;
+    QVERIFY(header > 0);
+    QCOMPARE(window.menuEntries().at(header - 1).spec.title, QStringLiteral("Pesquisa Despachos"));
+
+    // Rights stored before the entry existed are kept by their titles: they enable what they
+    // enabled, and the new report stays greyed until it is granted.
+    const QStringList older{"Pesquisa Despachos", "Relatório Tipos de Unidades - Ordem Numérica",
+                            "Relatório dos Usuários - Ordem Alfabética"};
+    grant(older);
+    QVERIFY(window.applyAccessRights());
+    for (const QString& title : older)
+        QVERIFY2(entriesTitled(window, title, 1).value(0).enabled ||
+                     entriesTitled(window, title, 2).value(0).enabled,
+                 qPrintable(title));
+    QVERIFY(!entry(window, "Processos parados", 2).enabled);
+    QVERIFY(entry(window, "Processos parados", 2).action->isVisible());
+    QVERIFY(!core::userHasRight(QStringLiteral("Processos parados")));
+    grant({"Processos parados"});
+    app::TFrm_Principal next;
+    QVERIFY(next.applyAccessRights());
+    QVERIFY(entry(next, "Processos parados", 2).enabled);
+    for (const QString& title : older)
+        QVERIFY2(entriesTitled(next, title, 1).value(0).enabled ||
+                     entriesTitled(next, title, 2).value(0).enabled,
+                 qPrintable(title));
+    QVERIFY(core::userHasRight(QStringLiteral("Processos parados")));
 }
 
 void TestPrincipal::grantsThatChangeNothing_data() {

@@ -156,6 +156,7 @@ private slots:
     void newUserWithTwoGrantsEndsTheProgram();
     void alterarShowsPlainPasswordAndGrantsCancelarRestores();
     void alterarRewritesTheGrants();
+    void grantsStoredBeforeANewEntryKeepTheirMeaning();
     void saveChecksInOrder_data();
     void saveChecksInOrder();
     void cpfCheckOnLeaving_data();
@@ -338,7 +339,8 @@ void TestUsuarios::checkListsFromTheMenu() {
         QVERIFY(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).contains("Tramitação"));
         QVERIFY(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).contains("Usuários..."));
         QCOMPARE(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).size(), 12);
-        QCOMPARE(TFrm_Usuarios::itemTexts(w.list("clbRelatorios")).size(), 13);
+        // The thirteen register listings and "Processos parados".
+        QCOMPARE(TFrm_Usuarios::itemTexts(w.list("clbRelatorios")).size(), 14);
         w.click("Botao_Cancelar");
         QVERIFY(w.listsEmpty());
     }
@@ -472,6 +474,40 @@ void TestUsuarios::alterarRewritesTheGrants() {
     // The first user's grants are untouched.
     QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM USUARIOS_ACESSOS WHERE COD_USUARIO='00000001'").toInt(),
              core::grantableTitles().size());
+    VERIFY_DIALOGS(dialogs);
+}
+
+void TestUsuarios::grantsStoredBeforeANewEntryKeepTheirMeaning() {
+    // Grants written before "Processos parados" joined the menu, numbered by the older lists: they
+    // are read back by title, so the same items are checked and the new report is not.
+    ScriptedDialogs dialogs;
+    const QString usersReport = QStringLiteral("Relatório dos Usuários - Ordem Alfabética");
+    const QString parados = QStringLiteral("Processos parados");
+    addUser("00000005", "JOSE", "abc", "0002",
+            {kProcessos, kSetoresReport, usersReport, "Tipos de Unidades"});
+    UsersForm w("00000005");
+    w.click("Botao_Alterar");
+    QCOMPARE(w.checked(), QStringList({kProcessos, kSetoresReport, usersReport, "Tipos de Unidades"}));
+    const QStringList reports = TFrm_Usuarios::checkedTexts(w.list("clbRelatorios"));
+    QListWidget* list = w.list("clbRelatorios");
+    int row = -1;
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->text() == parados) row = i;
+    QVERIFY(row >= 0);
+    QCOMPARE(list->item(row)->checkState(), Qt::Unchecked);
+    QCOMPARE(list->item(row - 1)->text(),
+             QStringLiteral("Relatório dos Requerentes/Titulares - Ordem Alfabética"));
+    QVERIFY(!reports.contains(parados));
+    // Granted now, it takes its place in menu order among the others.
+    list->item(row)->setCheckState(Qt::Checked);
+    w.click("Botao_Salvar");
+    QCOMPARE(m_db->rows("SELECT ACESSO, TITULO FROM USUARIOS_ACESSOS WHERE COD_USUARIO = ? ORDER BY ACESSO",
+                        {"00000005"}),
+             (QList<QVariantList>{{"1", kProcessos},
+                                  {"2", kSetoresReport},
+                                  {"3", parados},
+                                  {"4", usersReport},
+                                  {"5", "Tipos de Unidades"}}));
     VERIFY_DIALOGS(dialogs);
 }
 

@@ -141,7 +141,7 @@ void TestSchema::keysAndIndices() {
     // movement number's order (the dispatch search) and in the pending list's.
     QCOMPARE(db.scalar("SELECT COUNT(*) FROM RDB$INDEX_SEGMENTS S JOIN RDB$INDICES I ON I.RDB$INDEX_NAME = "
                        "S.RDB$INDEX_NAME WHERE I.RDB$RELATION_NAME = 'TRAMITACAO' AND S.RDB$FIELD_NAME = "
-                       "'COD_USUARIO_DESTINO'")
+                       "'COD_USUARIO_DESTINO' AND S.RDB$FIELD_POSITION = 0")
                  .toInt(),
              2);
     // So are the processes by the user who typed them (the process form's list).

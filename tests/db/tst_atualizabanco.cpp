@@ -265,6 +265,10 @@ void TestAtualizaBanco::olderDatabaseReachesNewSchema() {
         QVERIFY2(schemaNames.contains(name), qPrintable(name));
     QVERIFY(outcome.indicesCreated.contains(QStringLiteral("TRAMITACAO_PROCESSO")));
     QVERIFY(outcome.indicesCreated.contains(QStringLiteral("TRAMITACAO_DESTINO")));
+    // The process types' deadlines arrive in a table of their own, with the index the listing of
+    // stopped processes reads in order.
+    QCOMPARE(outcome.tablesCreated, QStringList{QStringLiteral("PRAZOS_TIPOPROCESSO")});
+    QVERIFY(outcome.indicesCreated.contains(QStringLiteral("TRAMITACAO_PARADOS")));
     QCOMPARE(catalogue(conn), expected);
 
     // No row lost; the process without a year took it from its date, and the movements took
@@ -289,8 +293,16 @@ void TestAtualizaBanco::olderDatabaseReachesNewSchema() {
     runWindow(kSuccess, &outcome);
     QVERIFY(outcome.complete);
     QCOMPARE(outcome.yearsFilled, 0);
+    QVERIFY(outcome.tablesCreated.isEmpty());
+    QVERIFY(outcome.indicesCreated.isEmpty());
     QCOMPARE(catalogue(conn), expected);
     QCOMPARE(contents(conn), after);
+    // The new table works as the schema made it: a type's deadline goes with the type.
+    QVERIFY(run(conn, QStringLiteral("INSERT INTO TIPOPROCESSO (IDTIPO, TIPO) VALUES ('0900', 'PRAZO')")));
+    QVERIFY(run(conn, QStringLiteral("INSERT INTO PRAZOS_TIPOPROCESSO (IDTIPO, DIAS) VALUES ('0900', 30)")));
+    QVERIFY(run(conn, QStringLiteral("DELETE FROM TIPOPROCESSO WHERE IDTIPO = '0900'")));
+    QCOMPARE(select(conn, QStringLiteral("SELECT COUNT(*) FROM PRAZOS_TIPOPROCESSO")).first().first().toInt(),
+             0);
 }
 
 void TestAtualizaBanco::upToDateDatabaseOnlyRebuildsKeyAndIndices() {

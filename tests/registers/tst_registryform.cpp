@@ -74,10 +74,18 @@ std::function<void(TestDatabase&, RecordSet*)> referTo(const QString& table, con
 
 const QList<Member>& members() {
     static const QList<Member> list{
-        {"TiposProcessos", "Tipos de Processos", [] { return new registers::TFrm_TiposProcessos(nullptr); },
-         [] { return !registers::Frm_TiposProcessos.isNull(); }, "Frm_TiposProcessos", "Tipos de Processos",
-         "TIPOPROCESSO", "IDTIPO", "TIPO", 4,
-         "Atenção,\rprocedimento cancelado, Tipo Processo não informado!"},
+        {"TiposProcessos",
+         "Tipos de Processos",
+         [] { return new registers::TFrm_TiposProcessos(nullptr); },
+         [] { return !registers::Frm_TiposProcessos.isNull(); },
+         "Frm_TiposProcessos",
+         "Tipos de Processos",
+         "TIPOPROCESSO",
+         "IDTIPO",
+         "TIPO",
+         4,
+         "Atenção,\rprocedimento cancelado, Tipo Processo não informado!",
+         {"Campo3"}},
         {"TipoUnidade", "Tipo/Unidade", [] { return new registers::TFrm_TipoUnidade(nullptr); },
          [] { return !registers::Frm_TipoUnidade.isNull(); }, "Frm_TipoUnidade", "Tipo/Unidade",
          "TIPOUNIDADE", "IDTIPO", "TIPO", 2, "Atenção,\rprocedimento cancelado, Tipo Unidade não informado!"},
@@ -790,6 +798,10 @@ void TestRegistryForm::enterMovesFocusToTheNextControl() {
     QVERIFY(edit(f.get(), "Campo2")->hasFocus());
     QTest::keyClicks(edit(f.get(), "Campo2"), "ALVARA");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    for (const QString& more : m.moreEdits) {
+        QVERIFY(edit(f.get(), qPrintable(more))->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    }
     QVERIFY(child<QPushButton>(f.get(), "Botao_Salvar")->hasFocus());
     QCOMPARE(f->records()->state(), RecordSet::State::Insert); // Enter in an edit never saves
     // Enter on the focused button presses it.

@@ -98,7 +98,8 @@ bool ScriptedDialogs::question(QWidget*, const QString& text, DefaultButton defa
 }
 
 std::optional<QString> ScriptedDialogs::input(QWidget*, const QString&, const QString& prompt,
-                                              const QString&) {
+                                              const QString& initial) {
+    m_lastInputInitial = initial;
     const auto e = take(Kind::Input, prompt);
     return e ? e->value : std::nullopt;
 }

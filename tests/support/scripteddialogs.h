@@ -35,6 +35,8 @@ public:
     QString lastMessageTitle() const { return m_lastMessageTitle; }
     // Default button of the last question shown.
     DefaultButton lastQuestionDefault() const { return m_lastDefault; }
+    // Text the last input box started with.
+    QString lastInputInitial() const { return m_lastInputInitial; }
     // Filter passed with the last file choice.
     QString lastFilter() const { return m_lastFilter; }
     // Filter the program preselected in the last save dialog.
@@ -67,6 +69,7 @@ private:
     DefaultButton m_lastDefault = DefaultButton::No;
     QString m_lastMessageTitle;
     QString m_lastFilter;
+    QString m_lastInputInitial;
     QString m_lastPreselected;
 };
 
