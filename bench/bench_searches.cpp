@@ -3,6 +3,7 @@
 // open, and a sending (one movement written) with the order indices. Every line gives the time of
 // the raw fetch of the same rows in the same run as its floor.
 // Run by hand: QT_QPA_PLATFORM=offscreen build/bench/bench_searches [processes [movements]]
+// With PROTOCOLO_BENCH_DB=/path/file.fdb the data set is kept there and reused by later runs.
 #include "core/connection.h"
 #include "db/database.h"
 #include "forms/common/gridmodel.h"
@@ -224,25 +225,29 @@ int main(int argc, char** argv) {
     const int processes = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 200000;
     const int movements = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1000000;
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("KORVALIS_PROTOCOLO.fdb"));
+    const QString kept = qEnvironmentVariable("PROTOCOLO_BENCH_DB");
+    const QString path = kept.isEmpty() ? dir.filePath(QStringLiteral("KORVALIS_PROTOCOLO.fdb")) : kept;
+    const bool existed = !kept.isEmpty() && QFile::exists(kept);
     QString error;
     core::ConnectionTarget target;
     target.database = path;
     target.userName = QString::fromLatin1(core::kDbaUser);
-    if (!db::createDatabase(path, &error) || !core::openMainConnection(target, &error)) {
+    if ((!existed && !db::createDatabase(path, &error)) || !core::openMainConnection(target, &error)) {
         out << "database: " << error << Qt::endl;
         return 1;
     }
     QElapsedTimer clock;
     clock.start();
-    const QStringList indices = orderIndices();
-    if (!setIndices(indices, false, &error) || !fill(processes, movements, &error) ||
-        !setIndices(indices, true, &error)) {
-        out << "insert: " << error << Qt::endl;
-        return 1;
+    if (!existed) {
+        const QStringList indices = orderIndices();
+        if (!setIndices(indices, false, &error) || !fill(processes, movements, &error) ||
+            !setIndices(indices, true, &error)) {
+            out << "insert: " << error << Qt::endl;
+            return 1;
+        }
+        out << "rows inserted: " << processes << " processes, " << movements << " movements, "
+            << indices.size() << " indices rebuilt, in " << clock.elapsed() / 1000 << " s" << Qt::endl;
     }
-    out << "rows inserted: " << processes << " processes, " << movements << " movements, " << indices.size()
-        << " indices rebuilt, in " << clock.elapsed() / 1000 << " s" << Qt::endl;
     // A fresh connection, as a workstation that opens the database.
     core::openMainConnection(target, &error);
     const qint64 baseKb = residentKb();
@@ -412,6 +417,11 @@ int main(int argc, char** argv) {
                  .arg(tramitacao.size())
                  .arg(tries),
              with / tries, without / tries);
+        // A kept data set stays as it was filled, for the next run.
+        QSqlQuery clean(db);
+        clean.prepare(QStringLiteral("DELETE FROM TRAMITACAO WHERE REGISTRO > ?"));
+        clean.addBindValue(code(movements, 8));
+        clean.exec();
     }
     return 0;
 }

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <unordered_map>
 
 namespace forms {
 
@@ -22,11 +24,90 @@ constexpr int kPublishMs = 250;
 // Blocks kept in memory (64 rows each): a few screens up and down of where the user has been.
 constexpr int kKeptBlocks = 96;
 
+// A joined order reads the rows of this many links at a time (one statement prepared once, its
+// list filled up with the last link); a link of two columns costs two values.
+constexpr int kLinkValues = 500;
+// A names table up to this size has the links that find no name looked up in the gaps between its
+// keys through the listed table's (link, key) index; a larger one is checked row by row by the
+// server.
+constexpr int kProbedNames = 2000;
+
 QString joined(const QStringList& parts, const QString& glue) {
     return parts.join(glue);
 }
 
+// A link as the server compares it: trailing blanks do not count.
+QString linkPart(const QVariant& value) {
+    QString s = value.toString();
+    int n = int(s.size());
+    while (n > 0 && s.at(n - 1) == QLatin1Char(' '))
+        --n;
+    s.truncate(n);
+    return s;
+}
+
 } // namespace
+
+// --- record keys -----------------------------------------------------------------------------
+
+void KeyList::clear() {
+    std::vector<char>().swap(m_bytes);
+    m_size = 0;
+}
+
+void KeyList::reserve(size_t rows) {
+    m_bytes.reserve(rows * m_width);
+}
+
+void KeyList::widen(size_t width) {
+    std::vector<char> bytes(m_size * width, '\0');
+    for (size_t i = 0; i < m_size; ++i)
+        std::memcpy(bytes.data() + i * width, m_bytes.data() + i * m_width, m_width);
+    m_bytes.swap(bytes);
+    m_width = width;
+}
+
+void KeyList::push_back(std::string_view key) {
+    if (key.size() > m_width) widen(key.size());
+    const size_t at = m_bytes.size();
+    m_bytes.resize(at + m_width, '\0');
+    std::memcpy(m_bytes.data() + at, key.data(), key.size());
+    ++m_size;
+}
+
+std::string_view KeyList::at(size_t row) const {
+    const char* p = m_bytes.data() + row * m_width;
+    return std::string_view(p, strnlen(p, m_width));
+}
+
+void KeyList::sort(size_t begin, size_t end) {
+    std::vector<std::string> keys;
+    keys.reserve(end - begin);
+    for (size_t i = begin; i < end; ++i)
+        keys.emplace_back(at(i));
+    std::sort(keys.begin(), keys.end());
+    for (size_t i = begin; i < end; ++i) {
+        char* p = m_bytes.data() + i * m_width;
+        std::memset(p, 0, m_width);
+        std::memcpy(p, keys[i - begin].data(), keys[i - begin].size());
+    }
+}
+
+void KeyList::insert(size_t row, const std::vector<std::string>& keys) {
+    size_t width = m_width;
+    for (const std::string& k : keys)
+        width = std::max(width, k.size());
+    if (width > m_width) widen(width);
+    m_bytes.insert(m_bytes.begin() + ptrdiff_t(row * m_width), keys.size() * m_width, '\0');
+    for (size_t i = 0; i < keys.size(); ++i)
+        std::memcpy(m_bytes.data() + (row + i) * m_width, keys[i].data(), keys[i].size());
+    m_size += keys.size();
+}
+
+QString WindowedSource::Ranks::name(int r) const {
+    if (r <= 0 || r >= count()) return {};
+    return QString::fromUtf8(names.data() + nameEnd[r - 1], int(nameEnd[r] - nameEnd[r - 1]));
+}
 
 WindowedSource::WindowedSource(const WindowedSpec& spec, QObject* parent)
     : RowSource(parent)
@@ -36,8 +117,8 @@ WindowedSource::WindowedSource(const WindowedSpec& spec, QObject* parent)
     m_slice->setSingleShot(true);
     m_slice->setInterval(0);
     connect(m_slice, &QTimer::timeout, this, [this] {
-        if (!m_scan) return;
-        if (scanSlice(kSliceRows, kSliceMs) && !m_complete) m_slice->start();
+        if (!m_open || m_complete || (!m_scan && !m_joined)) return;
+        if (advance(kSliceRows, kSliceMs) && !m_complete) m_slice->start();
     });
 }
 
@@ -78,7 +159,8 @@ int WindowedSource::sortFieldIndex() const {
 
 QStringList WindowedSource::keyAt(int row) const {
     if (row < 0 || row >= int(m_keys.size())) return {};
-    return QString::fromUtf8(m_keys.at(row)).split(QLatin1Char(kKeySeparator));
+    const std::string_view key = m_keys.at(size_t(row));
+    return QString::fromUtf8(key.data(), qsizetype(key.size())).split(QLatin1Char(kKeySeparator));
 }
 
 // --- reading the order -----------------------------------------------------------------------
@@ -93,12 +175,12 @@ void WindowedSource::close() {
     m_slice->stop();
     m_scan.reset();
     m_keys.clear();
-    m_keys.shrink_to_fit();
     m_samples.clear();
     m_pending.clear();
     m_pendingValues.clear();
-    m_rankOfLink.clear();
-    m_rankValues.clear();
+    m_joined = false;
+    m_ranks = Ranks();
+    m_placeQuery.reset();
     dropBlocks();
     m_complete = false;
     m_blankEnd = -1;
@@ -162,46 +244,14 @@ bool WindowedSource::startScan() {
         sql = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %1").arg(keys, m_spec.baseFrom, where);
     } else {
         const WindowedField& field = m_spec.fields.at(f);
-        if (!field.namesQuery.isEmpty()) {
-            // A joined name: the names of its table first, then the links of every row.
-            QSqlQuery table(db);
-            table.setForwardOnly(true);
-            if (!table.exec(field.namesQuery)) {
-                fail(table.lastError().text());
-                return false;
-            }
-            const int nameColumn = field.linkExprs.size();
-            QStringList links;
-            std::vector<QVariant> names;
-            while (table.next()) {
-                QStringList link;
-                for (int i = 0; i < nameColumn; ++i)
-                    link << table.value(i).toString();
-                links << link.join(QLatin1Char(kKeySeparator));
-                names.push_back(core::valueFromDatabase(table.value(nameColumn), field.type));
-            }
-            // Every name gets its place in the order once (equal names one place, blanks the
-            // first): the rows are then ordered by a number and their key.
-            std::vector<int> byName(names.size());
-            for (size_t i = 0; i < byName.size(); ++i)
-                byName[i] = int(i);
-            std::sort(byName.begin(), byName.end(),
-                      [&](int a, int b) { return core::compareValues(names[a], names[b], field.type) < 0; });
-            m_rankValues.assign(1, QVariant());
-            for (size_t i = 0; i < byName.size(); ++i) {
-                const QVariant& name = names[byName[i]];
-                if (core::isBlank(name)) {
-                    m_rankOfLink.insert(links.at(byName[i]), 0);
-                    continue;
-                }
-                if (core::compareValues(m_rankValues.back(), name, field.type) != 0)
-                    m_rankValues.push_back(name);
-                m_rankOfLink.insert(links.at(byName[i]), int(m_rankValues.size()) - 1);
-            }
-            m_orderHere = true;
-            sql = QStringLiteral("SELECT %1, %2 FROM %3%4")
-                      .arg(joined(field.linkExprs, QStringLiteral(", ")), keys, m_spec.baseFrom, where);
-        } else if (!serverOrders(field)) {
+        if (!field.namesTable.isEmpty()) {
+            m_joined = true;
+            if (!startJoined(field)) return false;
+            publish(true);
+            if (!m_complete) m_slice->start();
+            return true;
+        }
+        if (!serverOrders(field)) {
             m_orderHere = true;
             sql = QStringLiteral("SELECT %1, %2 FROM %3%4").arg(field.expr, keys, m_spec.baseFrom, where);
         } else {
@@ -254,9 +304,7 @@ bool WindowedSource::scanSlice(int maxRows, int maxMs) {
     clock.start();
     const int f = sortFieldIndex();
     const FieldType type = fieldType(f);
-    const WindowedField* field = f >= 0 ? &m_spec.fields.at(f) : nullptr;
-    const int links = field && !field->namesQuery.isEmpty() ? int(field->linkExprs.size()) : 0;
-    const int keyColumn = f < 0 ? 0 : (links > 0 ? links : 1);
+    const int keyColumn = f < 0 ? 0 : 1;
     for (int n = 0; n < maxRows; ++n) {
         if ((n & 255) == 255 && clock.elapsed() >= maxMs) break;
         if (!m_scan->next()) {
@@ -271,13 +319,6 @@ bool WindowedSource::scanSlice(int maxRows, int maxMs) {
         }
         if (f < 0) {
             m_keys.push_back(keyOf(*m_scan, 0));
-            continue;
-        }
-        if (links > 0) {
-            QString link = m_scan->value(0).toString();
-            for (int i = 1; i < links; ++i)
-                link += QLatin1Char(kKeySeparator) + m_scan->value(i).toString();
-            m_pending.push_back({m_rankOfLink.value(link, 0), keyOf(*m_scan, keyColumn)});
             continue;
         }
         const QVariant value = core::valueFromDatabase(m_scan->value(0), type);
@@ -310,27 +351,19 @@ void WindowedSource::finishScan() {
     const int f = sortFieldIndex();
     if (m_orderHere) {
         const FieldType type = fieldType(f);
-        // A joined name by its place among the names; a stored value by the values themselves.
-        const bool ranked = !m_rankValues.empty();
         std::sort(m_pending.begin(), m_pending.end(), [&](const Pending& a, const Pending& b) {
-            const int c = ranked
-                              ? (a.rank > b.rank) - (a.rank < b.rank)
-                              : core::compareValues(m_pendingValues[a.rank], m_pendingValues[b.rank], type);
+            const int c = core::compareValues(m_pendingValues[a.rank], m_pendingValues[b.rank], type);
             return c != 0 ? c < 0 : a.key < b.key;
         });
         m_keys.reserve(m_pending.size());
         for (size_t i = 0; i < m_pending.size(); ++i) {
-            if (i % kBlockRows == 0)
-                m_samples.push_back(ranked ? m_rankValues[m_pending[i].rank]
-                                           : m_pendingValues[m_pending[i].rank]);
-            m_keys.push_back(std::move(m_pending[i].key));
+            if (i % kBlockRows == 0) m_samples.push_back(m_pendingValues[m_pending[i].rank]);
+            m_keys.push_back(m_pending[i].key);
         }
         m_pending.clear();
         m_pending.shrink_to_fit();
         m_pendingValues.clear();
         m_pendingValues.shrink_to_fit();
-        m_rankOfLink.clear();
-        m_rankValues.clear();
     } else if (f >= 0 && m_blankEnd < 0 && m_blankMixed) {
         putBlanksInKeyOrder();
     }
@@ -341,7 +374,7 @@ void WindowedSource::finishScan() {
 
 void WindowedSource::putBlanksInKeyOrder() {
     const size_t end = m_blankEnd < 0 ? m_keys.size() : size_t(m_blankEnd);
-    std::sort(m_keys.begin(), m_keys.begin() + end);
+    m_keys.sort(0, end);
     if (m_shown == 0) return;
     // Some of these rows were shown already in the server's order: the grid reads them again.
     m_blocks.clear();
@@ -365,9 +398,291 @@ void WindowedSource::publish(bool force) {
 
 bool WindowedSource::waitForComplete() {
     m_slice->stop();
-    while (m_scan && !m_complete)
-        if (!scanSlice(INT_MAX, INT_MAX)) return false;
+    while ((m_scan || m_joined) && !m_complete)
+        if (!advance(INT_MAX, INT_MAX)) return false;
     return m_complete;
+}
+
+bool WindowedSource::advance(int maxRows, int maxMs) {
+    return m_joined ? readPlaces(maxMs) : scanSlice(maxRows, maxMs);
+}
+
+bool WindowedSource::bindAndExec(QSqlQuery& q, const QString& sql) const {
+    for (const auto& p : std::as_const(m_params)) {
+        const QString mark = QLatin1Char(':') + p.first;
+        if (sql.contains(mark, Qt::CaseInsensitive)) q.bindValue(mark, p.second);
+    }
+    if (q.exec()) return true;
+    fail(q.lastError().text());
+    return false;
+}
+
+// --- a joined name's order -------------------------------------------------------------------
+
+bool WindowedSource::startJoined(const WindowedField& field) {
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    const int parts = int(field.linkExprs.size());
+    // The names with their keys, in the server's order of the keys (the gaps between them are
+    // where the links that find no name lie).
+    QSqlQuery table(db);
+    table.setForwardOnly(true);
+    const QString keys = joined(field.namesKeys, QStringLiteral(", "));
+    if (!table.exec(QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %1")
+                        .arg(keys, field.namesColumn, field.namesTable))) {
+        fail(table.lastError().text());
+        return false;
+    }
+    std::vector<std::string> links;
+    std::vector<QString> names;
+    while (table.next()) {
+        QString link = linkPart(table.value(0));
+        for (int i = 1; i < parts; ++i)
+            link += QLatin1Char(kKeySeparator) + linkPart(table.value(i));
+        links.push_back(link.toStdString());
+        names.push_back(table.value(parts).toString());
+    }
+    if (table.lastError().isValid()) {
+        fail(table.lastError().text());
+        return false;
+    }
+    table.finish();
+    // Every distinct name gets its place once (equal names one place, blanks place 0): the rows
+    // are then read place after place.
+    std::vector<int> byName;
+    std::vector<std::string> blankLinks;
+    byName.reserve(names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (core::isBlank(names[i]))
+            blankLinks.push_back(links[i]);
+        else
+            byName.push_back(int(i));
+    }
+    std::sort(byName.begin(), byName.end(),
+              [&](int a, int b) { return core::compareText(names[a], names[b]) < 0; });
+    m_ranks = Ranks();
+    m_ranks.nameEnd.push_back(0);
+    m_ranks.firstLink.push_back(0);
+    m_ranks.links.reserve(byName.size());
+    const QString* previous = nullptr;
+    for (int i : byName) {
+        if (!previous || core::compareText(*previous, names[i]) != 0) {
+            m_ranks.names += names[i].toStdString();
+            m_ranks.nameEnd.push_back(quint32(m_ranks.names.size()));
+            m_ranks.firstLink.push_back(quint32(m_ranks.links.size()));
+        }
+        previous = &names[i];
+        m_ranks.links.push_back(links[i]);
+    }
+    m_ranks.firstLink.push_back(quint32(m_ranks.links.size()));
+    m_ranks.firstRow.assign(size_t(m_ranks.count()) + 1, -1);
+    std::vector<std::string> ids;
+    if (parts == 1 && int(links.size()) <= kProbedNames) ids = links;
+    names.clear();
+    names.shrink_to_fit();
+    links.clear();
+    links.shrink_to_fit();
+
+    // Place 0 first: no link, a link to a blank name, a link that finds no name.
+    const QString where =
+        m_spec.condition.isEmpty() ? QString() : QStringLiteral("(%1) AND ").arg(m_spec.condition);
+    const QString keyList = joined(m_spec.keyExprs, QStringLiteral(", "));
+    std::vector<std::string> zero;
+    auto readKeys = [&](QSqlQuery& q) {
+        while (q.next())
+            zero.push_back(keyOf(q, 0));
+        if (!q.lastError().isValid()) return true;
+        fail(q.lastError().text());
+        return false;
+    };
+    if (parts == 1 && int(ids.size()) + 1 <= kProbedNames) {
+        // A small names table: the links that find no name are looked for in the gaps between its
+        // keys, each gap one seek in the listed table's (link, key) index.
+        const QString link = field.linkExprs.first();
+        // A seek for the smallest value after `from` (none: any) and before `to` (none: any).
+        QSqlQuery probes[2][2] = {{QSqlQuery(db), QSqlQuery(db)}, {QSqlQuery(db), QSqlQuery(db)}};
+        for (int from = 0; from < 2; ++from)
+            for (int to = 0; to < 2; ++to) {
+                QStringList bounds;
+                if (from) bounds << QStringLiteral("%1 > ?").arg(link);
+                if (to) bounds << QStringLiteral("%1 < ?").arg(link);
+                if (bounds.isEmpty()) bounds << QStringLiteral("%1 IS NOT NULL").arg(link);
+                if (!probes[from][to].prepare(
+                        QStringLiteral("SELECT FIRST 1 %1 FROM %2 WHERE %3 ORDER BY %1")
+                            .arg(link, m_spec.baseFrom, bounds.join(QStringLiteral(" AND "))))) {
+                    fail(probes[from][to].lastError().text());
+                    return false;
+                }
+            }
+        std::vector<std::string> lost = blankLinks;
+        for (size_t gap = 0; gap <= ids.size(); ++gap) {
+            const bool to = gap < ids.size();
+            QVariant from = gap > 0 ? QVariant(QString::fromStdString(ids[gap - 1])) : QVariant();
+            for (;;) {
+                QSqlQuery& q = probes[from.isNull() ? 0 : 1][to ? 1 : 0];
+                int bound = 0;
+                if (!from.isNull()) q.bindValue(bound++, from);
+                if (to) q.bindValue(bound, QString::fromStdString(ids[gap]));
+                if (!q.exec()) {
+                    fail(q.lastError().text());
+                    return false;
+                }
+                if (!q.next()) break;
+                const QString found = q.value(0).toString();
+                q.finish();
+                lost.push_back(linkPart(found).toStdString());
+                from = found;
+            }
+        }
+        // The rows of those links and of no link, a statement per batch of links.
+        for (size_t at = 0; at == 0 || at < lost.size(); at += kLinkValues) {
+            const size_t n = std::min(lost.size() - std::min(at, lost.size()), size_t(kLinkValues));
+            QStringList marks;
+            for (size_t i = 0; i < n; ++i)
+                marks << QStringLiteral(":Z%1").arg(i);
+            QString match = at == 0 ? QStringLiteral("%1 IS NULL").arg(link) : QString();
+            if (n > 0)
+                match += (match.isEmpty() ? QString() : QStringLiteral(" OR ")) +
+                         QStringLiteral("%1 IN (%2)").arg(link, marks.join(QStringLiteral(", ")));
+            const QString sql =
+                QStringLiteral("SELECT %1 FROM %2 WHERE %3(%4)").arg(keyList, m_spec.baseFrom, where, match);
+            QSqlQuery q(db);
+            q.setForwardOnly(true);
+            if (!q.prepare(sql)) {
+                fail(q.lastError().text());
+                return false;
+            }
+            for (size_t i = 0; i < n; ++i)
+                q.bindValue(QStringLiteral(":Z%1").arg(i), QString::fromStdString(lost[at + i]));
+            if (!bindAndExec(q, sql) || !readKeys(q)) return false;
+        }
+    } else {
+        // A large names table: the server looks the name of every row up.
+        QStringList match;
+        for (int i = 0; i < parts; ++i)
+            match << QStringLiteral("N_.%1 = %2").arg(field.namesKeys.at(i), field.linkExprs.at(i));
+        const QString sql =
+            QStringLiteral("SELECT %1 FROM %2 WHERE %3NOT EXISTS (SELECT 1 FROM %4 N_ WHERE %5 "
+                           "AND N_.%6 <> '')")
+                .arg(keyList, m_spec.baseFrom, where, field.namesTable, match.join(QStringLiteral(" AND ")),
+                     field.namesColumn);
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.prepare(sql)) {
+            fail(q.lastError().text());
+            return false;
+        }
+        if (!bindAndExec(q, sql) || !readKeys(q)) return false;
+    }
+    std::sort(zero.begin(), zero.end());
+    m_ranks.firstRow[0] = 0;
+    for (const std::string& k : zero)
+        m_keys.push_back(k);
+
+    // The statement that reads the rows of a batch of links through the (link, key) index.
+    QStringList match;
+    const int perStatement = kLinkValues / parts;
+    for (int i = 0; i < perStatement; ++i) {
+        QStringList one;
+        for (int p = 0; p < parts; ++p)
+            one << QStringLiteral("%1 = :L%2_%3").arg(field.linkExprs.at(p)).arg(i).arg(p);
+        match << (parts == 1 ? one.first() : QStringLiteral("(%1)").arg(one.join(QStringLiteral(" AND "))));
+    }
+    QString linkMatch;
+    if (parts == 1) {
+        QStringList marks;
+        for (int i = 0; i < perStatement; ++i)
+            marks << QStringLiteral(":L%1_0").arg(i);
+        linkMatch =
+            QStringLiteral("%1 IN (%2)").arg(field.linkExprs.first(), marks.join(QStringLiteral(", ")));
+    } else {
+        linkMatch = match.join(QStringLiteral(" OR "));
+    }
+    const QString sql =
+        QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4(%5)")
+            .arg(joined(field.linkExprs, QStringLiteral(", ")), keyList, m_spec.baseFrom, where, linkMatch);
+    m_placeQuery = std::make_unique<QSqlQuery>(db);
+    m_placeQuery->setForwardOnly(true);
+    if (!m_placeQuery->prepare(sql)) {
+        fail(m_placeQuery->lastError().text());
+        m_placeQuery.reset();
+        return false;
+    }
+    for (const auto& p : std::as_const(m_params)) {
+        const QString mark = QLatin1Char(':') + p.first;
+        if (sql.contains(mark, Qt::CaseInsensitive)) m_placeQuery->bindValue(mark, p.second);
+    }
+    // The first screens at once.
+    while (!m_complete && m_keys.size() < size_t(4 * kBlockRows))
+        if (!readPlaces(0)) return false;
+    return true;
+}
+
+// Reads the rows of the next places, a batch of links at a time, until maxMs have passed (at
+// least one batch).
+bool WindowedSource::readPlaces(int maxMs) {
+    QElapsedTimer clock;
+    clock.start();
+    const int f = sortFieldIndex();
+    const WindowedField& field = m_spec.fields.at(f);
+    const int parts = int(field.linkExprs.size());
+    const int perStatement = kLinkValues / parts;
+    Ranks& r = m_ranks;
+    while (r.next < r.count()) {
+        // Whole places, up to one statement's links (a place of more links takes more statements).
+        const int first = r.next;
+        int last = first + 1;
+        while (last < r.count() && int(r.firstLink[last + 1] - r.firstLink[first]) <= perStatement)
+            ++last;
+        std::unordered_map<std::string, int> placeOf;
+        for (int p = first; p < last; ++p)
+            for (quint32 l = r.firstLink[p]; l < r.firstLink[p + 1]; ++l)
+                placeOf.emplace(r.links[l], p);
+        std::vector<std::pair<int, std::string>> rows;
+        for (quint32 at = r.firstLink[first]; at < r.firstLink[last]; at += quint32(perStatement)) {
+            for (int i = 0; i < perStatement; ++i) {
+                const quint32 l = std::min(at + quint32(i), r.firstLink[last] - 1);
+                const QStringList values =
+                    QString::fromStdString(r.links[l]).split(QLatin1Char(kKeySeparator));
+                for (int p = 0; p < parts; ++p)
+                    m_placeQuery->bindValue(QStringLiteral(":L%1_%2").arg(i).arg(p), values.value(p));
+            }
+            if (!m_placeQuery->exec()) {
+                fail(m_placeQuery->lastError().text());
+                return false;
+            }
+            while (m_placeQuery->next()) {
+                QString link = linkPart(m_placeQuery->value(0));
+                for (int p = 1; p < parts; ++p)
+                    link += QLatin1Char(kKeySeparator) + linkPart(m_placeQuery->value(p));
+                const auto it = placeOf.find(link.toStdString());
+                if (it != placeOf.end()) rows.emplace_back(it->second, keyOf(*m_placeQuery, parts));
+            }
+            if (m_placeQuery->lastError().isValid()) {
+                fail(m_placeQuery->lastError().text());
+                return false;
+            }
+            m_placeQuery->finish();
+        }
+        std::sort(rows.begin(), rows.end());
+        size_t i = 0;
+        for (int p = first; p < last; ++p) {
+            r.firstRow[p] = int(m_keys.size());
+            for (; i < rows.size() && rows[i].first == p; ++i)
+                m_keys.push_back(rows[i].second);
+        }
+        r.next = last;
+        if (clock.elapsed() >= maxMs) break;
+    }
+    if (r.next >= r.count()) {
+        r.firstRow[r.count()] = int(m_keys.size());
+        m_complete = true;
+        publish(true);
+        emit completed();
+    } else {
+        publish(false);
+    }
+    emit progress(int(m_keys.size()));
+    return true;
 }
 
 void WindowedSource::fail(const QString& text) const {
@@ -414,9 +729,10 @@ const WindowedSource::Block* WindowedSource::block(int index) const {
     QStringList firstParts;
     QHash<QByteArray, int> rowOfKey;
     for (int r = first; r < last; ++r) {
-        const std::string& key = m_keys.at(r);
-        rowOfKey.insert(QByteArray::fromStdString(key), r - first);
-        const QString part = QString::fromStdString(key.substr(0, key.find(kKeySeparator)));
+        const std::string_view key = m_keys.at(size_t(r));
+        rowOfKey.insert(QByteArray(key.data(), qsizetype(key.size())), r - first);
+        const std::string_view head = key.substr(0, key.find(kKeySeparator));
+        const QString part = QString::fromUtf8(head.data(), qsizetype(head.size()));
         if (!firstParts.contains(part)) firstParts << part;
     }
     QStringList marks;
@@ -490,6 +806,35 @@ LocateResult WindowedSource::locateNearest(const QString& text) {
     const FieldType type = fieldType(f);
     const QVariant key = core::keyFromText(text, type);
     if (!key.isValid()) return LocateResult::Incompatible;
+    if (m_joined) {
+        // The first place whose name is not below the key (a blank key: the first row), its rows
+        // read if they are not yet.
+        int place = 0;
+        if (!core::isBlank(key)) {
+            int lo = 1, hi = m_ranks.count();
+            const QString text = key.toString();
+            while (lo < hi) {
+                const int mid = (lo + hi) / 2;
+                if (core::compareText(m_ranks.name(mid), text) < 0)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            place = lo;
+        }
+        while (!m_complete && (m_ranks.next <= place || m_ranks.firstRow[place] >= int(m_keys.size())))
+            if (!readPlaces(0)) break;
+        publish(true);
+        if (!m_complete) m_slice->start();
+        if (m_shown == 0) return LocateResult::Empty;
+        const int row = place < m_ranks.count() ? m_ranks.firstRow[place] : m_shown;
+        if (row < 0 || row >= m_shown) {
+            setCurrentRow(m_shown - 1);
+            return LocateResult::PastEnd;
+        }
+        setCurrentRow(row);
+        return LocateResult::Found;
+    }
     // An ordered scan still under way is read on only as far as the key; an order built here
     // needs every row.
     if (!m_complete && m_scan) {
