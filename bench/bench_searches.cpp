@@ -289,11 +289,32 @@ int main(int argc, char** argv) {
         }
         clock.restart();
         s->sortBy(QStringLiteral("TITULAR"));
-        s->waitForComplete();
         readScreen(*s, 0);
         line(
-            QStringLiteral("column-title sort, joined TITULAR (100,000 names)"), clock.elapsed(),
+            QStringLiteral("column-title sort, joined TITULAR (100,000 names, first screen)"),
+            clock.elapsed(),
             rawFetch(kProcessSelect + QStringLiteral("ORDER BY B.INTERESSADO, A.IDPROCESSO, A.ANO ROWS 30")));
+        {
+            const QStringList names{QStringLiteral("J"), QStringLiteral("JOSÉ DA SILVA 5"),
+                                    QStringLiteral("MARIA DA SILVA 9"), QStringLiteral("ÓRGÃO")};
+            clock.restart();
+            for (const QString& k : names) {
+                s->locateNearest(k);
+                readScreen(*s, s->currentRow());
+            }
+            line(QStringLiteral("search keystroke, joined TITULAR (average of %1)").arg(names.size()),
+                 double(clock.elapsed()) / names.size(),
+                 rawFetch(kProcessSelect + QStringLiteral("WHERE B.INTERESSADO >= ? ORDER BY B.INTERESSADO, "
+                                                          "A.IDPROCESSO, A.ANO ROWS 30"),
+                          {names.last()}));
+        }
+        clock.restart();
+        s->waitForComplete();
+        line(
+            QStringLiteral("  TITULAR order read whole in the background"), clock.elapsed(),
+            rawFetch(QStringLiteral("SELECT B.INTERESSADO, A.IDPROCESSO, A.ANO FROM PROCESSOS A LEFT JOIN "
+                                    "INTERESSADOS B ON A.IDTITULAR = B.IDINTERESSADO ORDER BY B.INTERESSADO, "
+                                    "A.IDPROCESSO, A.ANO")));
 
         s->sortBy(QStringLiteral("ASSUNTO"));
         s->waitForComplete();
@@ -372,13 +393,33 @@ int main(int argc, char** argv) {
         for (const char* field : {"USUARIO_DESTINO", "ASSUNTO"}) {
             clock.restart();
             s->sortBy(QString::fromLatin1(field));
-            s->waitForComplete();
             readScreen(*s, 0);
             const QString expr = QLatin1String(field) == QLatin1String("ASSUNTO")
                                      ? QStringLiteral("B.ASSUNTO")
                                      : QStringLiteral("D.USUARIO");
-            line(QStringLiteral("column-title sort, joined %1").arg(QLatin1String(field)), clock.elapsed(),
+            line(QStringLiteral("column-title sort, joined %1 (first screen)").arg(QLatin1String(field)),
+                 clock.elapsed(),
                  rawFetch(kDispatchSelect + QStringLiteral("ORDER BY %1, A.REGISTRO ROWS 30").arg(expr)));
+            clock.restart();
+            s->waitForComplete();
+            line(QStringLiteral("  %1 order read whole in the background").arg(QLatin1String(field)),
+                 clock.elapsed(),
+                 rawFetch(kDispatchSelect + QStringLiteral("ORDER BY %1, A.REGISTRO").arg(expr)));
+        }
+        {
+            QRandomGenerator random(11);
+            qint64 jumps = 0, floors = 0;
+            const int tries = 10;
+            for (int i = 0; i < tries; ++i) {
+                const int at = int(random.bounded(s->rowCount() - kScreen));
+                clock.restart();
+                w.grid()->scrollTo(w.gridModel()->index(at, 0), QAbstractItemView::PositionAtTop);
+                readScreen(*s, at);
+                jumps += clock.elapsed();
+                floors += rawScreenByKeys(*s, at);
+            }
+            line(QStringLiteral("dragging the scrollbar anywhere, joined ASSUNTO (average of %1)").arg(tries),
+                 double(jumps) / tries, double(floors) / tries);
         }
         QApplication::processEvents();
         out << "resident memory: " << residentKb() / 1024 << " MB (" << (residentKb() - baseKb) / 1024

@@ -21,8 +21,8 @@ constexpr int kSliceRows = 20000;
 constexpr int kSliceMs = 30;
 // The grid hears of more rows at most this often while a long order is read.
 constexpr int kPublishMs = 250;
-// Blocks kept in memory (64 rows each): a few screens up and down of where the user has been.
-constexpr int kKeptBlocks = 96;
+// Blocks kept in memory (64 rows each): some screens up and down of where the user has been.
+constexpr int kKeptBlocks = 32;
 
 // A joined order reads the rows of this many links at a time (one statement prepared once, its
 // list filled up with the last link); a link of two columns costs two values.
@@ -181,6 +181,7 @@ void WindowedSource::close() {
     m_joined = false;
     m_ranks = Ranks();
     m_placeQuery.reset();
+    m_blockQuery.reset();
     dropBlocks();
     m_complete = false;
     m_blankEnd = -1;
@@ -475,8 +476,9 @@ bool WindowedSource::startJoined(const WindowedField& field) {
     }
     m_ranks.firstLink.push_back(quint32(m_ranks.links.size()));
     m_ranks.firstRow.assign(size_t(m_ranks.count()) + 1, -1);
+    const bool probed = parts == 1 && int(links.size()) < kProbedNames;
     std::vector<std::string> ids;
-    if (parts == 1 && int(links.size()) <= kProbedNames) ids = links;
+    if (probed) ids = links;
     names.clear();
     names.shrink_to_fit();
     links.clear();
@@ -494,7 +496,7 @@ bool WindowedSource::startJoined(const WindowedField& field) {
         fail(q.lastError().text());
         return false;
     };
-    if (parts == 1 && int(ids.size()) + 1 <= kProbedNames) {
+    if (probed) {
         // A small names table: the links that find no name are looked for in the gaps between its
         // keys, each gap one seek in the listed table's (link, key) index.
         const QString link = field.linkExprs.first();
@@ -716,8 +718,8 @@ const WindowedSource::Block* WindowedSource::block(int index) const {
         fail(QStringLiteral("A conexão com o banco de dados não está aberta."));
         return nullptr;
     }
-    // Rows by the first part of their key (a process number holds a few years); the full key
-    // then picks each row.
+    // Rows by their whole keys, every block through one statement prepared once (a shorter
+    // block repeats its last key): the server seeks each row in the primary key.
     QStringList columns;
     QList<int> columnOfField;
     for (const WindowedField& f : m_spec.fields) {
@@ -726,31 +728,45 @@ const WindowedSource::Block* WindowedSource::block(int index) const {
     }
     const int keyColumn = int(columns.size());
     columns << m_spec.keyExprs;
-    QStringList firstParts;
+    const int parts = int(m_spec.keyExprs.size());
+    if (!m_blockQuery) {
+        QStringList match;
+        for (int i = 0; i < kBlockRows; ++i) {
+            QStringList one;
+            for (const QString& k : m_spec.keyExprs)
+                one << k + QStringLiteral(" = ?");
+            match << (parts == 1 ? one.first()
+                                 : QStringLiteral("(%1)").arg(one.join(QStringLiteral(" AND "))));
+        }
+        const QString where =
+            parts == 1 ? QStringLiteral("%1 IN (%2)")
+                             .arg(m_spec.keyExprs.first(),
+                                  QStringList(kBlockRows, QStringLiteral("?")).join(QStringLiteral(", ")))
+                       : match.join(QStringLiteral(" OR "));
+        m_blockQuery = std::make_unique<QSqlQuery>(db);
+        m_blockQuery->setForwardOnly(true);
+        if (!m_blockQuery->prepare(
+                QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                    .arg(joined(columns, QStringLiteral(", ")), m_spec.blockFrom, where))) {
+            fail(m_blockQuery->lastError().text());
+            m_blockQuery.reset();
+            return nullptr;
+        }
+    }
+    QSqlQuery& q = *m_blockQuery;
     QHash<QByteArray, int> rowOfKey;
-    for (int r = first; r < last; ++r) {
+    for (int i = 0; i < kBlockRows; ++i) {
+        const int r = std::min(first + i, last - 1);
         const std::string_view key = m_keys.at(size_t(r));
-        rowOfKey.insert(QByteArray(key.data(), qsizetype(key.size())), r - first);
-        const std::string_view head = key.substr(0, key.find(kKeySeparator));
-        const QString part = QString::fromUtf8(head.data(), qsizetype(head.size()));
-        if (!firstParts.contains(part)) firstParts << part;
+        if (first + i < last) rowOfKey.insert(QByteArray(key.data(), qsizetype(key.size())), r - first);
+        const QStringList values =
+            QString::fromUtf8(key.data(), qsizetype(key.size())).split(QLatin1Char(kKeySeparator));
+        for (int p = 0; p < parts; ++p)
+            q.bindValue(i * parts + p, values.value(p));
     }
-    QStringList marks;
-    for (int i = 0; i < firstParts.size(); ++i)
-        marks << QStringLiteral("?");
-    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
-                            .arg(joined(columns, QStringLiteral(", ")), m_spec.blockFrom,
-                                 m_spec.keyExprs.first(), marks.join(QStringLiteral(", ")));
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) {
-        fail(q.lastError().text());
-        return nullptr;
-    }
-    for (const QString& part : std::as_const(firstParts))
-        q.addBindValue(part);
     if (!q.exec()) {
         fail(q.lastError().text());
+        m_blockQuery.reset();
         return nullptr;
     }
     Block b;
@@ -770,6 +786,7 @@ const WindowedSource::Block* WindowedSource::block(int index) const {
         fail(q.lastError().text());
         return nullptr;
     }
+    q.finish();
     if (m_blocks.size() >= kKeptBlocks) {
         auto oldest = m_blocks.begin();
         for (auto i = m_blocks.begin(); i != m_blocks.end(); ++i)

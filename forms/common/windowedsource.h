@@ -205,6 +205,7 @@ private:
     QElapsedTimer m_sincePublish;
 
     mutable QHash<int, Block> m_blocks;
+    mutable std::unique_ptr<QSqlQuery> m_blockQuery; // the rows of a block by their keys
     mutable quint64 m_use = 0;
 };
 
