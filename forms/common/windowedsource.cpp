@@ -27,6 +27,8 @@ constexpr int kKeptBlocks = 32;
 // A joined order reads the rows of this many links at a time (one statement prepared once, its
 // list filled up with the last link); a link of two columns costs two values.
 constexpr int kLinkValues = 500;
+// Rows a joined order reads at a time, about.
+constexpr int kBatchRows = 2000;
 // A names table up to this size has the links that find no name looked up in the gaps between its
 // keys through the listed table's (link, key) index; a larger one is checked row by row by the
 // server.
@@ -485,8 +487,10 @@ bool WindowedSource::startJoined(const WindowedField& field) {
     links.shrink_to_fit();
 
     // Place 0 first: no link, a link to a blank name, a link that finds no name.
+    // The condition after the links: written first, the server's optimizer leaves the (link, key)
+    // index aside for a condition with an OR and scans the whole table.
     const QString where =
-        m_spec.condition.isEmpty() ? QString() : QStringLiteral("(%1) AND ").arg(m_spec.condition);
+        m_spec.condition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(m_spec.condition);
     const QString keyList = joined(m_spec.keyExprs, QStringLiteral(", "));
     std::vector<std::string> zero;
     auto readKeys = [&](QSqlQuery& q) {
@@ -546,7 +550,7 @@ bool WindowedSource::startJoined(const WindowedField& field) {
                 match += (match.isEmpty() ? QString() : QStringLiteral(" OR ")) +
                          QStringLiteral("%1 IN (%2)").arg(link, marks.join(QStringLiteral(", ")));
             const QString sql =
-                QStringLiteral("SELECT %1 FROM %2 WHERE %3(%4)").arg(keyList, m_spec.baseFrom, where, match);
+                QStringLiteral("SELECT %1 FROM %2 WHERE (%4)%3").arg(keyList, m_spec.baseFrom, where, match);
             QSqlQuery q(db);
             q.setForwardOnly(true);
             if (!q.prepare(sql)) {
@@ -562,11 +566,10 @@ bool WindowedSource::startJoined(const WindowedField& field) {
         QStringList match;
         for (int i = 0; i < parts; ++i)
             match << QStringLiteral("N_.%1 = %2").arg(field.namesKeys.at(i), field.linkExprs.at(i));
-        const QString sql =
-            QStringLiteral("SELECT %1 FROM %2 WHERE %3NOT EXISTS (SELECT 1 FROM %4 N_ WHERE %5 "
-                           "AND N_.%6 <> '')")
-                .arg(keyList, m_spec.baseFrom, where, field.namesTable, match.join(QStringLiteral(" AND ")),
-                     field.namesColumn);
+        const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE NOT EXISTS (SELECT 1 FROM %4 N_ WHERE %5 "
+                                           "AND N_.%6 <> '')%3")
+                                .arg(keyList, m_spec.baseFrom, where, field.namesTable,
+                                     match.join(QStringLiteral(" AND ")), field.namesColumn);
         QSqlQuery q(db);
         q.setForwardOnly(true);
         if (!q.prepare(sql)) {
@@ -600,7 +603,7 @@ bool WindowedSource::startJoined(const WindowedField& field) {
         linkMatch = match.join(QStringLiteral(" OR "));
     }
     const QString sql =
-        QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4(%5)")
+        QStringLiteral("SELECT %1, %2 FROM %3 WHERE (%5)%4")
             .arg(joined(field.linkExprs, QStringLiteral(", ")), keyList, m_spec.baseFrom, where, linkMatch);
     m_placeQuery = std::make_unique<QSqlQuery>(db);
     m_placeQuery->setForwardOnly(true);
@@ -630,10 +633,18 @@ bool WindowedSource::readPlaces(int maxMs) {
     const int perStatement = kLinkValues / parts;
     Ranks& r = m_ranks;
     while (r.next < r.count()) {
-        // Whole places, up to one statement's links (a place of more links takes more statements).
+        // Whole places (a place of more links than one statement holds takes several), as many
+        // links as should bring about kBatchRows rows, judged by the rows per link so far (a user
+        // or a sector holds thousands of movements, an applicant a few processes).
         const int first = r.next;
+        const quint32 linksRead = r.firstLink[first];
+        const size_t rowsRead = m_keys.size() - size_t(r.firstRow[1] < 0 ? m_keys.size() : r.firstRow[1]);
+        const int wanted = linksRead == 0 ? 1
+                                          : int(std::clamp<qint64>(qint64(kBatchRows) * linksRead /
+                                                                       qint64(std::max<size_t>(rowsRead, 1)),
+                                                                   1, perStatement));
         int last = first + 1;
-        while (last < r.count() && int(r.firstLink[last + 1] - r.firstLink[first]) <= perStatement)
+        while (last < r.count() && int(r.firstLink[last + 1] - r.firstLink[first]) <= wanted)
             ++last;
         std::unordered_map<std::string, int> placeOf;
         for (int p = first; p < last; ++p)
