@@ -2,6 +2,8 @@
 
 #include "core/connection.h"
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -37,6 +39,21 @@ constexpr int kProbedNames = 2000;
 QString joined(const QStringList& parts, const QString& glue) {
     return parts.join(glue);
 }
+
+// The wait cursor while a step that cannot be cut in slices runs (the names of a large table
+// ranked, the rows before a searched name read).
+struct BusyCursor {
+    BusyCursor() {
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    }
+    ~BusyCursor() {
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+            QGuiApplication::restoreOverrideCursor();
+    }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
 
 // A link as the server compares it: trailing blanks do not count.
 QString linkPart(const QVariant& value) {
@@ -93,17 +110,6 @@ void KeyList::sort(size_t begin, size_t end) {
         std::memset(p, 0, m_width);
         std::memcpy(p, keys[i - begin].data(), keys[i - begin].size());
     }
-}
-
-void KeyList::insert(size_t row, const std::vector<std::string>& keys) {
-    size_t width = m_width;
-    for (const std::string& k : keys)
-        width = std::max(width, k.size());
-    if (width > m_width) widen(width);
-    m_bytes.insert(m_bytes.begin() + ptrdiff_t(row * m_width), keys.size() * m_width, '\0');
-    for (size_t i = 0; i < keys.size(); ++i)
-        std::memcpy(m_bytes.data() + (row + i) * m_width, keys[i].data(), keys[i].size());
-    m_size += keys.size();
 }
 
 QString WindowedSource::Ranks::name(int r) const {
@@ -423,6 +429,7 @@ bool WindowedSource::bindAndExec(QSqlQuery& q, const QString& sql) const {
 // --- a joined name's order -------------------------------------------------------------------
 
 bool WindowedSource::startJoined(const WindowedField& field) {
+    const BusyCursor busy;
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     const int parts = int(field.linkExprs.size());
     // The names with their keys, in the server's order of the keys (the gaps between them are
@@ -449,6 +456,7 @@ bool WindowedSource::startJoined(const WindowedField& field) {
         return false;
     }
     table.finish();
+    emit progress(0);
     // Every distinct name gets its place once (equal names one place, blanks place 0): the rows
     // are then read place after place.
     std::vector<int> byName;
@@ -579,6 +587,7 @@ bool WindowedSource::startJoined(const WindowedField& field) {
         if (!bindAndExec(q, sql) || !readKeys(q)) return false;
     }
     std::sort(zero.begin(), zero.end());
+    emit progress(int(zero.size()));
     m_ranks.firstRow[0] = 0;
     for (const std::string& k : zero)
         m_keys.push_back(k);
@@ -653,11 +662,16 @@ bool WindowedSource::readPlaces(int maxMs) {
         std::vector<std::pair<int, std::string>> rows;
         for (quint32 at = r.firstLink[first]; at < r.firstLink[last]; at += quint32(perStatement)) {
             for (int i = 0; i < perStatement; ++i) {
-                const quint32 l = std::min(at + quint32(i), r.firstLink[last] - 1);
+                // The rest of the list is filled with a code no row holds: a repeated real link
+                // would have the server walk that link's rows once per repetition.
+                const quint32 l = at + quint32(i);
                 const QStringList values =
-                    QString::fromStdString(r.links[l]).split(QLatin1Char(kKeySeparator));
+                    l < r.firstLink[last]
+                        ? QString::fromStdString(r.links[l]).split(QLatin1Char(kKeySeparator))
+                        : QStringList();
                 for (int p = 0; p < parts; ++p)
-                    m_placeQuery->bindValue(QStringLiteral(":L%1_%2").arg(i).arg(p), values.value(p));
+                    m_placeQuery->bindValue(QStringLiteral(":L%1_%2").arg(i).arg(p),
+                                            p < values.size() ? values.at(p) : QStringLiteral("\x01"));
             }
             if (!m_placeQuery->exec()) {
                 fail(m_placeQuery->lastError().text());
@@ -850,8 +864,11 @@ LocateResult WindowedSource::locateNearest(const QString& text) {
             }
             place = lo;
         }
-        while (!m_complete && (m_ranks.next <= place || m_ranks.firstRow[place] >= int(m_keys.size())))
-            if (!readPlaces(0)) break;
+        if (!m_complete && (m_ranks.next <= place || m_ranks.firstRow[place] >= int(m_keys.size()))) {
+            const BusyCursor busy;
+            while (!m_complete && (m_ranks.next <= place || m_ranks.firstRow[place] >= int(m_keys.size())))
+                if (!readPlaces(0)) break;
+        }
         publish(true);
         if (!m_complete) m_slice->start();
         if (m_shown == 0) return LocateResult::Empty;

@@ -61,8 +61,6 @@ public:
     std::string_view at(size_t row) const;
     // Puts rows [begin, end) in key order.
     void sort(size_t begin, size_t end);
-    // Puts `keys` before the rows at `row`.
-    void insert(size_t row, const std::vector<std::string>& keys);
 
 private:
     void widen(size_t width);
