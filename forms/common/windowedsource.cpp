@@ -31,10 +31,6 @@ constexpr int kKeptBlocks = 32;
 constexpr int kLinkValues = 500;
 // Rows a joined order reads at a time, about.
 constexpr int kBatchRows = 2000;
-// A names table up to this size has the links that find no name looked up in the gaps between its
-// keys through the listed table's (link, key) index; a larger one is checked row by row by the
-// server.
-constexpr int kProbedNames = 2000;
 
 QString joined(const QStringList& parts, const QString& glue) {
     return parts.join(glue);
@@ -432,13 +428,11 @@ bool WindowedSource::startJoined(const WindowedField& field) {
     const BusyCursor busy;
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     const int parts = int(field.linkExprs.size());
-    // The names with their keys, in the server's order of the keys (the gaps between them are
-    // where the links that find no name lie).
+    // The names with their keys.
     QSqlQuery table(db);
     table.setForwardOnly(true);
     const QString keys = joined(field.namesKeys, QStringLiteral(", "));
-    if (!table.exec(QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %1")
-                        .arg(keys, field.namesColumn, field.namesTable))) {
+    if (!table.exec(QStringLiteral("SELECT %1, %2 FROM %3").arg(keys, field.namesColumn, field.namesTable))) {
         fail(table.lastError().text());
         return false;
     }
@@ -460,14 +454,9 @@ bool WindowedSource::startJoined(const WindowedField& field) {
     // Every distinct name gets its place once (equal names one place, blanks place 0): the rows
     // are then read place after place.
     std::vector<int> byName;
-    std::vector<std::string> blankLinks;
     byName.reserve(names.size());
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (core::isBlank(names[i]))
-            blankLinks.push_back(links[i]);
-        else
-            byName.push_back(int(i));
-    }
+    for (size_t i = 0; i < names.size(); ++i)
+        if (!core::isBlank(names[i])) byName.push_back(int(i));
     std::sort(byName.begin(), byName.end(),
               [&](int a, int b) { return core::compareText(names[a], names[b]) < 0; });
     m_ranks = Ranks();
@@ -486,9 +475,6 @@ bool WindowedSource::startJoined(const WindowedField& field) {
     }
     m_ranks.firstLink.push_back(quint32(m_ranks.links.size()));
     m_ranks.firstRow.assign(size_t(m_ranks.count()) + 1, -1);
-    const bool probed = parts == 1 && int(links.size()) < kProbedNames;
-    std::vector<std::string> ids;
-    if (probed) ids = links;
     names.clear();
     names.shrink_to_fit();
     links.clear();
@@ -508,69 +494,10 @@ bool WindowedSource::startJoined(const WindowedField& field) {
         fail(q.lastError().text());
         return false;
     };
-    if (probed) {
-        // A small names table: the links that find no name are looked for in the gaps between its
-        // keys, each gap one seek in the listed table's (link, key) index.
-        const QString link = field.linkExprs.first();
-        // A seek for the smallest value after `from` (none: any) and before `to` (none: any).
-        QSqlQuery probes[2][2] = {{QSqlQuery(db), QSqlQuery(db)}, {QSqlQuery(db), QSqlQuery(db)}};
-        for (int from = 0; from < 2; ++from)
-            for (int to = 0; to < 2; ++to) {
-                QStringList bounds;
-                if (from) bounds << QStringLiteral("%1 > ?").arg(link);
-                if (to) bounds << QStringLiteral("%1 < ?").arg(link);
-                if (bounds.isEmpty()) bounds << QStringLiteral("%1 IS NOT NULL").arg(link);
-                if (!probes[from][to].prepare(
-                        QStringLiteral("SELECT FIRST 1 %1 FROM %2 WHERE %3 ORDER BY %1")
-                            .arg(link, m_spec.baseFrom, bounds.join(QStringLiteral(" AND "))))) {
-                    fail(probes[from][to].lastError().text());
-                    return false;
-                }
-            }
-        std::vector<std::string> lost = blankLinks;
-        for (size_t gap = 0; gap <= ids.size(); ++gap) {
-            const bool to = gap < ids.size();
-            QVariant from = gap > 0 ? QVariant(QString::fromStdString(ids[gap - 1])) : QVariant();
-            for (;;) {
-                QSqlQuery& q = probes[from.isNull() ? 0 : 1][to ? 1 : 0];
-                int bound = 0;
-                if (!from.isNull()) q.bindValue(bound++, from);
-                if (to) q.bindValue(bound, QString::fromStdString(ids[gap]));
-                if (!q.exec()) {
-                    fail(q.lastError().text());
-                    return false;
-                }
-                if (!q.next()) break;
-                const QString found = q.value(0).toString();
-                q.finish();
-                lost.push_back(linkPart(found).toStdString());
-                from = found;
-            }
-        }
-        // The rows of those links and of no link, a statement per batch of links.
-        for (size_t at = 0; at == 0 || at < lost.size(); at += kLinkValues) {
-            const size_t n = std::min(lost.size() - std::min(at, lost.size()), size_t(kLinkValues));
-            QStringList marks;
-            for (size_t i = 0; i < n; ++i)
-                marks << QStringLiteral(":Z%1").arg(i);
-            QString match = at == 0 ? QStringLiteral("%1 IS NULL").arg(link) : QString();
-            if (n > 0)
-                match += (match.isEmpty() ? QString() : QStringLiteral(" OR ")) +
-                         QStringLiteral("%1 IN (%2)").arg(link, marks.join(QStringLiteral(", ")));
-            const QString sql =
-                QStringLiteral("SELECT %1 FROM %2 WHERE (%4)%3").arg(keyList, m_spec.baseFrom, where, match);
-            QSqlQuery q(db);
-            q.setForwardOnly(true);
-            if (!q.prepare(sql)) {
-                fail(q.lastError().text());
-                return false;
-            }
-            for (size_t i = 0; i < n; ++i)
-                q.bindValue(QStringLiteral(":Z%1").arg(i), QString::fromStdString(lost[at + i]));
-            if (!bindAndExec(q, sql) || !readKeys(q)) return false;
-        }
-    } else {
-        // A large names table: the server looks the name of every row up.
+    // The server looks the name of every row up (a seek in the names' primary key): a range of
+    // the (link, key) index cannot be bounded below a code without walking that code's rows, so
+    // the links that find no name are not sought in the gaps between the names' keys.
+    {
         QStringList match;
         for (int i = 0; i < parts; ++i)
             match << QStringLiteral("N_.%1 = %2").arg(field.namesKeys.at(i), field.linkExprs.at(i));

@@ -319,8 +319,8 @@ void TestWindowedSource::sameNearestKey() {
     QVERIFY(windowed.lastError().isEmpty());
 }
 
-// Applicants enough that the links finding no name are looked up by the server row by row rather
-// than in the gaps between the names' keys: the same order and the same nearest rows all the same.
+// A names table of thousands of names, many of them equal, read in many batches of links: the
+// same order and the same nearest rows all the same.
 void TestWindowedSource::joinedNamesOfALargeTable() {
     TestDatabase db;
     QVERIFY_DB(db);
