@@ -3,6 +3,7 @@
 // open, and a sending (one movement written) with the order indices. Every line gives the time of
 // the raw fetch of the same rows in the same run as its floor.
 // Run by hand: QT_QPA_PLATFORM=offscreen build/bench/bench_searches [processes [movements]]
+// With PROTOCOLO_BENCH_DB=/path/file.fdb the data set is kept there and reused by later runs.
 #include "core/connection.h"
 #include "db/database.h"
 #include "forms/common/gridmodel.h"
@@ -224,25 +225,29 @@ int main(int argc, char** argv) {
     const int processes = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 200000;
     const int movements = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1000000;
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("KORVALIS_PROTOCOLO.fdb"));
+    const QString kept = qEnvironmentVariable("PROTOCOLO_BENCH_DB");
+    const QString path = kept.isEmpty() ? dir.filePath(QStringLiteral("KORVALIS_PROTOCOLO.fdb")) : kept;
+    const bool existed = !kept.isEmpty() && QFile::exists(kept);
     QString error;
     core::ConnectionTarget target;
     target.database = path;
     target.userName = QString::fromLatin1(core::kDbaUser);
-    if (!db::createDatabase(path, &error) || !core::openMainConnection(target, &error)) {
+    if ((!existed && !db::createDatabase(path, &error)) || !core::openMainConnection(target, &error)) {
         out << "database: " << error << Qt::endl;
         return 1;
     }
     QElapsedTimer clock;
     clock.start();
-    const QStringList indices = orderIndices();
-    if (!setIndices(indices, false, &error) || !fill(processes, movements, &error) ||
-        !setIndices(indices, true, &error)) {
-        out << "insert: " << error << Qt::endl;
-        return 1;
+    if (!existed) {
+        const QStringList indices = orderIndices();
+        if (!setIndices(indices, false, &error) || !fill(processes, movements, &error) ||
+            !setIndices(indices, true, &error)) {
+            out << "insert: " << error << Qt::endl;
+            return 1;
+        }
+        out << "rows inserted: " << processes << " processes, " << movements << " movements, "
+            << indices.size() << " indices rebuilt, in " << clock.elapsed() / 1000 << " s" << Qt::endl;
     }
-    out << "rows inserted: " << processes << " processes, " << movements << " movements, " << indices.size()
-        << " indices rebuilt, in " << clock.elapsed() / 1000 << " s" << Qt::endl;
     // A fresh connection, as a workstation that opens the database.
     core::openMainConnection(target, &error);
     const qint64 baseKb = residentKb();
@@ -284,11 +289,32 @@ int main(int argc, char** argv) {
         }
         clock.restart();
         s->sortBy(QStringLiteral("TITULAR"));
-        s->waitForComplete();
         readScreen(*s, 0);
         line(
-            QStringLiteral("column-title sort, joined TITULAR (100,000 names)"), clock.elapsed(),
+            QStringLiteral("column-title sort, joined TITULAR (100,000 names, first screen)"),
+            clock.elapsed(),
             rawFetch(kProcessSelect + QStringLiteral("ORDER BY B.INTERESSADO, A.IDPROCESSO, A.ANO ROWS 30")));
+        {
+            const QStringList names{QStringLiteral("J"), QStringLiteral("JOSÉ DA SILVA 5"),
+                                    QStringLiteral("MARIA DA SILVA 9"), QStringLiteral("ÓRGÃO")};
+            clock.restart();
+            for (const QString& k : names) {
+                s->locateNearest(k);
+                readScreen(*s, s->currentRow());
+            }
+            line(QStringLiteral("search keystroke, joined TITULAR (average of %1)").arg(names.size()),
+                 double(clock.elapsed()) / names.size(),
+                 rawFetch(kProcessSelect + QStringLiteral("WHERE B.INTERESSADO >= ? ORDER BY B.INTERESSADO, "
+                                                          "A.IDPROCESSO, A.ANO ROWS 30"),
+                          {names.last()}));
+        }
+        clock.restart();
+        s->waitForComplete();
+        line(
+            QStringLiteral("  TITULAR order read whole in the background"), clock.elapsed(),
+            rawFetch(QStringLiteral("SELECT B.INTERESSADO, A.IDPROCESSO, A.ANO FROM PROCESSOS A LEFT JOIN "
+                                    "INTERESSADOS B ON A.IDTITULAR = B.IDINTERESSADO ORDER BY B.INTERESSADO, "
+                                    "A.IDPROCESSO, A.ANO")));
 
         s->sortBy(QStringLiteral("ASSUNTO"));
         s->waitForComplete();
@@ -367,13 +393,33 @@ int main(int argc, char** argv) {
         for (const char* field : {"USUARIO_DESTINO", "ASSUNTO"}) {
             clock.restart();
             s->sortBy(QString::fromLatin1(field));
-            s->waitForComplete();
             readScreen(*s, 0);
             const QString expr = QLatin1String(field) == QLatin1String("ASSUNTO")
                                      ? QStringLiteral("B.ASSUNTO")
                                      : QStringLiteral("D.USUARIO");
-            line(QStringLiteral("column-title sort, joined %1").arg(QLatin1String(field)), clock.elapsed(),
+            line(QStringLiteral("column-title sort, joined %1 (first screen)").arg(QLatin1String(field)),
+                 clock.elapsed(),
                  rawFetch(kDispatchSelect + QStringLiteral("ORDER BY %1, A.REGISTRO ROWS 30").arg(expr)));
+            clock.restart();
+            s->waitForComplete();
+            line(QStringLiteral("  %1 order read whole in the background").arg(QLatin1String(field)),
+                 clock.elapsed(),
+                 rawFetch(kDispatchSelect + QStringLiteral("ORDER BY %1, A.REGISTRO").arg(expr)));
+        }
+        {
+            QRandomGenerator random(11);
+            qint64 jumps = 0, floors = 0;
+            const int tries = 10;
+            for (int i = 0; i < tries; ++i) {
+                const int at = int(random.bounded(s->rowCount() - kScreen));
+                clock.restart();
+                w.grid()->scrollTo(w.gridModel()->index(at, 0), QAbstractItemView::PositionAtTop);
+                readScreen(*s, at);
+                jumps += clock.elapsed();
+                floors += rawScreenByKeys(*s, at);
+            }
+            line(QStringLiteral("dragging the scrollbar anywhere, joined ASSUNTO (average of %1)").arg(tries),
+                 double(jumps) / tries, double(floors) / tries);
         }
         QApplication::processEvents();
         out << "resident memory: " << residentKb() / 1024 << " MB (" << (residentKb() - baseKb) / 1024
@@ -412,6 +458,11 @@ int main(int argc, char** argv) {
                  .arg(tramitacao.size())
                  .arg(tries),
              with / tries, without / tries);
+        // A kept data set stays as it was filled, for the next run.
+        QSqlQuery clean(db);
+        clean.prepare(QStringLiteral("DELETE FROM TRAMITACAO WHERE REGISTRO > ?"));
+        clean.addBindValue(code(movements, 8));
+        clean.exec();
     }
     return 0;
 }

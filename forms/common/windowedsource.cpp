@@ -2,12 +2,16 @@
 
 #include "core/connection.h"
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTimer>
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <unordered_map>
 
 namespace forms {
 
@@ -19,14 +23,95 @@ constexpr int kSliceRows = 20000;
 constexpr int kSliceMs = 30;
 // The grid hears of more rows at most this often while a long order is read.
 constexpr int kPublishMs = 250;
-// Blocks kept in memory (64 rows each): a few screens up and down of where the user has been.
-constexpr int kKeptBlocks = 96;
+// Blocks kept in memory (64 rows each): some screens up and down of where the user has been.
+constexpr int kKeptBlocks = 32;
+
+// A joined order reads the rows of this many links at a time (one statement prepared once, its
+// list filled up with the last link); a link of two columns costs two values.
+constexpr int kLinkValues = 500;
+// Rows a joined order reads at a time, about.
+constexpr int kBatchRows = 2000;
 
 QString joined(const QStringList& parts, const QString& glue) {
     return parts.join(glue);
 }
 
+// The wait cursor while a step that cannot be cut in slices runs (the names of a large table
+// ranked, the rows before a searched name read).
+struct BusyCursor {
+    BusyCursor() {
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    }
+    ~BusyCursor() {
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+            QGuiApplication::restoreOverrideCursor();
+    }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// A link as the server compares it: trailing blanks do not count.
+QString linkPart(const QVariant& value) {
+    QString s = value.toString();
+    int n = int(s.size());
+    while (n > 0 && s.at(n - 1) == QLatin1Char(' '))
+        --n;
+    s.truncate(n);
+    return s;
+}
+
 } // namespace
+
+// --- record keys -----------------------------------------------------------------------------
+
+void KeyList::clear() {
+    std::vector<char>().swap(m_bytes);
+    m_size = 0;
+}
+
+void KeyList::reserve(size_t rows) {
+    m_bytes.reserve(rows * m_width);
+}
+
+void KeyList::widen(size_t width) {
+    std::vector<char> bytes(m_size * width, '\0');
+    for (size_t i = 0; i < m_size; ++i)
+        std::memcpy(bytes.data() + i * width, m_bytes.data() + i * m_width, m_width);
+    m_bytes.swap(bytes);
+    m_width = width;
+}
+
+void KeyList::push_back(std::string_view key) {
+    if (key.size() > m_width) widen(key.size());
+    const size_t at = m_bytes.size();
+    m_bytes.resize(at + m_width, '\0');
+    std::memcpy(m_bytes.data() + at, key.data(), key.size());
+    ++m_size;
+}
+
+std::string_view KeyList::at(size_t row) const {
+    const char* p = m_bytes.data() + row * m_width;
+    return std::string_view(p, strnlen(p, m_width));
+}
+
+void KeyList::sort(size_t begin, size_t end) {
+    std::vector<std::string> keys;
+    keys.reserve(end - begin);
+    for (size_t i = begin; i < end; ++i)
+        keys.emplace_back(at(i));
+    std::sort(keys.begin(), keys.end());
+    for (size_t i = begin; i < end; ++i) {
+        char* p = m_bytes.data() + i * m_width;
+        std::memset(p, 0, m_width);
+        std::memcpy(p, keys[i - begin].data(), keys[i - begin].size());
+    }
+}
+
+QString WindowedSource::Ranks::name(int r) const {
+    if (r <= 0 || r >= count()) return {};
+    return QString::fromUtf8(names.data() + nameEnd[r - 1], int(nameEnd[r] - nameEnd[r - 1]));
+}
 
 WindowedSource::WindowedSource(const WindowedSpec& spec, QObject* parent)
     : RowSource(parent)
@@ -36,8 +121,8 @@ WindowedSource::WindowedSource(const WindowedSpec& spec, QObject* parent)
     m_slice->setSingleShot(true);
     m_slice->setInterval(0);
     connect(m_slice, &QTimer::timeout, this, [this] {
-        if (!m_scan) return;
-        if (scanSlice(kSliceRows, kSliceMs) && !m_complete) m_slice->start();
+        if (!m_open || m_complete || (!m_scan && !m_joined)) return;
+        if (advance(kSliceRows, kSliceMs) && !m_complete) m_slice->start();
     });
 }
 
@@ -78,7 +163,8 @@ int WindowedSource::sortFieldIndex() const {
 
 QStringList WindowedSource::keyAt(int row) const {
     if (row < 0 || row >= int(m_keys.size())) return {};
-    return QString::fromUtf8(m_keys.at(row)).split(QLatin1Char(kKeySeparator));
+    const std::string_view key = m_keys.at(size_t(row));
+    return QString::fromUtf8(key.data(), qsizetype(key.size())).split(QLatin1Char(kKeySeparator));
 }
 
 // --- reading the order -----------------------------------------------------------------------
@@ -93,12 +179,13 @@ void WindowedSource::close() {
     m_slice->stop();
     m_scan.reset();
     m_keys.clear();
-    m_keys.shrink_to_fit();
     m_samples.clear();
     m_pending.clear();
     m_pendingValues.clear();
-    m_rankOfLink.clear();
-    m_rankValues.clear();
+    m_joined = false;
+    m_ranks = Ranks();
+    m_placeQuery.reset();
+    m_blockQuery.reset();
     dropBlocks();
     m_complete = false;
     m_blankEnd = -1;
@@ -164,46 +251,14 @@ bool WindowedSource::startScan() {
         sql = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %4").arg(keys, m_spec.baseFrom, where, order);
     } else {
         const WindowedField& field = m_spec.fields.at(f);
-        if (!field.namesQuery.isEmpty()) {
-            // A joined name: the names of its table first, then the links of every row.
-            QSqlQuery table(db);
-            table.setForwardOnly(true);
-            if (!table.exec(field.namesQuery)) {
-                fail(table.lastError().text());
-                return false;
-            }
-            const int nameColumn = field.linkExprs.size();
-            QStringList links;
-            std::vector<QVariant> names;
-            while (table.next()) {
-                QStringList link;
-                for (int i = 0; i < nameColumn; ++i)
-                    link << table.value(i).toString();
-                links << link.join(QLatin1Char(kKeySeparator));
-                names.push_back(core::valueFromDatabase(table.value(nameColumn), field.type));
-            }
-            // Every name gets its place in the order once (equal names one place, blanks the
-            // first): the rows are then ordered by a number and their key.
-            std::vector<int> byName(names.size());
-            for (size_t i = 0; i < byName.size(); ++i)
-                byName[i] = int(i);
-            std::sort(byName.begin(), byName.end(),
-                      [&](int a, int b) { return core::compareValues(names[a], names[b], field.type) < 0; });
-            m_rankValues.assign(1, QVariant());
-            for (size_t i = 0; i < byName.size(); ++i) {
-                const QVariant& name = names[byName[i]];
-                if (core::isBlank(name)) {
-                    m_rankOfLink.insert(links.at(byName[i]), 0);
-                    continue;
-                }
-                if (core::compareValues(m_rankValues.back(), name, field.type) != 0)
-                    m_rankValues.push_back(name);
-                m_rankOfLink.insert(links.at(byName[i]), int(m_rankValues.size()) - 1);
-            }
-            m_orderHere = true;
-            sql = QStringLiteral("SELECT %1, %2 FROM %3%4")
-                      .arg(joined(field.linkExprs, QStringLiteral(", ")), keys, m_spec.baseFrom, where);
-        } else if (!serverOrders(field)) {
+        if (!field.namesTable.isEmpty()) {
+            m_joined = true;
+            if (!startJoined(field)) return false;
+            publish(true);
+            if (!m_complete) m_slice->start();
+            return true;
+        }
+        if (!serverOrders(field)) {
             m_orderHere = true;
             sql = QStringLiteral("SELECT %1, %2 FROM %3%4").arg(field.expr, keys, m_spec.baseFrom, where);
         } else {
@@ -256,9 +311,7 @@ bool WindowedSource::scanSlice(int maxRows, int maxMs) {
     clock.start();
     const int f = sortFieldIndex();
     const FieldType type = fieldType(f);
-    const WindowedField* field = f >= 0 ? &m_spec.fields.at(f) : nullptr;
-    const int links = field && !field->namesQuery.isEmpty() ? int(field->linkExprs.size()) : 0;
-    const int keyColumn = f < 0 ? 0 : (links > 0 ? links : 1);
+    const int keyColumn = f < 0 ? 0 : 1;
     for (int n = 0; n < maxRows; ++n) {
         if ((n & 255) == 255 && clock.elapsed() >= maxMs) break;
         if (!m_scan->next()) {
@@ -273,13 +326,6 @@ bool WindowedSource::scanSlice(int maxRows, int maxMs) {
         }
         if (f < 0) {
             m_keys.push_back(keyOf(*m_scan, 0));
-            continue;
-        }
-        if (links > 0) {
-            QString link = m_scan->value(0).toString();
-            for (int i = 1; i < links; ++i)
-                link += QLatin1Char(kKeySeparator) + m_scan->value(i).toString();
-            m_pending.push_back({m_rankOfLink.value(link, 0), keyOf(*m_scan, keyColumn)});
             continue;
         }
         const QVariant value = core::valueFromDatabase(m_scan->value(0), type);
@@ -312,27 +358,19 @@ void WindowedSource::finishScan() {
     const int f = sortFieldIndex();
     if (m_orderHere) {
         const FieldType type = fieldType(f);
-        // A joined name by its place among the names; a stored value by the values themselves.
-        const bool ranked = !m_rankValues.empty();
         std::sort(m_pending.begin(), m_pending.end(), [&](const Pending& a, const Pending& b) {
-            const int c = ranked
-                              ? (a.rank > b.rank) - (a.rank < b.rank)
-                              : core::compareValues(m_pendingValues[a.rank], m_pendingValues[b.rank], type);
+            const int c = core::compareValues(m_pendingValues[a.rank], m_pendingValues[b.rank], type);
             return c != 0 ? c < 0 : a.key < b.key;
         });
         m_keys.reserve(m_pending.size());
         for (size_t i = 0; i < m_pending.size(); ++i) {
-            if (i % kBlockRows == 0)
-                m_samples.push_back(ranked ? m_rankValues[m_pending[i].rank]
-                                           : m_pendingValues[m_pending[i].rank]);
-            m_keys.push_back(std::move(m_pending[i].key));
+            if (i % kBlockRows == 0) m_samples.push_back(m_pendingValues[m_pending[i].rank]);
+            m_keys.push_back(m_pending[i].key);
         }
         m_pending.clear();
         m_pending.shrink_to_fit();
         m_pendingValues.clear();
         m_pendingValues.shrink_to_fit();
-        m_rankOfLink.clear();
-        m_rankValues.clear();
     } else if (f >= 0 && m_blankEnd < 0 && m_blankMixed) {
         putBlanksInKeyOrder();
     }
@@ -343,7 +381,7 @@ void WindowedSource::finishScan() {
 
 void WindowedSource::putBlanksInKeyOrder() {
     const size_t end = m_blankEnd < 0 ? m_keys.size() : size_t(m_blankEnd);
-    std::sort(m_keys.begin(), m_keys.begin() + end);
+    m_keys.sort(0, end);
     if (m_shown == 0) return;
     // Some of these rows were shown already in the server's order: the grid reads them again.
     m_blocks.clear();
@@ -367,9 +405,240 @@ void WindowedSource::publish(bool force) {
 
 bool WindowedSource::waitForComplete() {
     m_slice->stop();
-    while (m_scan && !m_complete)
-        if (!scanSlice(INT_MAX, INT_MAX)) return false;
+    while ((m_scan || m_joined) && !m_complete)
+        if (!advance(INT_MAX, INT_MAX)) return false;
     return m_complete;
+}
+
+bool WindowedSource::advance(int maxRows, int maxMs) {
+    return m_joined ? readPlaces(maxMs) : scanSlice(maxRows, maxMs);
+}
+
+bool WindowedSource::bindAndExec(QSqlQuery& q, const QString& sql) const {
+    for (const auto& p : std::as_const(m_params)) {
+        const QString mark = QLatin1Char(':') + p.first;
+        if (sql.contains(mark, Qt::CaseInsensitive)) q.bindValue(mark, p.second);
+    }
+    if (q.exec()) return true;
+    fail(q.lastError().text());
+    return false;
+}
+
+// --- a joined name's order -------------------------------------------------------------------
+
+bool WindowedSource::startJoined(const WindowedField& field) {
+    const BusyCursor busy;
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    const int parts = int(field.linkExprs.size());
+    // The names with their keys.
+    QSqlQuery table(db);
+    table.setForwardOnly(true);
+    const QString keys = joined(field.namesKeys, QStringLiteral(", "));
+    if (!table.exec(QStringLiteral("SELECT %1, %2 FROM %3").arg(keys, field.namesColumn, field.namesTable))) {
+        fail(table.lastError().text());
+        return false;
+    }
+    std::vector<std::string> links;
+    std::vector<QString> names;
+    while (table.next()) {
+        QString link = linkPart(table.value(0));
+        for (int i = 1; i < parts; ++i)
+            link += QLatin1Char(kKeySeparator) + linkPart(table.value(i));
+        links.push_back(link.toStdString());
+        names.push_back(table.value(parts).toString());
+    }
+    if (table.lastError().isValid()) {
+        fail(table.lastError().text());
+        return false;
+    }
+    table.finish();
+    emit progress(0);
+    // Every distinct name gets its place once (equal names one place, blanks place 0): the rows
+    // are then read place after place.
+    std::vector<int> byName;
+    byName.reserve(names.size());
+    for (size_t i = 0; i < names.size(); ++i)
+        if (!core::isBlank(names[i])) byName.push_back(int(i));
+    std::sort(byName.begin(), byName.end(),
+              [&](int a, int b) { return core::compareText(names[a], names[b]) < 0; });
+    m_ranks = Ranks();
+    m_ranks.nameEnd.push_back(0);
+    m_ranks.firstLink.push_back(0);
+    m_ranks.links.reserve(byName.size());
+    const QString* previous = nullptr;
+    for (int i : byName) {
+        if (!previous || core::compareText(*previous, names[i]) != 0) {
+            m_ranks.names += names[i].toStdString();
+            m_ranks.nameEnd.push_back(quint32(m_ranks.names.size()));
+            m_ranks.firstLink.push_back(quint32(m_ranks.links.size()));
+        }
+        previous = &names[i];
+        m_ranks.links.push_back(links[i]);
+    }
+    m_ranks.firstLink.push_back(quint32(m_ranks.links.size()));
+    m_ranks.firstRow.assign(size_t(m_ranks.count()) + 1, -1);
+    names.clear();
+    names.shrink_to_fit();
+    links.clear();
+    links.shrink_to_fit();
+
+    // Place 0 first: no link, a link to a blank name, a link that finds no name.
+    // The condition after the links: written first, the server's optimizer leaves the (link, key)
+    // index aside for a condition with an OR and scans the whole table.
+    const QString where =
+        m_spec.condition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(m_spec.condition);
+    const QString keyList = joined(m_spec.keyExprs, QStringLiteral(", "));
+    std::vector<std::string> zero;
+    auto readKeys = [&](QSqlQuery& q) {
+        while (q.next())
+            zero.push_back(keyOf(q, 0));
+        if (!q.lastError().isValid()) return true;
+        fail(q.lastError().text());
+        return false;
+    };
+    // The server looks the name of every row up (a seek in the names' primary key): a range of
+    // the (link, key) index cannot be bounded below a code without walking that code's rows, so
+    // the links that find no name are not sought in the gaps between the names' keys.
+    {
+        QStringList match;
+        for (int i = 0; i < parts; ++i)
+            match << QStringLiteral("N_.%1 = %2").arg(field.namesKeys.at(i), field.linkExprs.at(i));
+        const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE NOT EXISTS (SELECT 1 FROM %4 N_ WHERE %5 "
+                                           "AND N_.%6 <> '')%3")
+                                .arg(keyList, m_spec.baseFrom, where, field.namesTable,
+                                     match.join(QStringLiteral(" AND ")), field.namesColumn);
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.prepare(sql)) {
+            fail(q.lastError().text());
+            return false;
+        }
+        if (!bindAndExec(q, sql) || !readKeys(q)) return false;
+    }
+    std::sort(zero.begin(), zero.end());
+    emit progress(int(zero.size()));
+    m_ranks.firstRow[0] = 0;
+    for (const std::string& k : zero)
+        m_keys.push_back(k);
+
+    // The statement that reads the rows of a batch of links through the (link, key) index.
+    QStringList match;
+    const int perStatement = kLinkValues / parts;
+    for (int i = 0; i < perStatement; ++i) {
+        QStringList one;
+        for (int p = 0; p < parts; ++p)
+            one << QStringLiteral("%1 = :L%2_%3").arg(field.linkExprs.at(p)).arg(i).arg(p);
+        match << (parts == 1 ? one.first() : QStringLiteral("(%1)").arg(one.join(QStringLiteral(" AND "))));
+    }
+    QString linkMatch;
+    if (parts == 1) {
+        QStringList marks;
+        for (int i = 0; i < perStatement; ++i)
+            marks << QStringLiteral(":L%1_0").arg(i);
+        linkMatch =
+            QStringLiteral("%1 IN (%2)").arg(field.linkExprs.first(), marks.join(QStringLiteral(", ")));
+    } else {
+        linkMatch = match.join(QStringLiteral(" OR "));
+    }
+    const QString sql =
+        QStringLiteral("SELECT %1, %2 FROM %3 WHERE (%5)%4")
+            .arg(joined(field.linkExprs, QStringLiteral(", ")), keyList, m_spec.baseFrom, where, linkMatch);
+    m_placeQuery = std::make_unique<QSqlQuery>(db);
+    m_placeQuery->setForwardOnly(true);
+    if (!m_placeQuery->prepare(sql)) {
+        fail(m_placeQuery->lastError().text());
+        m_placeQuery.reset();
+        return false;
+    }
+    for (const auto& p : std::as_const(m_params)) {
+        const QString mark = QLatin1Char(':') + p.first;
+        if (sql.contains(mark, Qt::CaseInsensitive)) m_placeQuery->bindValue(mark, p.second);
+    }
+    // The first screens at once.
+    while (!m_complete && m_keys.size() < size_t(4 * kBlockRows))
+        if (!readPlaces(0)) return false;
+    return true;
+}
+
+// Reads the rows of the next places, a batch of links at a time, until maxMs have passed (at
+// least one batch).
+bool WindowedSource::readPlaces(int maxMs) {
+    QElapsedTimer clock;
+    clock.start();
+    const int f = sortFieldIndex();
+    const WindowedField& field = m_spec.fields.at(f);
+    const int parts = int(field.linkExprs.size());
+    const int perStatement = kLinkValues / parts;
+    Ranks& r = m_ranks;
+    while (r.next < r.count()) {
+        // Whole places (a place of more links than one statement holds takes several), as many
+        // links as should bring about kBatchRows rows, judged by the rows per link so far (a user
+        // or a sector holds thousands of movements, an applicant a few processes).
+        const int first = r.next;
+        const quint32 linksRead = r.firstLink[first];
+        const size_t rowsRead = m_keys.size() - size_t(r.firstRow[1] < 0 ? m_keys.size() : r.firstRow[1]);
+        const int wanted = linksRead == 0 ? 1
+                                          : int(std::clamp<qint64>(qint64(kBatchRows) * linksRead /
+                                                                       qint64(std::max<size_t>(rowsRead, 1)),
+                                                                   1, perStatement));
+        int last = first + 1;
+        while (last < r.count() && int(r.firstLink[last + 1] - r.firstLink[first]) <= wanted)
+            ++last;
+        std::unordered_map<std::string, int> placeOf;
+        for (int p = first; p < last; ++p)
+            for (quint32 l = r.firstLink[p]; l < r.firstLink[p + 1]; ++l)
+                placeOf.emplace(r.links[l], p);
+        std::vector<std::pair<int, std::string>> rows;
+        for (quint32 at = r.firstLink[first]; at < r.firstLink[last]; at += quint32(perStatement)) {
+            for (int i = 0; i < perStatement; ++i) {
+                // The rest of the list is filled with a code no row holds: a repeated real link
+                // would have the server walk that link's rows once per repetition.
+                const quint32 l = at + quint32(i);
+                const QStringList values =
+                    l < r.firstLink[last]
+                        ? QString::fromStdString(r.links[l]).split(QLatin1Char(kKeySeparator))
+                        : QStringList();
+                for (int p = 0; p < parts; ++p)
+                    m_placeQuery->bindValue(QStringLiteral(":L%1_%2").arg(i).arg(p),
+                                            p < values.size() ? values.at(p) : QStringLiteral("\x01"));
+            }
+            if (!m_placeQuery->exec()) {
+                fail(m_placeQuery->lastError().text());
+                return false;
+            }
+            while (m_placeQuery->next()) {
+                QString link = linkPart(m_placeQuery->value(0));
+                for (int p = 1; p < parts; ++p)
+                    link += QLatin1Char(kKeySeparator) + linkPart(m_placeQuery->value(p));
+                const auto it = placeOf.find(link.toStdString());
+                if (it != placeOf.end()) rows.emplace_back(it->second, keyOf(*m_placeQuery, parts));
+            }
+            if (m_placeQuery->lastError().isValid()) {
+                fail(m_placeQuery->lastError().text());
+                return false;
+            }
+            m_placeQuery->finish();
+        }
+        std::sort(rows.begin(), rows.end());
+        size_t i = 0;
+        for (int p = first; p < last; ++p) {
+            r.firstRow[p] = int(m_keys.size());
+            for (; i < rows.size() && rows[i].first == p; ++i)
+                m_keys.push_back(rows[i].second);
+        }
+        r.next = last;
+        if (clock.elapsed() >= maxMs) break;
+    }
+    if (r.next >= r.count()) {
+        r.firstRow[r.count()] = int(m_keys.size());
+        m_complete = true;
+        publish(true);
+        emit completed();
+    } else {
+        publish(false);
+    }
+    emit progress(int(m_keys.size()));
+    return true;
 }
 
 void WindowedSource::fail(const QString& text) const {
@@ -403,8 +672,8 @@ const WindowedSource::Block* WindowedSource::block(int index) const {
         fail(QStringLiteral("A conexão com o banco de dados não está aberta."));
         return nullptr;
     }
-    // Rows by the first part of their key (a process number holds a few years); the full key
-    // then picks each row.
+    // Rows by their whole keys, every block through one statement prepared once (a shorter
+    // block repeats its last key): the server seeks each row in the primary key.
     QStringList columns;
     QList<int> columnOfField;
     for (const WindowedField& f : m_spec.fields) {
@@ -413,30 +682,45 @@ const WindowedSource::Block* WindowedSource::block(int index) const {
     }
     const int keyColumn = int(columns.size());
     columns << m_spec.keyExprs;
-    QStringList firstParts;
+    const int parts = int(m_spec.keyExprs.size());
+    if (!m_blockQuery) {
+        QStringList match;
+        for (int i = 0; i < kBlockRows; ++i) {
+            QStringList one;
+            for (const QString& k : m_spec.keyExprs)
+                one << k + QStringLiteral(" = ?");
+            match << (parts == 1 ? one.first()
+                                 : QStringLiteral("(%1)").arg(one.join(QStringLiteral(" AND "))));
+        }
+        const QString where =
+            parts == 1 ? QStringLiteral("%1 IN (%2)")
+                             .arg(m_spec.keyExprs.first(),
+                                  QStringList(kBlockRows, QStringLiteral("?")).join(QStringLiteral(", ")))
+                       : match.join(QStringLiteral(" OR "));
+        m_blockQuery = std::make_unique<QSqlQuery>(db);
+        m_blockQuery->setForwardOnly(true);
+        if (!m_blockQuery->prepare(
+                QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                    .arg(joined(columns, QStringLiteral(", ")), m_spec.blockFrom, where))) {
+            fail(m_blockQuery->lastError().text());
+            m_blockQuery.reset();
+            return nullptr;
+        }
+    }
+    QSqlQuery& q = *m_blockQuery;
     QHash<QByteArray, int> rowOfKey;
-    for (int r = first; r < last; ++r) {
-        const std::string& key = m_keys.at(r);
-        rowOfKey.insert(QByteArray::fromStdString(key), r - first);
-        const QString part = QString::fromStdString(key.substr(0, key.find(kKeySeparator)));
-        if (!firstParts.contains(part)) firstParts << part;
+    for (int i = 0; i < kBlockRows; ++i) {
+        const int r = std::min(first + i, last - 1);
+        const std::string_view key = m_keys.at(size_t(r));
+        if (first + i < last) rowOfKey.insert(QByteArray(key.data(), qsizetype(key.size())), r - first);
+        const QStringList values =
+            QString::fromUtf8(key.data(), qsizetype(key.size())).split(QLatin1Char(kKeySeparator));
+        for (int p = 0; p < parts; ++p)
+            q.bindValue(i * parts + p, values.value(p));
     }
-    QStringList marks;
-    for (int i = 0; i < firstParts.size(); ++i)
-        marks << QStringLiteral("?");
-    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
-                            .arg(joined(columns, QStringLiteral(", ")), m_spec.blockFrom,
-                                 m_spec.keyExprs.first(), marks.join(QStringLiteral(", ")));
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) {
-        fail(q.lastError().text());
-        return nullptr;
-    }
-    for (const QString& part : std::as_const(firstParts))
-        q.addBindValue(part);
     if (!q.exec()) {
         fail(q.lastError().text());
+        m_blockQuery.reset();
         return nullptr;
     }
     Block b;
@@ -456,6 +740,7 @@ const WindowedSource::Block* WindowedSource::block(int index) const {
         fail(q.lastError().text());
         return nullptr;
     }
+    q.finish();
     if (m_blocks.size() >= kKeptBlocks) {
         auto oldest = m_blocks.begin();
         for (auto i = m_blocks.begin(); i != m_blocks.end(); ++i)
@@ -492,6 +777,38 @@ LocateResult WindowedSource::locateNearest(const QString& text) {
     const FieldType type = fieldType(f);
     const QVariant key = core::keyFromText(text, type);
     if (!key.isValid()) return LocateResult::Incompatible;
+    if (m_joined) {
+        // The first place whose name is not below the key (a blank key: the first row), its rows
+        // read if they are not yet.
+        int place = 0;
+        if (!core::isBlank(key)) {
+            int lo = 1, hi = m_ranks.count();
+            const QString text = key.toString();
+            while (lo < hi) {
+                const int mid = (lo + hi) / 2;
+                if (core::compareText(m_ranks.name(mid), text) < 0)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            place = lo;
+        }
+        if (!m_complete && (m_ranks.next <= place || m_ranks.firstRow[place] >= int(m_keys.size()))) {
+            const BusyCursor busy;
+            while (!m_complete && (m_ranks.next <= place || m_ranks.firstRow[place] >= int(m_keys.size())))
+                if (!readPlaces(0)) break;
+        }
+        publish(true);
+        if (!m_complete) m_slice->start();
+        if (m_shown == 0) return LocateResult::Empty;
+        const int row = place < m_ranks.count() ? m_ranks.firstRow[place] : m_shown;
+        if (row < 0 || row >= m_shown) {
+            setCurrentRow(m_shown - 1);
+            return LocateResult::PastEnd;
+        }
+        setCurrentRow(row);
+        return LocateResult::Found;
+    }
     // An ordered scan still under way is read on only as far as the key; an order built here
     // needs every row.
     if (!m_complete && m_scan) {

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QSqlQuery;
@@ -24,9 +25,12 @@ struct WindowedField {
     int width = 0;
     // A column of the listed table orders through its (column, key) index, the server handing the
     // rows over in the program's order. A name read through a join orders by the names of its own
-    // table instead: `namesQuery` reads that table (its key columns, then the name) and
-    // `linkExprs` are the listed table's columns that point at it.
-    QString namesQuery;
+    // table instead (`namesTable`, its key columns `namesKeys` and the name `namesColumn`): the
+    // names are ranked first, then each name's rows are read through the listed table's index on
+    // (`linkExprs`, record key), the columns that point at the names' keys.
+    QString namesTable;
+    QStringList namesKeys;
+    QString namesColumn;
     QStringList linkExprs;
     // A stored text column whose words the server orders through its Brazilian collation
     // ("PROCESSOS.ASSUNTO"): in a database whose column has another collation it is scanned as it
@@ -50,17 +54,39 @@ struct WindowedSpec {
     QStringList defaultOrder;
 };
 
+// Record keys of an order, row by row, each in a slot of one width (the key columns' widths): a
+// few bytes a row, where a string object per row would cost 32.
+class KeyList {
+public:
+    size_t size() const { return m_size; }
+    void clear();
+    void reserve(size_t rows);
+    void push_back(std::string_view key);
+    std::string_view at(size_t row) const;
+    // Puts rows [begin, end) in key order.
+    void sort(size_t begin, size_t end);
+
+private:
+    void widen(size_t width);
+    std::vector<char> m_bytes;
+    size_t m_width = 8;
+    size_t m_size = 0;
+};
+
 // A list of hundreds of thousands of rows read from the server in windows, behind the same grid
 // model and search box as the in-memory record set, and ordered by the same rule.
 //
-// Choosing an order scans only the order column and the record key of every row, in slices from
-// the event loop, so the window stays alive while a long list is read: a stored column comes in
-// order through its index and its rows can be shown while the scan goes on; a joined name is
-// scanned as it lies and ordered here by the names of its table. The list keeps the record keys in
-// order (a few bytes a row) and a sample of the order values; the shown columns are read on demand
-// in blocks of rows by their keys, so the grid never reads what it does not show, and the hidden
-// blobs never. A nearest-key search finds its block among the samples and reads that block only.
-// A failure of the server is kept in lastError() and announced by failed(), never swallowed.
+// Choosing an order reads only the record keys in that order, in slices from the event loop, so
+// the window stays alive while a long list is read, and the rows read so far are shown at once: a
+// stored column comes in order through its (column, key) index; a joined name is read in two
+// steps, the names of its own table ranked first (equal names one place, blanks and rows whose
+// link finds no name the first), then the rows of each place through the listed table's
+// (link, key) index, place after place. The list keeps the record keys in order (a few bytes a
+// row) and a sample of the order values; the shown columns are read on demand in blocks of rows by
+// their keys, so the grid never reads what it does not show, and the hidden blobs never. A
+// nearest-key search finds its block among the samples (or its name among the places) and reads
+// that block only. A failure of the server is kept in lastError() and announced by failed(),
+// never swallowed.
 class WindowedSource : public RowSource {
     Q_OBJECT
 public:
@@ -82,7 +108,7 @@ public:
     bool waitForComplete();
     QString lastError() const { return m_lastError; }
     // Rows read of the current order so far, and the time the reading took.
-    int rowsRead() const { return int(m_keys.size()); }
+    int rowsRead() const { return int(m_keys.size() + m_pending.size()); }
     qint64 elapsedMs() const { return m_elapsed.isValid() ? m_elapsed.elapsed() : 0; }
     // The record key of a row, its parts in the order of the WindowedSpec's key columns.
     QStringList keyAt(int row) const;
@@ -121,7 +147,25 @@ private:
         std::string key;
     };
 
+    // The places of a joined name's order: place 0 the blank names (and the rows whose link finds
+    // no name), then one place per distinct name in the program's order.
+    struct Ranks {
+        std::string names;              // the names of places 1.., one after another (UTF-8)
+        std::vector<quint32> nameEnd;   // place r's name ends at nameEnd[r] (nameEnd[0] = 0)
+        std::vector<std::string> links; // the links of places 1.., place after place
+        std::vector<quint32> firstLink; // place r's links begin at firstLink[r]
+        std::vector<int> firstRow;      // place r's first row in the order, once read
+        int next = 1;                   // the first place whose rows are not read yet
+        int count() const { return int(nameEnd.size()); }
+        QString name(int r) const;
+    };
+
     bool startScan();
+    bool startJoined(const WindowedField& field);
+    bool readPlaceZero(const WindowedField& field);
+    bool readPlaces(int maxMs);
+    bool advance(int maxRows, int maxMs);
+    bool bindAndExec(QSqlQuery& q, const QString& sql) const;
     bool scanSlice(int maxRows, int maxMs);
     void finishScan();
     void fail(const QString& text) const;
@@ -145,7 +189,7 @@ private:
     mutable bool m_failAnnounced = false;
 
     // The current order: record keys row by row, and every kBlockRows-th order value.
-    std::vector<std::string> m_keys;
+    KeyList m_keys;
     std::vector<QVariant> m_samples;
     // The scan under way.
     std::unique_ptr<QSqlQuery> m_scan;
@@ -155,13 +199,15 @@ private:
     QVariant m_lastValue;                  // last order value read by an ordered scan
     std::vector<Pending> m_pending;        // rows of an order built here
     std::vector<QVariant> m_pendingValues; // a stored column's values, by the rows' rank field
-    QHash<QString, int> m_rankOfLink;      // a joined order: link key -> place of its name
-    std::vector<QVariant> m_rankValues;    // place -> name (place 0: blank)
+    bool m_joined = false;                 // the current order is a joined name's
+    Ranks m_ranks;
+    std::unique_ptr<QSqlQuery> m_placeQuery; // a joined order's rows of a batch of links
     QTimer* m_slice = nullptr;
     QElapsedTimer m_elapsed;
     QElapsedTimer m_sincePublish;
 
     mutable QHash<int, Block> m_blocks;
+    mutable std::unique_ptr<QSqlQuery> m_blockQuery; // the rows of a block by their keys
     mutable quint64 m_use = 0;
 };
 

@@ -23,10 +23,14 @@ WindowedField column(const char* name, const char* expr, FieldType type, int wid
     return f;
 }
 
-WindowedField joinedName(const char* name, const char* expr, int width, const char* namesQuery,
-                         const QStringList& link) {
+// A name read through a join: its table, that table's key and name columns, and the columns of
+// TRAMITACAO that point at it.
+WindowedField joinedName(const char* name, const char* expr, int width, const char* table,
+                         const QStringList& keys, const char* nameColumn, const QStringList& link) {
     WindowedField f = column(name, expr, FieldType::Text, width);
-    f.namesQuery = QString::fromLatin1(namesQuery);
+    f.namesTable = QString::fromLatin1(table);
+    f.namesKeys = keys;
+    f.namesColumn = QString::fromLatin1(nameColumn);
     f.linkExprs = link;
     return f;
 }
@@ -71,13 +75,14 @@ WindowedSpec dispatchSearchRows() {
         motivoDesarq,
         column("ARQUIVADO", "A.ARQUIVADO", FieldType::Text, 3),
         column("COD_USUARIO", "A.COD_USUARIO", FieldType::Text, 8),
-        joinedName("ASSUNTO", "B.ASSUNTO", 255, "SELECT IDPROCESSO, ANO, ASSUNTO FROM PROCESSOS",
+        joinedName("ASSUNTO", "B.ASSUNTO", 255, "PROCESSOS",
+                   {QStringLiteral("IDPROCESSO"), QStringLiteral("ANO")}, "ASSUNTO",
                    {QStringLiteral("A.IDPROCESSO"), QStringLiteral("A.ANO")}),
-        joinedName("SETOR", "C.SETOR", 100, "SELECT IDSETOR, SETOR FROM SETORES",
+        joinedName("SETOR", "C.SETOR", 100, "SETORES", {QStringLiteral("IDSETOR")}, "SETOR",
                    {QStringLiteral("A.IDSETOR")}),
-        joinedName("USUARIO_DESTINO", "D.USUARIO", 100, "SELECT COD_USUARIO, USUARIO FROM USUARIOS",
-                   {QStringLiteral("A.COD_USUARIO_DESTINO")}),
-        joinedName("USUARIO", "E.USUARIO", 100, "SELECT COD_USUARIO, USUARIO FROM USUARIOS",
+        joinedName("USUARIO_DESTINO", "D.USUARIO", 100, "USUARIOS", {QStringLiteral("COD_USUARIO")},
+                   "USUARIO", {QStringLiteral("A.COD_USUARIO_DESTINO")}),
+        joinedName("USUARIO", "E.USUARIO", 100, "USUARIOS", {QStringLiteral("COD_USUARIO")}, "USUARIO",
                    {QStringLiteral("A.COD_USUARIO")}),
     };
     return s;

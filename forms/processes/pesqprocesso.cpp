@@ -33,12 +33,17 @@ WindowedField stored(const char* name, FieldType type, int width) {
     return f;
 }
 
-WindowedField joinedName(const char* name, const char* expr, const char* namesQuery, const char* link) {
+// A name read through a join: its table, that table's key and name columns, and the column of
+// PROCESSOS that points at it.
+WindowedField joinedName(const char* name, const char* expr, const char* table, const char* key,
+                         const char* column, const char* link) {
     WindowedField f;
     f.name = QString::fromLatin1(name);
     f.expr = QString::fromLatin1(expr);
     f.width = 100;
-    f.namesQuery = QString::fromLatin1(namesQuery);
+    f.namesTable = QString::fromLatin1(table);
+    f.namesKeys = {QString::fromLatin1(key)};
+    f.namesColumn = QString::fromLatin1(column);
     f.linkExprs = {QString::fromLatin1(link)};
     return f;
 }
@@ -71,12 +76,11 @@ WindowedSpec processSearchRows() {
         stored("COD_USUARIO", FieldType::Text, 8),
         stored("COMPROVANTE_RESIDENCIA", FieldType::Text, 1),
         stored("CARTEIRA_PROFISSIONAL", FieldType::Text, 1),
-        joinedName("TITULAR", "B.INTERESSADO", "SELECT IDINTERESSADO, INTERESSADO FROM INTERESSADOS",
-                   "A.IDTITULAR"),
-        joinedName("REQUERENTE", "C.INTERESSADO", "SELECT IDINTERESSADO, INTERESSADO FROM INTERESSADOS",
+        joinedName("TITULAR", "B.INTERESSADO", "INTERESSADOS", "IDINTERESSADO", "INTERESSADO", "A.IDTITULAR"),
+        joinedName("REQUERENTE", "C.INTERESSADO", "INTERESSADOS", "IDINTERESSADO", "INTERESSADO",
                    "A.IDREQUERENTE"),
-        joinedName("TIPO_PROCESSO", "D.TIPO", "SELECT IDTIPO, TIPO FROM TIPOPROCESSO", "A.IDTIPOPROCESSO"),
-        joinedName("USUARIO", "E.USUARIO", "SELECT COD_USUARIO, USUARIO FROM USUARIOS", "A.COD_USUARIO"),
+        joinedName("TIPO_PROCESSO", "D.TIPO", "TIPOPROCESSO", "IDTIPO", "TIPO", "A.IDTIPOPROCESSO"),
+        joinedName("USUARIO", "E.USUARIO", "USUARIOS", "COD_USUARIO", "USUARIO", "A.COD_USUARIO"),
     };
     return s;
 }

@@ -88,6 +88,56 @@ void fillProcesses(TestDatabase& db) {
     }
 }
 
+// The process search's process number of row i of fillProcesses, and its year.
+QString processNumber(int i) {
+    return code(300 - i / 3 * 2 - (i % 3 == 2 ? 1 : 0), 8);
+}
+QString processYear(int i) {
+    return QString::number(2017 + (i * 7) % 3);
+}
+
+// Those processes, sectors named by the texts, and 400 movements (inserted out of register order)
+// between them; links to nothing, to a missing row and to blanks, and a movement of a process
+// that does not exist.
+void fillDispatches(TestDatabase& db) {
+    fillProcesses(db);
+    QSqlDatabase connection = db.connection();
+    connection.transaction();
+    auto commit = qScopeGuard([&connection] { connection.commit(); });
+    for (int i = 0; i < kTexts.size(); ++i)
+        db.exec(QStringLiteral("INSERT INTO SETORES (IDSETOR, SETOR) VALUES (?, ?)"),
+                {code(i + 1, 6), kTexts.at((i + 3) % kTexts.size())});
+    const QList<QVariant> links = {QVariant(), QStringLiteral(""), QStringLiteral("99999999")};
+    QSqlQuery q(db.connection());
+    q.prepare(
+        QStringLiteral("INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, IDSETOR, COD_USUARIO_DESTINO, "
+                       "DATA, COD_USUARIO) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    for (int j = 0; j < 400; ++j) {
+        const int r = (j * 37) % 400;
+        const int process = (r * 7) % 300;
+        q.addBindValue(code(r + 1, 8));
+        q.addBindValue(r % 23 == 0 ? QVariant() : QVariant(processNumber(process)));
+        q.addBindValue(r % 31 == 0 ? QStringLiteral("2016") : processYear(process));
+        q.addBindValue(
+            r % 17 < 3 ? QList<QVariant>{QVariant(), QStringLiteral(""), QStringLiteral("999999")}.at(r % 17)
+                       : QVariant(code(1 + r % kTexts.size(), 6)));
+        q.addBindValue(r % 13 < 3 ? links.at(r % 13) : QVariant(code(1 + (r * 5) % kTexts.size(), 8)));
+        q.addBindValue(QDate(2018, 1 + r % 12, 1 + r % 7));
+        q.addBindValue(r % 19 == 0 ? QVariant() : QVariant(code(1 + r % kTexts.size(), 8)));
+        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+    }
+}
+
+// The dispatch search's rows, but for the dispatch text the list never reads.
+const QString kDispatchQuery = QStringLiteral(
+    "SELECT A.REGISTRO, A.IDPROCESSO, A.ANO, A.IDSETOR, A.COD_USUARIO_DESTINO, A.DATA, A.HORA, "
+    "A.DATA_RECEBIMENTO, A.HORA_RECEBIMENTO, A.ARQUIVADO, A.COD_USUARIO, B.ASSUNTO, C.SETOR, "
+    "D.USUARIO AS USUARIO_DESTINO, E.USUARIO AS USUARIO FROM TRAMITACAO A "
+    "LEFT JOIN PROCESSOS B ON A.IDPROCESSO = B.IDPROCESSO AND A.ANO = B.ANO "
+    "LEFT JOIN SETORES C ON A.IDSETOR = C.IDSETOR "
+    "LEFT JOIN USUARIOS D ON A.COD_USUARIO_DESTINO = D.COD_USUARIO "
+    "LEFT JOIN USUARIOS E ON A.COD_USUARIO = E.COD_USUARIO ORDER BY A.REGISTRO");
+
 const QString kProcessQuery = QStringLiteral(
     "SELECT A.IDPROCESSO, A.ANO, A.DATA, A.HORA, A.IDTITULAR, A.IDREQUERENTE, A.ASSUNTO, A.RG, A.CPF, "
     "A.IDTIPOPROCESSO, A.COD_USUARIO, A.COMPROVANTE_RESIDENCIA, A.CARTEIRA_PROFISSIONAL, "
@@ -99,8 +149,29 @@ const QString kProcessQuery = QStringLiteral(
     "WHERE (:P_ANO = '0000' OR A.ANO = :P_ANO) ORDER BY A.IDPROCESSO, A.ANO");
 
 QString rowKey(const RowSource& s, int row) {
+    const int registro = s.fieldIndex(QStringLiteral("REGISTRO"));
+    if (registro >= 0) return s.valueAt(row, registro).toString();
     return s.valueAt(row, s.fieldIndex(QStringLiteral("IDPROCESSO"))).toString() + QLatin1Char('/') +
            s.valueAt(row, s.fieldIndex(QStringLiteral("ANO"))).toString();
+}
+
+// The same rows in memory and in windows, of the process search (of a year) or the dispatch
+// search (year empty).
+void fillFor(TestDatabase& db, const QString& year) {
+    if (year.isEmpty())
+        fillDispatches(db);
+    else
+        fillProcesses(db);
+}
+
+WindowedSpec rowsFor(const QString& year) {
+    return year.isEmpty() ? processes::dispatchSearchRows() : processes::processSearchRows();
+}
+
+bool openInMemory(RecordSet& memory, const QString& year) {
+    memory.setQuery(year.isEmpty() ? kDispatchQuery : kProcessQuery);
+    if (!year.isEmpty()) memory.setParameter(QStringLiteral("P_ANO"), year);
+    return memory.open();
 }
 
 QString shown(const RowSource& s, int row, const QString& field) {
@@ -117,6 +188,7 @@ private slots:
     void sameRowsInTheSameOrder();
     void sameNearestKey_data();
     void sameNearestKey();
+    void joinedNamesOfALargeTable();
     void serverAndProgramOrderTextAlike();
     void oneOrderInGridLookupListingAndWindowedList();
     void columnWithoutTheCollationOrderedHere();
@@ -132,6 +204,10 @@ void TestWindowedSource::sameRowsInTheSameOrder_data() {
     QTest::newRow("ASSUNTO of 2018") << QStringLiteral("ASSUNTO") << QStringLiteral("2018");
     QTest::newRow("TITULAR of 2019") << QStringLiteral("TITULAR") << QStringLiteral("2019");
     QTest::newRow("key order of 2017") << QString() << QStringLiteral("2017");
+    // The dispatch search's names, its subject linked by number and year.
+    for (const char* name : {"ASSUNTO", "SETOR", "USUARIO_DESTINO", "USUARIO", "IDSETOR", "DATA"})
+        QTest::newRow(qPrintable(QStringLiteral("dispatches by ") + QLatin1String(name)))
+            << QString::fromLatin1(name) << QString();
 }
 
 void TestWindowedSource::sameRowsInTheSameOrder() {
@@ -139,18 +215,16 @@ void TestWindowedSource::sameRowsInTheSameOrder() {
     QFETCH(QString, year);
     TestDatabase db;
     QVERIFY_DB(db);
-    fillProcesses(db);
+    fillFor(db, year);
     RecordSet memory;
-    memory.setQuery(kProcessQuery);
-    memory.setParameter(QStringLiteral("P_ANO"), year);
-    QVERIFY2(memory.open(), qPrintable(memory.lastError()));
+    QVERIFY2(openInMemory(memory, year), qPrintable(memory.lastError()));
     if (!field.isEmpty()) QVERIFY(memory.sortBy(field));
     QVERIFY(memory.rowCount() >= 100);
 
     // Read forwards, and in a second list backwards from the last row (blocks read in the other
     // direction).
     for (bool backwards : {false, true}) {
-        WindowedSource windowed(processes::processSearchRows());
+        WindowedSource windowed(rowsFor(year));
         windowed.setParameter(QStringLiteral("P_ANO"), year);
         if (!field.isEmpty()) QVERIFY(windowed.sortBy(field));
         QVERIFY2(windowed.open(), qPrintable(windowed.lastError()));
@@ -170,56 +244,69 @@ void TestWindowedSource::sameRowsInTheSameOrder() {
 void TestWindowedSource::sameNearestKey_data() {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("year");
     QTest::newRow("subject, lower case finds its word") << "ASSUNTO"
-                                                        << "agua";
+                                                        << "agua" << QStringLiteral("0000");
     QTest::newRow("subject, accented key") << "ASSUNTO"
-                                           << "ÓRG";
+                                           << "ÓRG" << QStringLiteral("0000");
     QTest::newRow("subject, middle of the list") << "ASSUNTO"
-                                                 << "SECRET";
+                                                 << "SECRET" << QStringLiteral("0000");
     QTest::newRow("subject, a blank") << "ASSUNTO"
-                                      << " ";
+                                      << " " << QStringLiteral("0000");
     QTest::newRow("subject, past the end") << "ASSUNTO"
-                                           << "ZZZ";
+                                           << "ZZZ" << QStringLiteral("0000");
     QTest::newRow("subject, punctuation") << "ASSUNTO"
-                                          << "A-";
+                                          << "A-" << QStringLiteral("0000");
     QTest::newRow("holder name, joined") << "TITULAR"
-                                         << "orgao";
+                                         << "orgao" << QStringLiteral("0000");
     QTest::newRow("holder name, cedilla") << "TITULAR"
-                                          << "CA";
+                                          << "CA" << QStringLiteral("0000");
     QTest::newRow("user name") << "USUARIO"
-                               << "Z";
+                               << "Z" << QStringLiteral("0000");
     QTest::newRow("type name") << "TIPO_PROCESSO"
-                               << "s";
+                               << "s" << QStringLiteral("0000");
     QTest::newRow("process number") << "IDPROCESSO"
-                                    << "00000142";
+                                    << "00000142" << QStringLiteral("0000");
     QTest::newRow("year") << "ANO"
-                          << "2018";
+                          << "2018" << QStringLiteral("0000");
     QTest::newRow("date") << "DATA"
-                          << "03/06/2018";
+                          << "03/06/2018" << QStringLiteral("0000");
     QTest::newRow("date, not a date") << "DATA"
-                                      << "ABC";
+                                      << "ABC" << QStringLiteral("0000");
     QTest::newRow("time") << "HORA"
-                          << "9:15";
+                          << "9:15" << QStringLiteral("0000");
     QTest::newRow("flag") << "RG"
-                          << "X";
+                          << "X" << QStringLiteral("0000");
     QTest::newRow("flag past every value") << "RG"
-                                           << "Y";
+                                           << "Y" << QStringLiteral("0000");
+    // The dispatch search's names (empty year).
+    QTest::newRow("dispatch subject") << "ASSUNTO"
+                                      << "orgao" << QString();
+    QTest::newRow("dispatch subject, a blank") << "ASSUNTO"
+                                               << " " << QString();
+    QTest::newRow("dispatch subject, past the end") << "ASSUNTO"
+                                                    << "ZZZ" << QString();
+    QTest::newRow("dispatch sector") << "SETOR"
+                                     << "s" << QString();
+    QTest::newRow("dispatch destination user") << "USUARIO_DESTINO"
+                                               << "ÇA" << QString();
+    QTest::newRow("dispatch sender") << "USUARIO"
+                                     << "ZELIA" << QString();
 }
 
 void TestWindowedSource::sameNearestKey() {
     QFETCH(QString, field);
     QFETCH(QString, key);
+    QFETCH(QString, year);
     TestDatabase db;
     QVERIFY_DB(db);
-    fillProcesses(db);
+    fillFor(db, year);
     RecordSet memory;
-    memory.setQuery(kProcessQuery);
-    memory.setParameter(QStringLiteral("P_ANO"), QStringLiteral("0000"));
-    QVERIFY(memory.open());
+    QVERIFY(openInMemory(memory, year));
     QVERIFY(memory.sortBy(field));
     // Searched at once, while the list may still be reading.
-    WindowedSource windowed(processes::processSearchRows());
-    windowed.setParameter(QStringLiteral("P_ANO"), QStringLiteral("0000"));
+    WindowedSource windowed(rowsFor(year));
+    windowed.setParameter(QStringLiteral("P_ANO"), year);
     QVERIFY(windowed.open());
     QVERIFY(windowed.sortBy(field));
     const LocateResult expected = memory.locateNearest(key);
@@ -230,6 +317,52 @@ void TestWindowedSource::sameNearestKey() {
     QCOMPARE(rowKey(windowed, windowed.currentRow()), rowKey(memory, memory.currentRow()));
     // The windowed list found its row without reading every block.
     QVERIFY(windowed.lastError().isEmpty());
+}
+
+// A names table of thousands of names, many of them equal, read in many batches of links: the
+// same order and the same nearest rows all the same.
+void TestWindowedSource::joinedNamesOfALargeTable() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    fillProcesses(db);
+    {
+        QSqlDatabase connection = db.connection();
+        connection.transaction();
+        QSqlQuery q(connection);
+        q.prepare(QStringLiteral("INSERT INTO INTERESSADOS (IDINTERESSADO, INTERESSADO) VALUES (?, ?)"));
+        for (int i = 0; i < 2100; ++i) {
+            q.addBindValue(code(100000 + i, 6));
+            q.addBindValue(i % 50 == 0 ? QVariant()
+                                       : kTexts.at(i % kTexts.size()).toString() + QString::number(i % 7));
+            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        }
+        // Every fourth process asks through one of them.
+        QVERIFY(db.exec(
+            QStringLiteral("UPDATE PROCESSOS SET IDREQUERENTE = '1' || SUBSTRING(IDPROCESSO FROM 4 FOR 5) "
+                           "WHERE MOD(CAST(IDPROCESSO AS INTEGER), 4) = 0")));
+        connection.commit();
+    }
+    for (const QString& field : {QStringLiteral("TITULAR"), QStringLiteral("REQUERENTE")}) {
+        RecordSet memory;
+        QVERIFY(openInMemory(memory, QStringLiteral("0000")));
+        QVERIFY(memory.sortBy(field));
+        WindowedSource windowed(processes::processSearchRows());
+        windowed.setParameter(QStringLiteral("P_ANO"), QStringLiteral("0000"));
+        QVERIFY(windowed.sortBy(field));
+        QVERIFY(windowed.open());
+        QVERIFY2(windowed.waitForComplete(), qPrintable(windowed.lastError()));
+        QCOMPARE(windowed.rowCount(), memory.rowCount());
+        for (int r = 0; r < memory.rowCount(); ++r) {
+            QCOMPARE(rowKey(windowed, r), rowKey(memory, r));
+            QCOMPARE(shown(windowed, r, field), shown(memory, r, field));
+        }
+        for (const QString& key :
+             {QStringLiteral("SECRETARIA3"), QStringLiteral("orgao"), QStringLiteral(" ")}) {
+            const LocateResult expected = memory.locateNearest(key);
+            QCOMPARE(windowed.locateNearest(key), expected);
+            QCOMPARE(windowed.currentRow(), memory.currentRow());
+        }
+    }
 }
 
 // The server's order of the searched free texts (its Brazilian collation through the index) and
