@@ -23,7 +23,7 @@ void ScriptedDialogs::expectMessage(const QString& text) {
 }
 
 void ScriptedDialogs::expectWarning(const QString& text) {
-    m_expected.enqueue({Kind::Warning, text});
+    m_expected.enqueue({Kind::Warning, text, false, std::nullopt, QString()});
 }
 
 void ScriptedDialogs::expectQuestion(const QString& text, bool answer) {
