@@ -78,22 +78,8 @@ int main(int argc, char** argv) {
     if (argc > 1) volume.processes = QString::fromLocal8Bit(argv[1]).toInt();
     if (argc > 2) volume.movements = QString::fromLocal8Bit(argv[2]).toInt();
     bench::BenchDatabase database;
+    if (!database.openOrFill(volume, out)) return 1;
     QString error;
-    bool existed = false;
-    if (!database.create(&error, qEnvironmentVariable("PROTOCOLO_BENCH_DB"), &existed)) {
-        out << "database: " << error << Qt::endl;
-        return 1;
-    }
-    if (existed) {
-        out << "reusing " << database.path() << Qt::endl;
-    } else {
-        out << "filling " << volume.processes << " processes and " << volume.movements << " movements"
-            << Qt::endl;
-        if (!database.fill(volume, &error)) {
-            out << error << Qt::endl;
-            return 1;
-        }
-    }
 
     core::initialiseAppValues(0); // month-day numbering, exercise year 2019
     const QString user = bench::BenchDatabase::userCode(1);

@@ -66,6 +66,26 @@ bool BenchDatabase::create(QString* error, const QString& keptPath, bool* existe
     return (there || db::createDatabase(m_path, error)) && core::openMainConnection(target, error);
 }
 
+bool BenchDatabase::openOrFill(const Volume& volume, QTextStream& out) {
+    QString error;
+    bool existed = false;
+    if (!create(&error, qEnvironmentVariable("PROTOCOLO_BENCH_DB"), &existed)) {
+        out << "database: " << error << Qt::endl;
+        return false;
+    }
+    if (existed) {
+        out << "reusing " << m_path << Qt::endl;
+        return true;
+    }
+    out << "filling " << volume.processes << " processes and " << volume.movements << " movements"
+        << Qt::endl;
+    if (!fill(volume, &error)) {
+        out << error << Qt::endl;
+        return false;
+    }
+    return true;
+}
+
 bool BenchDatabase::fill(const Volume& v, QString* error) {
     const int unrouted = (v.processes + v.unroutedEvery - 1) / v.unroutedEvery;
     const int routed = v.processes - unrouted;

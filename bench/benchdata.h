@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <QTextStream>
 
 namespace bench {
 
@@ -35,6 +36,10 @@ public:
     // Fills every table; false with the database's text. Prints the time each table took.
     bool fill(const Volume& volume, QString* error);
     QString path() const { return m_path; }
+    // The usual start of a benchmark: creates the database (kept at PROTOCOLO_BENCH_DB when that
+    // is set, and then reused as it is) and fills it, telling `out` which it did; false after
+    // writing the reason there.
+    bool openOrFill(const Volume& volume, QTextStream& out);
 
     // The code of user n (1-based), as stored.
     static QString userCode(int n);
