@@ -148,6 +148,8 @@ std::unique_ptr<Report> createParados(int days, const QDate& today) {
     auto running = std::make_shared<Running>();
     report->onStart = [running](RunContext& c) {
         *running = Running();
+        // An empty listing says so with its counts at zero rather than the bare caption.
+        c.setLabel(QStringLiteral("Registros"), countText(QStringLiteral("Total de Registros : "), 0));
         c.setLabel(QStringLiteral("Atrasados"), countText(QStringLiteral("Atrasados : "), 0));
     };
     report->beforeDetail = [running, today](RunContext& c) {

@@ -125,6 +125,7 @@ private slots:
     void daysAsked();
     void refusedAnswerOpensNothing_data();
     void refusedAnswerOpensNothing();
+    void emptyListingCountsZero();
 };
 
 void TestParados::initTestCase() {
@@ -286,6 +287,17 @@ void TestParados::refusedAnswerOpensNothing() {
     openParados(nullptr);
     QVERIFY(dialogs.verifyAllShown(__FILE__, __LINE__));
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestParados::emptyListingCountsZero() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    QString error;
+    std::unique_ptr<Report> report = buildParados(30, today(), &error);
+    QVERIFY2(report, qPrintable(error));
+    const PreparedReport prepared = prepare(*report);
+    QCOMPARE(exportTable(*report, prepared).summaryLines.join(QLatin1Char(' ')).simplified(),
+             QStringLiteral("Total de Registros : 000000 Atrasados : 000000"));
 }
 
 QTEST_MAIN(TestParados)
