@@ -220,7 +220,7 @@ void TestInteressados::switchingToAnotherWindowIsNoLeaving() {
     QApplication::setActiveWindow(&other);
     VERIFY_DIALOGS(dialogs);
     QApplication::setActiveWindow(f.get());
-    QCOMPARE(QApplication::focusWidget(), edit(f.get(), "Campo4"));
+    QTRY_COMPARE(QApplication::focusWidget(), edit(f.get(), "Campo4"));
     QCOMPARE(f->records()->text("CPF"), QStringLiteral("111.444.7  -  "));
     // Moving on to another field is a leaving.
     dialogs.expectMessage(TFrm_Interessados::invalidCpfMessage());
@@ -408,7 +408,7 @@ void TestInteressados::lookupWindowAndPick() {
         QCOMPARE(grid->columnWidth(9), forms::kWideColumn);
         QVERIFY(grid->columnWidth(8) < forms::kWideColumn);
         QCOMPARE(grid->model()->rowCount(), 3);
-        QVERIFY(child<QLineEdit>(d, "PROCURA")->hasFocus());
+        QTRY_VERIFY(child<QLineEdit>(d, "PROCURA")->hasFocus());
         const QRect r = grid->visualRect(grid->model()->index(1, 1));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, r.center());
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, r.center());
