@@ -1,0 +1,55 @@
+#include "core/dashboard.h"
+
+#include "core/collation.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
+
+namespace core {
+
+QString dashboardQuery() {
+    // Overdue: the days since the sending exceed the type's deadline; a sending day after today
+    // (a clock behind) counts as today and so is never overdue, as in waitState.
+    return QStringLiteral(
+        "SELECT U.IDUNIDADE, N.UNIDADE, COUNT(*), "
+        "SUM(IIF(P.DIAS IS NOT NULL AND CAST(? AS DATE) - U.DATA > P.DIAS, 1, 0)) "
+        "FROM ULTIMA_TRAMITACAO U "
+        "LEFT JOIN PRAZOS_TIPOPROCESSO P ON P.IDTIPO = U.IDTIPOPROCESSO "
+        "LEFT JOIN UNIDADES N ON N.IDUNIDADE = U.IDUNIDADE "
+        "WHERE U.ARQUIVADO = 0 "
+        "GROUP BY U.IDUNIDADE, N.UNIDADE");
+}
+
+bool loadDashboard(QSqlDatabase connection, const QDate& today, QList<UnitLoad>* loads, QString* errorText) {
+    loads->clear();
+    QSqlQuery q(connection);
+    q.setForwardOnly(true);
+    if (!q.prepare(dashboardQuery())) {
+        if (errorText) *errorText = q.lastError().text();
+        return false;
+    }
+    q.addBindValue(today);
+    if (!q.exec()) {
+        if (errorText) *errorText = q.lastError().text();
+        return false;
+    }
+    while (q.next()) {
+        UnitLoad load;
+        load.unitCode = q.value(0).toString().trimmed();
+        load.unitName = q.value(1).toString().trimmed();
+        if (load.unitName.isEmpty())
+            load.unitName = load.unitCode.isEmpty() ? QStringLiteral("Sem unidade") : load.unitCode;
+        load.waiting = q.value(2).toInt();
+        load.overdue = q.value(3).toInt();
+        loads->append(load);
+    }
+    std::stable_sort(loads->begin(), loads->end(), [](const UnitLoad& a, const UnitLoad& b) {
+        const int byName = compareText(a.unitName, b.unitName);
+        return byName != 0 ? byName < 0 : a.unitCode < b.unitCode;
+    });
+    return true;
+}
+
+} // namespace core
