@@ -15,14 +15,14 @@ QStringList updateStatements();
 // What the update did about the process key, the one change that can fail for a reason the
 // user must fix.
 struct UpdateOutcome {
-    bool complete = true;       // PROCESSOS ends keyed on (IDPROCESSO, ANO)
-    QString problem;            // why it is not, in words for the user (empty when complete)
-    int yearsFilled = 0;        // processes whose missing year was taken from their date
-    QString serverText;         // the database's own words for the refused key
-    QList<int> refused;         // numbers (1 to 25) of the statements the database refused
-    QStringList tablesCreated;  // tables of the schema the database lacked after the 25
-    QStringList indicesCreated; // indices of the schema the database lacked after the 25
-    QStringList indicesRebuilt; // indices whose name it held with other columns or direction
+    bool complete = true;        // PROCESSOS ends keyed on (IDPROCESSO, ANO)
+    QString problem;             // why it is not, in words for the user (empty when complete)
+    int yearsFilled = 0;         // processes whose missing year was taken from their date
+    QString serverText;          // the database's own words for the refused key
+    QList<int> refused;          // numbers (1 to 25) of the statements the database refused
+    QStringList tablesCreated;   // tables of the schema the database lacked after the 25
+    QStringList indicesCreated;  // indices of the schema the database lacked after the 25
+    QStringList indicesRebuilt;  // indices whose name it held with other columns or direction
     QStringList routinesCreated; // procedures and triggers of the schema the database lacked
     bool latestFilled = false;   // ULTIMA_TRAMITACAO was written again from every movement
 };

@@ -77,7 +77,8 @@ void TestDashboard::step(const QString& command) {
     } else if (w[0] == "archive") {
         QVERIFY(m_db->exec("UPDATE TRAMITACAO SET DATA_ARQUIVAMENTO = ? WHERE REGISTRO = ?", {kToday, w[1]}));
     } else if (w[0] == "unarchive") {
-        QVERIFY(m_db->exec("UPDATE TRAMITACAO SET DATA_DESARQUIVAMENTO = ? WHERE REGISTRO = ?", {kToday, w[1]}));
+        QVERIFY(
+            m_db->exec("UPDATE TRAMITACAO SET DATA_DESARQUIVAMENTO = ? WHERE REGISTRO = ?", {kToday, w[1]}));
     } else if (w[0] == "delete") {
         QVERIFY(m_db->exec("DELETE FROM TRAMITACAO WHERE REGISTRO = ?", {w[1]}));
     } else if (w[0] == "type") {
@@ -90,7 +91,8 @@ void TestDashboard::step(const QString& command) {
 QString TestDashboard::fromTriggers() {
     QList<core::UnitLoad> loads;
     QString error;
-    if (!core::loadDashboard(m_db->connection(), kToday, &loads, &error)) return QStringLiteral("erro: ") + error;
+    if (!core::loadDashboard(m_db->connection(), kToday, &loads, &error))
+        return QStringLiteral("erro: ") + error;
     return text(loads);
 }
 
@@ -149,10 +151,9 @@ void TestDashboard::counts_data() {
         << "ÁGUA E ESGOTO 1/1";
     QTest::newRow("process type changed")
         << QStringList{"send 00000001 00000002 0001 20 10:00", "type 00000002 0001"} << "OBRAS 1/1";
-    QTest::newRow("movement deleted")
-        << QStringList{"send 00000001 00000001 0001 20 10:00", "send 00000002 00000001 0002 1 10:00",
-                       "delete 00000002"}
-        << "OBRAS 1/1";
+    QTest::newRow("movement deleted") << QStringList{"send 00000001 00000001 0001 20 10:00",
+                                                     "send 00000002 00000001 0002 1 10:00", "delete 00000002"}
+                                      << "OBRAS 1/1";
     QTest::newRow("two processes, two units")
         << QStringList{"send 00000001 00000001 0001 20 10:00", "send 00000002 00000002 0001 20 10:00",
                        "send 00000003 00000002 0002 3 10:00"}

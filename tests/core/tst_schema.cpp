@@ -106,8 +106,9 @@ void TestSchema::keysAndIndices() {
     QCOMPARE(db.scalar("SELECT COUNT(*) FROM RDB$RELATIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0").toInt(),
              12);
     // The table of latest movements comes with the procedure and the triggers that keep it.
-    QCOMPARE(db.rows("SELECT TRIM(RDB$PROCEDURE_NAME) FROM RDB$PROCEDURES WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"),
-             (QList<QVariantList>{{"ULTIMA_TRAMITACAO_CALCULA"}}));
+    QCOMPARE(
+        db.rows("SELECT TRIM(RDB$PROCEDURE_NAME) FROM RDB$PROCEDURES WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"),
+        (QList<QVariantList>{{"ULTIMA_TRAMITACAO_CALCULA"}}));
     QCOMPARE(db.rows("SELECT TRIM(RDB$TRIGGER_NAME), TRIM(RDB$RELATION_NAME) FROM RDB$TRIGGERS "
                      "WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 ORDER BY 1"),
              (QList<QVariantList>{{"PROCESSOS_ULTIMA", "PROCESSOS"}, {"TRAMITACAO_ULTIMA", "TRAMITACAO"}}));
