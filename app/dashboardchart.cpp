@@ -16,12 +16,22 @@ namespace app {
 namespace {
 
 constexpr qint64 kMinimumSecondsBetweenReads = 60;
-// A long unit name would squeeze the bars to nothing in a small chart: its start is enough to
-// tell the units apart, and the accessible description keeps the whole name.
-constexpr int kCaptionLength = 24;
+// A long unit name would squeeze the bars to nothing in a small chart. Unit names of one office
+// share their start ("SECRETARIA MUNICIPAL DE ..."), so the first word is kept with the last ones,
+// which tell the units apart; the accessible description keeps the whole name.
+constexpr int kCaptionLength = 26;
 
 QString caption(const QString& name) {
-    return name.size() <= kCaptionLength ? name : name.left(kCaptionLength - 1) + QStringLiteral("…");
+    if (name.size() <= kCaptionLength) return name;
+    const QStringList words = name.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QString tail;
+    for (int i = int(words.size()) - 1; i > 0; --i) {
+        const QString longer = tail.isEmpty() ? words.at(i) : words.at(i) + QLatin1Char(' ') + tail;
+        if (words.first().size() + 3 + longer.size() > kCaptionLength) break;
+        tail = longer;
+    }
+    if (tail.isEmpty()) return name.left(kCaptionLength - 1) + QStringLiteral("…");
+    return words.first() + QStringLiteral(" … ") + tail;
 }
 
 QString processes(int n, const QString& word) {
@@ -110,7 +120,11 @@ void DashboardChart::draw(const QList<core::UnitLoad>& loads) {
     for (auto it = loads.crbegin(); it != loads.crend(); ++it) {
         *pending << it->waiting;
         *overdue << it->overdue;
-        categories << caption(it->unitName);
+        // The axis merges equal captions into one bar: a shortened name that another unit
+        // shortens to as well carries its unit's code.
+        QString text = caption(it->unitName);
+        if (categories.contains(text)) text += QStringLiteral(" (%1)").arg(it->unitCode);
+        categories << text;
         greatest = qMax(greatest, it->waiting);
     }
     auto* series = new QHorizontalBarSeries;

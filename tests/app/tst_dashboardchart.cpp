@@ -8,6 +8,7 @@
 #include "tests/support/testdatabase.h"
 
 #include <QApplication>
+#include <QBarCategoryAxis>
 #include <QChartView>
 #include <QLabel>
 #include <QTest>
@@ -26,6 +27,8 @@ private slots:
     void init();
     void activationReadsAtMostOnceAMinute();
     void hiddenWithoutTheRight();
+    void longNamesKeepTheirOwnBars();
+    // Last: it removes the table the others read.
     void failedReadIsQuiet();
 
 private:
@@ -48,6 +51,11 @@ void TestDashboardChart::initTestCase() {
     QVERIFY(m_db->insert("USUARIOS", {{"COD_USUARIO", kUser}, {"USUARIO", "ANA"}, {"PROTOCOLISTA", "NAO"}}));
     QVERIFY(m_db->insert("UNIDADES", {{"IDUNIDADE", "0001"}, {"UNIDADE", "OBRAS"}}));
     QVERIFY(m_db->insert("UNIDADES", {{"IDUNIDADE", "0002"}, {"UNIDADE", "ÁGUA E ESGOTO"}}));
+    QVERIFY(m_db->insert("UNIDADES",
+                         {{"IDUNIDADE", "0003"}, {"UNIDADE", "SECRETARIA MUNICIPAL DE ADMINISTRAÇÃO"}}));
+    QVERIFY(m_db->insert("UNIDADES", {{"IDUNIDADE", "0004"}, {"UNIDADE", "SECRETARIA MUNICIPAL DE SAÚDE"}}));
+    QVERIFY(m_db->insert("UNIDADES",
+                         {{"IDUNIDADE", "0005"}, {"UNIDADE", "SECRETARIA MUNICIPAL ADJUNTA DE SAÚDE"}}));
     QVERIFY(m_db->insert("TIPOPROCESSO", {{"IDTIPO", "0001"}, {"TIPO", "ALVARÁ"}}));
     QVERIFY(m_db->insert("PRAZOS_TIPOPROCESSO", {{"IDTIPO", "0001"}, {"DIAS", 10}}));
     for (const char* p : {"00000001", "00000002", "00000003"})
@@ -151,6 +159,28 @@ void TestDashboardChart::failedReadIsQuiet() {
     QCOMPARE(notice->text(), QStringLiteral("Não foi possível ler as pendências agora; o painel será "
                                             "atualizado na próxima vez."));
     QVERIFY(!window.dashboard()->findChild<QChartView*>(QStringLiteral("graficoPendencias"))->isVisible());
+    VERIFY_DIALOGS(dialogs);
+}
+
+void TestDashboardChart::longNamesKeepTheirOwnBars() {
+    // Names that begin alike are shortened to what tells them apart; two that shorten alike
+    // carry their codes. Equal captions would be drawn as one bar.
+    QVERIFY(m_db->insert("USUARIOS_ACESSOS", {{"ACESSO", "1"}, {"COD_USUARIO", kUser}, {"TITULO", kTitle}}));
+    send("00000001", "00000001", "0003", 1);
+    send("00000002", "00000002", "0004", 1);
+    send("00000003", "00000003", "0005", 1);
+    ScriptedDialogs dialogs;
+    app::TFrm_Principal window;
+    window.dashboard()->setClock([this] { return m_now; });
+    window.show();
+    auto* view = window.dashboard()->findChild<QChartView*>(QStringLiteral("graficoPendencias"));
+    const auto axes = view->chart()->axes(Qt::Vertical);
+    QCOMPARE(axes.size(), 1);
+    auto* units = qobject_cast<QBarCategoryAxis*>(axes.first());
+    QVERIFY(units);
+    // Drawn from the bottom up: the first unit in alphabetical order is the last category.
+    QCOMPARE(units->categories(), (QStringList{"SECRETARIA … DE SAÚDE", "SECRETARIA … ADMINISTRAÇÃO",
+                                               "SECRETARIA … DE SAÚDE (0005)"}));
     VERIFY_DIALOGS(dialogs);
 }
 
