@@ -134,6 +134,10 @@ void DashboardChart::draw(const QList<core::UnitLoad>& loads) {
 
     auto* units = new QBarCategoryAxis;
     units->append(categories);
+    // The chart is narrow: a smaller face lets the captions show whole beside the bars.
+    QFont small = units->labelsFont();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    units->setLabelsFont(small);
     chart->addAxis(units, Qt::AlignLeft);
     series->attachAxis(units);
     auto* counts = new QValueAxis;
