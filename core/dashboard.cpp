@@ -12,13 +12,17 @@ namespace core {
 QString dashboardQuery() {
     // Overdue: the days since the sending exceed the type's deadline; a sending day after today
     // (a clock behind) counts as today and so is never overdue, as in waitState.
-    return QStringLiteral("SELECT U.IDUNIDADE, N.UNIDADE, COUNT(*), "
-                          "SUM(IIF(P.DIAS IS NOT NULL AND CAST(? AS DATE) - U.DATA > P.DIAS, 1, 0)) "
-                          "FROM ULTIMA_TRAMITACAO U "
-                          "LEFT JOIN PRAZOS_TIPOPROCESSO P ON P.IDTIPO = U.IDTIPOPROCESSO "
-                          "LEFT JOIN UNIDADES N ON N.IDUNIDADE = U.IDUNIDADE "
-                          "WHERE U.ARQUIVADO = 0 "
-                          "GROUP BY U.IDUNIDADE, N.UNIDADE");
+    // Grouped by the unit's code alone, the server sorts short keys; the names of the few units
+    // are joined to the groups afterwards, not to every row.
+    return QStringLiteral(
+        "SELECT G.IDUNIDADE, N.UNIDADE, G.PENDENTES, G.ATRASADOS FROM ("
+        "SELECT U.IDUNIDADE, COUNT(*) AS PENDENTES, "
+        "SUM(IIF(P.DIAS IS NOT NULL AND CAST(? AS DATE) - U.DATA > P.DIAS, 1, 0)) AS ATRASADOS "
+        "FROM ULTIMA_TRAMITACAO U "
+        "LEFT JOIN PRAZOS_TIPOPROCESSO P ON P.IDTIPO = U.IDTIPOPROCESSO "
+        "WHERE U.ARQUIVADO = 0 "
+        "GROUP BY U.IDUNIDADE) G "
+        "LEFT JOIN UNIDADES N ON N.IDUNIDADE = G.IDUNIDADE");
 }
 
 bool loadDashboard(QSqlDatabase connection, const QDate& today, QList<UnitLoad>* loads, QString* errorText) {
