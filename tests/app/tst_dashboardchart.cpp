@@ -146,8 +146,9 @@ void TestDashboardChart::failedReadIsQuiet() {
     window.show();
     QCOMPARE(window.dashboard()->readCount(), 1);
     // The table goes away (with what depends on it): every read from now on fails.
-    for (const char* sql : {"DROP TRIGGER TRAMITACAO_ULTIMA", "DROP TRIGGER PROCESSOS_ULTIMA",
-                            "DROP PROCEDURE ULTIMA_TRAMITACAO_CALCULA", "DROP TABLE ULTIMA_TRAMITACAO"})
+    for (const char* sql :
+         {"DROP TRIGGER TRAMITACAO_ULTIMA", "DROP TRIGGER PROCESSOS_ULTIMA", "DROP TRIGGER PRAZOS_ULTIMA",
+          "DROP PROCEDURE ULTIMA_TRAMITACAO_CALCULA", "DROP TABLE ULTIMA_TRAMITACAO"})
         QVERIFY(m_db->exec(sql));
     for (int minute = 1; minute <= 3; ++minute) {
         m_now = m_now.addSecs(60);

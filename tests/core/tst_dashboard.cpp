@@ -54,6 +54,9 @@ void TestDashboard::initTestCase() {
 void TestDashboard::init() {
     QVERIFY(m_db->exec("DELETE FROM TRAMITACAO"));
     QVERIFY(m_db->exec("DELETE FROM PROCESSOS"));
+    QVERIFY(m_db->exec("DELETE FROM PRAZOS_TIPOPROCESSO WHERE IDTIPO <> '0001'"));
+    QVERIFY(m_db->exec("UPDATE OR INSERT INTO PRAZOS_TIPOPROCESSO (IDTIPO, DIAS) VALUES ('0001', 10) "
+                       "MATCHING (IDTIPO)"));
     // Removing the movements emptied the table through the triggers.
     QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM ULTIMA_TRAMITACAO").toInt(), 0);
     m_db->insert("PROCESSOS", {{"IDPROCESSO", "00000001"}, {"ANO", "2026"}, {"IDTIPOPROCESSO", "0001"}});
@@ -64,6 +67,7 @@ void TestDashboard::init() {
 //   send <register> <process> <unit> <days before today> <hh:mm>
 //   archive <register> | unarchive <register> | delete <register>
 //   type <process> <type>
+//   deadline <type> <days | none>
 void TestDashboard::step(const QString& command) {
     const QStringList w = command.split(QLatin1Char(' '));
     if (w[0] == "send") {
@@ -83,6 +87,12 @@ void TestDashboard::step(const QString& command) {
         QVERIFY(m_db->exec("DELETE FROM TRAMITACAO WHERE REGISTRO = ?", {w[1]}));
     } else if (w[0] == "type") {
         QVERIFY(m_db->exec("UPDATE PROCESSOS SET IDTIPOPROCESSO = ? WHERE IDPROCESSO = ?", {w[2], w[1]}));
+    } else if (w[0] == "deadline" && w[2] == "none") {
+        QVERIFY(m_db->exec("DELETE FROM PRAZOS_TIPOPROCESSO WHERE IDTIPO = ?", {w[1]}));
+    } else if (w[0] == "deadline") {
+        QVERIFY(m_db->exec(
+            "UPDATE OR INSERT INTO PRAZOS_TIPOPROCESSO (IDTIPO, DIAS) VALUES (?, ?) MATCHING (IDTIPO)",
+            {w[1], w[2].toInt()}));
     } else {
         QFAIL(qPrintable(command));
     }
@@ -154,6 +164,12 @@ void TestDashboard::counts_data() {
     QTest::newRow("movement deleted") << QStringList{"send 00000001 00000001 0001 20 10:00",
                                                      "send 00000002 00000001 0002 1 10:00", "delete 00000002"}
                                       << "OBRAS 1/1";
+    QTest::newRow("deadline given to a type afterwards")
+        << QStringList{"send 00000001 00000002 0001 20 10:00", "deadline 0002 5"} << "OBRAS 1/1";
+    QTest::newRow("deadline lengthened")
+        << QStringList{"send 00000001 00000001 0001 20 10:00", "deadline 0001 30"} << "OBRAS 1/0";
+    QTest::newRow("deadline removed")
+        << QStringList{"send 00000001 00000001 0001 20 10:00", "deadline 0001 none"} << "OBRAS 1/0";
     QTest::newRow("two processes, two units")
         << QStringList{"send 00000001 00000001 0001 20 10:00", "send 00000002 00000002 0001 20 10:00",
                        "send 00000003 00000002 0002 3 10:00"}

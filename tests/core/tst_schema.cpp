@@ -111,7 +111,9 @@ void TestSchema::keysAndIndices() {
         (QList<QVariantList>{{"ULTIMA_TRAMITACAO_CALCULA"}}));
     QCOMPARE(db.rows("SELECT TRIM(RDB$TRIGGER_NAME), TRIM(RDB$RELATION_NAME) FROM RDB$TRIGGERS "
                      "WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 ORDER BY 1"),
-             (QList<QVariantList>{{"PROCESSOS_ULTIMA", "PROCESSOS"}, {"TRAMITACAO_ULTIMA", "TRAMITACAO"}}));
+             (QList<QVariantList>{{"PRAZOS_ULTIMA", "PRAZOS_TIPOPROCESSO"},
+                                  {"PROCESSOS_ULTIMA", "PROCESSOS"},
+                                  {"TRAMITACAO_ULTIMA", "TRAMITACAO"}}));
     // Primary key of PROCESSOS is number and year, by name.
     const auto pk = db.rows("SELECT S.RDB$FIELD_NAME FROM RDB$RELATION_CONSTRAINTS C "
                             "JOIN RDB$INDEX_SEGMENTS S ON S.RDB$INDEX_NAME = C.RDB$INDEX_NAME "

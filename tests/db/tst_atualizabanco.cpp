@@ -285,7 +285,7 @@ void TestAtualizaBanco::olderDatabaseReachesNewSchema() {
              (QStringList{QStringLiteral("PRAZOS_TIPOPROCESSO"), QStringLiteral("ULTIMA_TRAMITACAO")}));
     QCOMPARE(outcome.routinesCreated,
              (QStringList{QStringLiteral("ULTIMA_TRAMITACAO_CALCULA"), QStringLiteral("TRAMITACAO_ULTIMA"),
-                          QStringLiteral("PROCESSOS_ULTIMA")}));
+                          QStringLiteral("PROCESSOS_ULTIMA"), QStringLiteral("PRAZOS_ULTIMA")}));
     QVERIFY(outcome.latestFilled);
     const QList<QVariantList> latest{
         {"00000001", "2011", "00000001"}, {"00000002", "2012", "00000003"}, {"00000003", "2010", "00000002"}};
