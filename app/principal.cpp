@@ -1,5 +1,7 @@
 #include "app/principal.h"
 
+#include "app/dashboardchart.h"
+
 #include "core/appvalues.h"
 #include "core/connection.h"
 #include "core/dialogs.h"
@@ -136,6 +138,11 @@ TFrm_Principal::TFrm_Principal(QWidget* parent)
                        "QCalendarWidget QToolButton { color: white; background-color: navy; "
                        "font-weight: bold; }"));
     m_calendar->setSelectedDate(QDate::currentDate());
+    // The chart stays hidden until the rights say the user may see it.
+    m_dashboard = new DashboardChart(central);
+    m_dashboard->setFixedWidth(420);
+    m_dashboard->hide();
+    layout->addWidget(m_dashboard);
     layout->addWidget(m_calendar);
     setCentralWidget(central);
 
@@ -268,6 +275,13 @@ void TFrm_Principal::FormActivate() {
     m_calendar->setSelectedDate(QDate::currentDate());
     m_calendar->showToday();
     applyAccessRights();
+    showDashboardByRight();
+    if (m_dashboard->isVisibleTo(this)) m_dashboard->refreshIfDue();
+}
+
+void TFrm_Principal::showDashboardByRight() {
+    for (const MenuEntry& e : std::as_const(m_entries))
+        if (e.spec.level > 0 && e.spec.title == dashboardTitle()) m_dashboard->setVisible(e.enabled);
 }
 
 void TFrm_Principal::setEntryEnabled(MenuEntry& entry, bool enabled) {

@@ -13,6 +13,8 @@ class QStatusBar;
 
 namespace app {
 
+class DashboardChart;
+
 // The main window: the menu of the whole program, the year label, the calendar and the status
 // bar. Every time it becomes active it applies the current user's access rights to the menu.
 class TFrm_Principal : public QMainWindow {
@@ -34,7 +36,8 @@ public:
     // The kind kept with an action of the menu; -1 for an action that is not an entry.
     static int kindOf(const QAction* action);
 
-    // What each activation does: the calendar goes to today, then the rights are applied.
+    // What each activation does: the calendar goes to today, then the rights are applied and the
+    // chart (for a user with its right) is read again if its figures are over a minute old.
     void FormActivate();
     // The access rights on the second- and third-level entries; false when the user's rights
     // could not be read (the failure has been shown and every governed entry stays disabled).
@@ -46,6 +49,10 @@ public:
 
     QLabel* yearLabel() const { return m_labelAno; }
     QCalendarWidget* calendar() const { return m_calendar; }
+    DashboardChart* dashboard() const { return m_dashboard; }
+
+    // Title of the menu entry whose right shows the chart.
+    static QString dashboardTitle() { return QStringLiteral("Painel de Pendências"); }
 
 protected:
     bool event(QEvent* event) override;
@@ -55,10 +62,12 @@ protected:
 private:
     void buildMenu();
     void setEntryEnabled(MenuEntry& entry, bool enabled);
+    void showDashboardByRight();
 
     QList<MenuEntry> m_entries;
     QLabel* m_labelAno = nullptr;
     QCalendarWidget* m_calendar = nullptr;
+    DashboardChart* m_dashboard = nullptr;
     QStatusBar* m_statusBar = nullptr;
     // A failure to read the rights is shown once; the activations that follow (the first one
     // being the return from the error box itself) retry silently until a read succeeds.

@@ -41,6 +41,9 @@ const QList<MenuEntrySpec>& menuTree() {
         {1, QString(), K::TopOrSeparator, false},
         {1, QStringLiteral("Pesquisa Processos"), K::Window, false},
         {1, QStringLiteral("Pesquisa Despachos"), K::Window, false},
+        // Brings the main window's chart of pending processes up to date; its right also decides
+        // whether the chart is shown at all.
+        {1, QStringLiteral("Painel de Pendências"), K::Window, false},
         // The reports of the processes themselves. Rights are stored by entry title, so an entry
         // added here leaves the grants of existing databases as they were.
         {1, QStringLiteral("Relatórios"), K::Always, false},

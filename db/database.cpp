@@ -22,16 +22,28 @@ QStringList schemaStatements() {
 }
 
 QStringList splitStatements(const QString& script) {
+    // Procedure and trigger bodies end their own statements with ";": a "SET TERM x ;" line
+    // (as isql reads it) makes x the end of a statement until "SET TERM ; x" puts ";" back.
+    static const QRegularExpression setTerm(QStringLiteral("^SET\\s+TERM\\s+(\\S+)\\s*(\\S+)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
     QStringList statements;
     QString current;
+    QString terminator = QStringLiteral(";");
     const QStringList lines = script.split(QLatin1Char('\n'));
     for (const QString& raw : lines) {
         const QString line = raw.trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1String("--"))) continue;
+        if (current.isEmpty()) {
+            const QRegularExpressionMatch m = setTerm.match(line);
+            if (m.hasMatch() && m.captured(2) == terminator) {
+                terminator = m.captured(1);
+                continue;
+            }
+        }
         current += (current.isEmpty() ? QString() : QStringLiteral("\n")) + raw;
-        if (line.endsWith(QLatin1Char(';'))) {
+        if (line.endsWith(terminator)) {
             current = current.trimmed();
-            current.chop(1);
+            current.chop(terminator.size());
             statements << current;
             current.clear();
         }
@@ -60,6 +72,31 @@ static QString indexName(const QString& statement) {
     const QRegularExpressionMatch m = pattern.match(statement);
     if (!m.hasMatch()) return QString();
     return catalogueName(m.captured(1));
+}
+
+static QString routineName(const QString& statement, const QString& kind) {
+    const QRegularExpression pattern(
+        QStringLiteral("^\\s*CREATE\\s+(?:OR\\s+ALTER\\s+)?%1\\s+(\"[^\"]+\"|[A-Za-z0-9_$]+)").arg(kind),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = pattern.match(statement);
+    return m.hasMatch() ? catalogueName(m.captured(1)) : QString();
+}
+
+static QList<SchemaObject> schemaRoutines(const QString& kind) {
+    QList<SchemaObject> routines;
+    for (const QString& statement : schemaStatements()) {
+        const QString name = routineName(statement, kind);
+        if (!name.isEmpty()) routines.append({name, statement});
+    }
+    return routines;
+}
+
+QList<SchemaObject> schemaProcedures() {
+    return schemaRoutines(QStringLiteral("PROCEDURE"));
+}
+
+QList<SchemaObject> schemaTriggers() {
+    return schemaRoutines(QStringLiteral("TRIGGER"));
 }
 
 QList<SchemaObject> schemaTables() {

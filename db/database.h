@@ -10,7 +10,8 @@ namespace db {
 QStringList schemaStatements();
 
 // Splits a script written like schema.sql (statements end with ";" at the end of a line, "--"
-// lines are comments) into its statements, without their final ";".
+// lines are comments) into its statements, without their final ";". Between "SET TERM ^ ;" and
+// "SET TERM ; ^" statements end with "^" instead, so procedure and trigger bodies keep theirs.
 QStringList splitStatements(const QString& script);
 
 // One CREATE TABLE or CREATE [UNIQUE] [ASCENDING | DESCENDING] INDEX statement of schema.sql,
@@ -28,6 +29,11 @@ QList<SchemaIndex> schemaIndices();
 // that came after the 25 statements of its list), so a table added to the schema reaches updated
 // databases as it reaches new ones.
 QList<SchemaObject> schemaTables();
+
+// The stored procedures and the triggers of schema.sql, in order. The update creates the ones an
+// older database lacks, procedures first (the triggers call them).
+QList<SchemaObject> schemaProcedures();
+QList<SchemaObject> schemaTriggers();
 
 // Creates a database with no tables (dialect 3, default character set WIN1252) at a file path
 // or a server location. Refuses a local file that exists.

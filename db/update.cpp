@@ -197,6 +197,41 @@ QStringList createMissingTables(QSqlDatabase& connection, QString* errorText) {
                          errorText);
 }
 
+QStringList createMissingRoutines(QSqlDatabase& connection, QString* errorText) {
+    QStringList created = createMissing(
+        connection, schemaProcedures(),
+        QStringLiteral("SELECT COUNT(*) FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME = ?"), errorText);
+    created += createMissing(connection, schemaTriggers(),
+                             QStringLiteral("SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME = ?"),
+                             errorText);
+    return created;
+}
+
+bool fillLatestMovements(QSqlDatabase& connection, QString* errorText) {
+    // The same "latest" as the procedure the triggers call: the greatest date, time and register
+    // number of the process's movements. The clearing and the filling share one transaction.
+    const Run run = execute(
+        connection,
+        QStringLiteral(
+            "EXECUTE BLOCK AS BEGIN "
+            "DELETE FROM ULTIMA_TRAMITACAO; "
+            "INSERT INTO ULTIMA_TRAMITACAO (IDPROCESSO, ANO, REGISTRO, IDUNIDADE, COD_USUARIO_DESTINO, DATA, "
+            "IDTIPOPROCESSO, DIAS, ARQUIVADO) "
+            "SELECT X.IDPROCESSO, X.ANO, X.REGISTRO, X.IDUNIDADE, X.COD_USUARIO_DESTINO, X.DATA, "
+            "P.IDTIPOPROCESSO, D.DIAS, X.ARQUIVADO FROM (SELECT T.IDPROCESSO, T.ANO, T.REGISTRO, T.IDUNIDADE, "
+            "T.COD_USUARIO_DESTINO, T.DATA, "
+            "IIF(T.DATA_ARQUIVAMENTO IS NOT NULL AND T.DATA_DESARQUIVAMENTO IS NULL, 1, 0) AS ARQUIVADO, "
+            "ROW_NUMBER() OVER (PARTITION BY T.IDPROCESSO, T.ANO "
+            "ORDER BY T.DATA DESC, T.HORA DESC, T.REGISTRO DESC) AS N "
+            "FROM TRAMITACAO T WHERE T.IDPROCESSO IS NOT NULL AND T.ANO IS NOT NULL) X "
+            "LEFT JOIN PROCESSOS P ON P.IDPROCESSO = X.IDPROCESSO AND P.ANO = X.ANO "
+            "LEFT JOIN PRAZOS_TIPOPROCESSO D ON D.IDTIPO = P.IDTIPOPROCESSO "
+            "WHERE X.N = 1; "
+            "END"));
+    if (!run.ok && errorText) *errorText = run.error;
+    return run.ok;
+}
+
 namespace {
 
 // What an index is made of, as the schema writes it and as the catalogue holds it.
@@ -332,6 +367,13 @@ UpdateOutcome updateDatabase(QSqlDatabase& connection, const std::function<void(
         }
     }
     outcome.tablesCreated = createMissingTables(connection);
+    outcome.routinesCreated = createMissingRoutines(connection);
+    // Movements recorded before the table or its triggers existed are not in it yet.
+    if (outcome.tablesCreated.contains(QStringLiteral("ULTIMA_TRAMITACAO")) ||
+        outcome.routinesCreated.contains(QStringLiteral("TRAMITACAO_ULTIMA")) ||
+        outcome.routinesCreated.contains(QStringLiteral("PROCESSOS_ULTIMA")) ||
+        outcome.routinesCreated.contains(QStringLiteral("PRAZOS_ULTIMA")))
+        outcome.latestFilled = fillLatestMovements(connection);
     outcome.indicesCreated = createMissingIndices(connection, nullptr, &outcome.indicesRebuilt);
 
     if (primaryKeyColumns(connection, QStringLiteral("PROCESSOS")) != kNewProcessKey) {

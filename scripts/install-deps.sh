@@ -8,6 +8,7 @@ SUDO=""
 PKGS=(
   cmake g++ ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-ibase libgl-dev qt6-translations-l10n
+  qt6-charts-dev libqt6opengl6-dev
   firebird3.0-server-core firebird3.0-utils firebird3.0-server libfbclient2 firebird-dev
   libfreexl-dev
   poppler-utils xvfb xauth fonts-liberation fonts-dejavu-core

@@ -225,7 +225,10 @@ void TestPrincipal::stoppedProcessesEntryAndStoredRights() {
     for (int i = 0; i < window.menuEntries().size(); ++i)
         if (window.menuEntries().at(i).action == parados.action) header = i - 1;
     QVERIFY(header > 0);
-    QCOMPARE(window.menuEntries().at(header - 1).spec.title, QStringLiteral("Pesquisa Despachos"));
+    QCOMPARE(window.menuEntries().at(header - 2).spec.title, QStringLiteral("Pesquisa Despachos"));
+    // Between them, the entry of the main window's chart of pending processes.
+    QCOMPARE(window.menuEntries().at(header - 1).spec.title, QStringLiteral("Painel de Pendências"));
+    QCOMPARE(app::TFrm_Principal::kindOf(window.menuEntries().at(header - 1).action), int(MenuKind::Window));
 
     // Rights stored before the entry existed are kept by their titles: they enable what they
     // enabled, and the new report stays greyed until it is granted.

@@ -338,7 +338,8 @@ void TestUsuarios::checkListsFromTheMenu() {
                  QStringList({"Atualiza Banco de Dados", "Tipos de Unidades"}));
         QVERIFY(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).contains("Tramitação"));
         QVERIFY(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).contains("Usuários..."));
-        QCOMPARE(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).size(), 12);
+        QVERIFY(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).contains("Painel de Pendências"));
+        QCOMPARE(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).size(), 13);
         // The thirteen register listings and "Processos parados".
         QCOMPARE(TFrm_Usuarios::itemTexts(w.list("clbRelatorios")).size(), 14);
         w.click("Botao_Cancelar");

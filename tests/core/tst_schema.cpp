@@ -104,7 +104,16 @@ void TestSchema::keysAndIndices() {
     TestDatabase db;
     QVERIFY_DB(db);
     QCOMPARE(db.scalar("SELECT COUNT(*) FROM RDB$RELATIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0").toInt(),
-             11);
+             12);
+    // The table of latest movements comes with the procedure and the triggers that keep it.
+    QCOMPARE(
+        db.rows("SELECT TRIM(RDB$PROCEDURE_NAME) FROM RDB$PROCEDURES WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"),
+        (QList<QVariantList>{{"ULTIMA_TRAMITACAO_CALCULA"}}));
+    QCOMPARE(db.rows("SELECT TRIM(RDB$TRIGGER_NAME), TRIM(RDB$RELATION_NAME) FROM RDB$TRIGGERS "
+                     "WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 ORDER BY 1"),
+             (QList<QVariantList>{{"PRAZOS_ULTIMA", "PRAZOS_TIPOPROCESSO"},
+                                  {"PROCESSOS_ULTIMA", "PROCESSOS"},
+                                  {"TRAMITACAO_ULTIMA", "TRAMITACAO"}}));
     // Primary key of PROCESSOS is number and year, by name.
     const auto pk = db.rows("SELECT S.RDB$FIELD_NAME FROM RDB$RELATION_CONSTRAINTS C "
                             "JOIN RDB$INDEX_SEGMENTS S ON S.RDB$INDEX_NAME = C.RDB$INDEX_NAME "

@@ -86,6 +86,18 @@ QStringList catalogue(QSqlDatabase connection) {
         lines << QStringLiteral("index %1 %2 unique %3 descending %4 segment %5 %6")
                      .arg(i[0].toString(), i[1].toString(), i[2].toString(), i[3].toString(), i[4].toString(),
                           i[5].toString());
+    // Procedures and triggers by name, table, firing and state: the update brings them as they are.
+    const auto triggers =
+        select(connection, QStringLiteral("SELECT RDB$TRIGGER_NAME, RDB$RELATION_NAME, RDB$TRIGGER_TYPE, "
+                                          "COALESCE(RDB$TRIGGER_INACTIVE, 0) FROM RDB$TRIGGERS "
+                                          "WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"));
+    for (const auto& t : triggers)
+        lines << QStringLiteral("trigger %1 on %2 type %3 inactive %4")
+                     .arg(t[0].toString(), t[1].toString(), t[2].toString(), t[3].toString());
+    const auto procedures = select(connection, QStringLiteral("SELECT RDB$PROCEDURE_NAME FROM RDB$PROCEDURES "
+                                                              "WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"));
+    for (const auto& p : procedures)
+        lines << QStringLiteral("procedure %1").arg(p[0].toString());
     lines.sort();
     return lines;
 }
@@ -267,7 +279,19 @@ void TestAtualizaBanco::olderDatabaseReachesNewSchema() {
     QVERIFY(outcome.indicesCreated.contains(QStringLiteral("TRAMITACAO_DESTINO")));
     // The process types' deadlines arrive in a table of their own, with the index the listing of
     // stopped processes reads in order.
-    QCOMPARE(outcome.tablesCreated, QStringList{QStringLiteral("PRAZOS_TIPOPROCESSO")});
+    // The table of each process's latest movement arrives with the procedure and triggers that
+    // keep it, and is filled once from the movements already there.
+    QCOMPARE(outcome.tablesCreated,
+             (QStringList{QStringLiteral("PRAZOS_TIPOPROCESSO"), QStringLiteral("ULTIMA_TRAMITACAO")}));
+    QCOMPARE(outcome.routinesCreated,
+             (QStringList{QStringLiteral("ULTIMA_TRAMITACAO_CALCULA"), QStringLiteral("TRAMITACAO_ULTIMA"),
+                          QStringLiteral("PROCESSOS_ULTIMA"), QStringLiteral("PRAZOS_ULTIMA")}));
+    QVERIFY(outcome.latestFilled);
+    const QList<QVariantList> latest{
+        {"00000001", "2011", "00000001"}, {"00000002", "2012", "00000003"}, {"00000003", "2010", "00000002"}};
+    const QString latestQuery =
+        QStringLiteral("SELECT IDPROCESSO, ANO, REGISTRO FROM ULTIMA_TRAMITACAO ORDER BY IDPROCESSO");
+    QCOMPARE(select(conn, latestQuery), latest);
     QVERIFY(outcome.indicesCreated.contains(QStringLiteral("TRAMITACAO_PARADOS")));
     QCOMPARE(catalogue(conn), expected);
 
@@ -295,8 +319,17 @@ void TestAtualizaBanco::olderDatabaseReachesNewSchema() {
     QCOMPARE(outcome.yearsFilled, 0);
     QVERIFY(outcome.tablesCreated.isEmpty());
     QVERIFY(outcome.indicesCreated.isEmpty());
+    QVERIFY(outcome.routinesCreated.isEmpty());
+    QVERIFY(!outcome.latestFilled);
+    QCOMPARE(select(conn, latestQuery), latest);
     QCOMPARE(catalogue(conn), expected);
     QCOMPARE(contents(conn), after);
+    // The triggers the update added keep the table: a new sending becomes its process's latest.
+    QVERIFY(run(conn, QStringLiteral("INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, DATA, HORA) "
+                                     "VALUES ('00000004', '00000001', '2011', '2030-01-01', '10:00:00')")));
+    QCOMPARE(
+        select(conn, QStringLiteral("SELECT REGISTRO FROM ULTIMA_TRAMITACAO WHERE IDPROCESSO = '00000001'")),
+        (QList<QVariantList>{{"00000004"}}));
     // The new table works as the schema made it: a type's deadline goes with the type.
     QVERIFY(run(conn, QStringLiteral("INSERT INTO TIPOPROCESSO (IDTIPO, TIPO) VALUES ('0900', 'PRAZO')")));
     QVERIFY(run(conn, QStringLiteral("INSERT INTO PRAZOS_TIPOPROCESSO (IDTIPO, DIAS) VALUES ('0900', 30)")));
@@ -329,6 +362,8 @@ void TestAtualizaBanco::upToDateDatabaseOnlyRebuildsKeyAndIndices() {
     runWindow(kSuccess, &outcome);
     QVERIFY(outcome.complete);
     QVERIFY(outcome.indicesCreated.isEmpty());
+    QVERIFY(outcome.routinesCreated.isEmpty());
+    QVERIFY(!outcome.latestFilled);
     QCOMPARE(catalogue(conn), structure);
     QCOMPARE(contents(conn), rows);
     // The columns exist already; the key and the four indices were dropped and built again.
