@@ -890,9 +890,16 @@ LocateResult WindowedSource::locateNearest(const QString& text) {
             place = lo;
         }
         if (!m_complete && (m_ranks.next <= place || m_ranks.firstRow[place] >= int(m_keys.size()))) {
+            // The places before the searched one are read here, the window repainting between
+            // batches (the rows read so far shown) so that it does not look frozen; the user's
+            // input waits, and the background reading is held so that it does not run inside.
             const BusyCursor busy;
-            while (!m_complete && (m_ranks.next <= place || m_ranks.firstRow[place] >= int(m_keys.size())))
-                if (!readPlaces(0)) break;
+            m_slice->stop();
+            while (!m_complete && (m_ranks.next <= place || m_ranks.firstRow[place] >= int(m_keys.size()))) {
+                if (!readPlaces(kSliceMs)) break;
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                m_slice->stop();
+            }
         }
         publish(true);
         if (!m_complete) m_slice->start();
