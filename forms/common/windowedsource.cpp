@@ -457,8 +457,13 @@ bool WindowedSource::startJoined(const WindowedField& field) {
     // are then read place after place.
     std::vector<int> byName;
     byName.reserve(names.size());
-    for (size_t i = 0; i < names.size(); ++i)
-        if (!core::isBlank(names[i])) byName.push_back(int(i));
+    std::vector<std::string> blankLinks;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (!core::isBlank(names[i]))
+            byName.push_back(int(i));
+        else
+            blankLinks.push_back(links[i]);
+    }
     std::sort(byName.begin(), byName.end(),
               [&](int a, int b) { return core::compareText(names[a], names[b]) < 0; });
     m_ranks = Ranks();
@@ -482,44 +487,16 @@ bool WindowedSource::startJoined(const WindowedField& field) {
     links.clear();
     links.shrink_to_fit();
 
-    // Place 0 first: no link, a link to a blank name, a link that finds no name.
+    // Place 0 first: no link, a link to a blank name, a link that finds no name. The first two
+    // come through the (link, key) index: the rows whose link is null, and the rows of the blank
+    // names' links read like any place. The third is a fault of the data that would cost a lookup
+    // of the name of every row, so it is sought only when the order is whole and its rows do not
+    // add up to the listed table's (readLostRows).
     // The condition after the links: written first, the server's optimizer leaves the (link, key)
     // index aside for a condition with an OR and scans the whole table.
     const QString where =
         m_spec.condition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(m_spec.condition);
     const QString keyList = joined(m_spec.keyExprs, QStringLiteral(", "));
-    std::vector<std::string> zero;
-    auto readKeys = [&](QSqlQuery& q) {
-        while (q.next())
-            zero.push_back(keyOf(q, 0));
-        if (!q.lastError().isValid()) return true;
-        fail(q.lastError().text());
-        return false;
-    };
-    // The server looks the name of every row up (a seek in the names' primary key): a range of
-    // the (link, key) index cannot be bounded below a code without walking that code's rows, so
-    // the links that find no name are not sought in the gaps between the names' keys.
-    {
-        QStringList match;
-        for (int i = 0; i < parts; ++i)
-            match << QStringLiteral("N_.%1 = %2").arg(field.namesKeys.at(i), field.linkExprs.at(i));
-        const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE NOT EXISTS (SELECT 1 FROM %4 N_ WHERE %5 "
-                                           "AND N_.%6 <> '')%3")
-                                .arg(keyList, m_spec.baseFrom, where, field.namesTable,
-                                     match.join(QStringLiteral(" AND ")), field.namesColumn);
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        if (!q.prepare(sql)) {
-            fail(q.lastError().text());
-            return false;
-        }
-        if (!bindAndExec(q, sql) || !readKeys(q)) return false;
-    }
-    std::sort(zero.begin(), zero.end());
-    emit progress(int(zero.size()));
-    m_ranks.firstRow[0] = 0;
-    for (const std::string& k : zero)
-        m_keys.push_back(k);
 
     // The statement that reads the rows of a batch of links through the (link, key) index.
     QStringList match;
@@ -554,6 +531,43 @@ bool WindowedSource::startJoined(const WindowedField& field) {
         const QString mark = QLatin1Char(':') + p.first;
         if (sql.contains(mark, Qt::CaseInsensitive)) m_placeQuery->bindValue(mark, p.second);
     }
+
+    std::vector<std::string> zero;
+    {
+        // A null in the leading link column is a seek in the index; a null further on finds no
+        // name and is left to the count at the end.
+        const QString nullSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 IS NULL%4")
+                                    .arg(keyList, m_spec.baseFrom, field.linkExprs.first(), where);
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.prepare(nullSql)) {
+            fail(q.lastError().text());
+            return false;
+        }
+        if (!bindAndExec(q, nullSql)) return false;
+        while (q.next())
+            zero.push_back(keyOf(q, 0));
+        if (q.lastError().isValid()) {
+            fail(q.lastError().text());
+            return false;
+        }
+    }
+    if (!blankLinks.empty()) {
+        std::unordered_map<std::string, int> placeOf;
+        for (const std::string& l : blankLinks)
+            placeOf.emplace(l, 0);
+        std::vector<std::pair<int, std::string>> rows;
+        if (!readLinkRows(blankLinks, 0, blankLinks.size(), placeOf, rows)) return false;
+        for (auto& row : rows)
+            zero.push_back(std::move(row.second));
+    }
+    std::sort(zero.begin(), zero.end());
+    zero.erase(std::unique(zero.begin(), zero.end()), zero.end());
+    emit progress(int(zero.size()));
+    m_ranks.firstRow[0] = 0;
+    for (const std::string& k : zero)
+        m_keys.push_back(k);
+
     // The first screens at once.
     while (!m_complete && m_keys.size() < size_t(4 * kBlockRows))
         if (!readPlaces(0)) return false;
@@ -589,36 +603,7 @@ bool WindowedSource::readPlaces(int maxMs) {
             for (quint32 l = r.firstLink[p]; l < r.firstLink[p + 1]; ++l)
                 placeOf.emplace(r.links[l], p);
         std::vector<std::pair<int, std::string>> rows;
-        for (quint32 at = r.firstLink[first]; at < r.firstLink[last]; at += quint32(perStatement)) {
-            for (int i = 0; i < perStatement; ++i) {
-                // The rest of the list is filled with a code no row holds: a repeated real link
-                // would have the server walk that link's rows once per repetition.
-                const quint32 l = at + quint32(i);
-                const QStringList values =
-                    l < r.firstLink[last]
-                        ? QString::fromStdString(r.links[l]).split(QLatin1Char(kKeySeparator))
-                        : QStringList();
-                for (int p = 0; p < parts; ++p)
-                    m_placeQuery->bindValue(QStringLiteral(":L%1_%2").arg(i).arg(p),
-                                            p < values.size() ? values.at(p) : QStringLiteral("\x01"));
-            }
-            if (!m_placeQuery->exec()) {
-                fail(m_placeQuery->lastError().text());
-                return false;
-            }
-            while (m_placeQuery->next()) {
-                QString link = linkPart(m_placeQuery->value(0));
-                for (int p = 1; p < parts; ++p)
-                    link += QLatin1Char(kKeySeparator) + linkPart(m_placeQuery->value(p));
-                const auto it = placeOf.find(link.toStdString());
-                if (it != placeOf.end()) rows.emplace_back(it->second, keyOf(*m_placeQuery, parts));
-            }
-            if (m_placeQuery->lastError().isValid()) {
-                fail(m_placeQuery->lastError().text());
-                return false;
-            }
-            m_placeQuery->finish();
-        }
+        if (!readLinkRows(r.links, r.firstLink[first], r.firstLink[last], placeOf, rows)) return false;
         std::sort(rows.begin(), rows.end());
         size_t i = 0;
         for (int p = first; p < last; ++p) {
@@ -631,6 +616,7 @@ bool WindowedSource::readPlaces(int maxMs) {
     }
     if (r.next >= r.count()) {
         r.firstRow[r.count()] = int(m_keys.size());
+        if (!readLostRows(field)) return false;
         m_complete = true;
         publish(true);
         emit completed();
@@ -638,6 +624,116 @@ bool WindowedSource::readPlaces(int maxMs) {
         publish(false);
     }
     emit progress(int(m_keys.size()));
+    return true;
+}
+
+// Reads the rows of links [begin, end) through the (link, key) index, each with the place
+// placeOf gives its link.
+bool WindowedSource::readLinkRows(const std::vector<std::string>& links, size_t begin, size_t end,
+                                  const std::unordered_map<std::string, int>& placeOf,
+                                  std::vector<std::pair<int, std::string>>& rows) {
+    const WindowedField& field = m_spec.fields.at(sortFieldIndex());
+    const int parts = int(field.linkExprs.size());
+    const size_t perStatement = size_t(kLinkValues / parts);
+    for (size_t at = begin; at < end; at += perStatement) {
+        for (size_t i = 0; i < perStatement; ++i) {
+            // The rest of the list is filled with a code no row holds: a repeated real link
+            // would have the server walk that link's rows once per repetition.
+            const size_t l = at + i;
+            const QStringList values =
+                l < end ? QString::fromStdString(links[l]).split(QLatin1Char(kKeySeparator)) : QStringList();
+            for (int p = 0; p < parts; ++p)
+                m_placeQuery->bindValue(QStringLiteral(":L%1_%2").arg(i).arg(p),
+                                        p < values.size() ? values.at(p) : QStringLiteral("\x01"));
+        }
+        if (!m_placeQuery->exec()) {
+            fail(m_placeQuery->lastError().text());
+            return false;
+        }
+        while (m_placeQuery->next()) {
+            QString link = linkPart(m_placeQuery->value(0));
+            for (int p = 1; p < parts; ++p)
+                link += QLatin1Char(kKeySeparator) + linkPart(m_placeQuery->value(p));
+            const auto it = placeOf.find(link.toStdString());
+            if (it != placeOf.end()) rows.emplace_back(it->second, keyOf(*m_placeQuery, parts));
+        }
+        if (m_placeQuery->lastError().isValid()) {
+            fail(m_placeQuery->lastError().text());
+            return false;
+        }
+        m_placeQuery->finish();
+    }
+    return true;
+}
+
+// Once every place is read, one count tells whether some rows hold a link that finds no name (a
+// code whose name was deleted, a null beyond the link's first column): only then is each row's
+// name looked up, and those rows join place 0 in key order, the current row kept on its record.
+bool WindowedSource::readLostRows(const WindowedField& field) {
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    const QString where =
+        m_spec.condition.isEmpty() ? QString() : QStringLiteral(" WHERE (%1)").arg(m_spec.condition);
+    const QString countSql = QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(m_spec.baseFrom, where);
+    QSqlQuery count(db);
+    count.setForwardOnly(true);
+    if (!count.prepare(countSql)) {
+        fail(count.lastError().text());
+        return false;
+    }
+    if (!bindAndExec(count, countSql)) return false;
+    if (!count.next()) {
+        fail(count.lastError().text());
+        return false;
+    }
+    if (count.value(0).toLongLong() == qint64(m_keys.size())) return true;
+    count.finish();
+
+    const int parts = int(field.linkExprs.size());
+    QStringList match;
+    for (int i = 0; i < parts; ++i)
+        match << QStringLiteral("N_.%1 = %2").arg(field.namesKeys.at(i), field.linkExprs.at(i));
+    const QString sql =
+        QStringLiteral("SELECT %1 FROM %2 WHERE NOT EXISTS (SELECT 1 FROM %4 N_ WHERE %5 AND N_.%6 <> '')%3")
+            .arg(joined(m_spec.keyExprs, QStringLiteral(", ")), m_spec.baseFrom,
+                 m_spec.condition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(m_spec.condition),
+                 field.namesTable, match.join(QStringLiteral(" AND ")), field.namesColumn);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) {
+        fail(q.lastError().text());
+        return false;
+    }
+    if (!bindAndExec(q, sql)) return false;
+    std::vector<std::string> zero;
+    while (q.next())
+        zero.push_back(keyOf(q, 0));
+    if (q.lastError().isValid()) {
+        fail(q.lastError().text());
+        return false;
+    }
+    std::sort(zero.begin(), zero.end());
+    Ranks& r = m_ranks;
+    const size_t oldZero = r.count() > 1 ? size_t(r.firstRow[1]) : m_keys.size();
+    const std::string current = m_current >= 0 && size_t(m_current) < m_keys.size()
+                                    ? std::string(m_keys.at(size_t(m_current)))
+                                    : std::string();
+    KeyList keys;
+    keys.reserve(zero.size() + m_keys.size() - oldZero);
+    for (const std::string& k : zero)
+        keys.push_back(k);
+    for (size_t i = oldZero; i < m_keys.size(); ++i)
+        keys.push_back(m_keys.at(i));
+    const int delta = int(zero.size()) - int(oldZero);
+    m_keys = std::move(keys);
+    for (int p = 1; p <= r.count(); ++p)
+        if (r.firstRow[p] >= 0) r.firstRow[p] += delta;
+    if (m_current >= 0) {
+        if (size_t(m_current) >= oldZero)
+            m_current += delta;
+        else
+            m_current = int(std::lower_bound(zero.begin(), zero.end(), current) - zero.begin());
+    }
+    dropBlocks();
     return true;
 }
 
@@ -794,9 +890,16 @@ LocateResult WindowedSource::locateNearest(const QString& text) {
             place = lo;
         }
         if (!m_complete && (m_ranks.next <= place || m_ranks.firstRow[place] >= int(m_keys.size()))) {
+            // The places before the searched one are read here, the window repainting between
+            // batches (the rows read so far shown) so that it does not look frozen; the user's
+            // input waits, and the background reading is held so that it does not run inside.
             const BusyCursor busy;
-            while (!m_complete && (m_ranks.next <= place || m_ranks.firstRow[place] >= int(m_keys.size())))
-                if (!readPlaces(0)) break;
+            m_slice->stop();
+            while (!m_complete && (m_ranks.next <= place || m_ranks.firstRow[place] >= int(m_keys.size()))) {
+                if (!readPlaces(kSliceMs)) break;
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                m_slice->stop();
+            }
         }
         publish(true);
         if (!m_complete) m_slice->start();

@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 class QSqlQuery;
@@ -162,8 +164,11 @@ private:
 
     bool startScan();
     bool startJoined(const WindowedField& field);
-    bool readPlaceZero(const WindowedField& field);
     bool readPlaces(int maxMs);
+    bool readLinkRows(const std::vector<std::string>& links, size_t begin, size_t end,
+                      const std::unordered_map<std::string, int>& placeOf,
+                      std::vector<std::pair<int, std::string>>& rows);
+    bool readLostRows(const WindowedField& field);
     bool advance(int maxRows, int maxMs);
     bool bindAndExec(QSqlQuery& q, const QString& sql) const;
     bool scanSlice(int maxRows, int maxMs);
