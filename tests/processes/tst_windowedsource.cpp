@@ -189,6 +189,7 @@ private slots:
     void sameNearestKey_data();
     void sameNearestKey();
     void joinedNamesOfALargeTable();
+    void lostLinksJoinTheFrontKeepingTheCurrentRow();
     void serverAndProgramOrderTextAlike();
     void oneOrderInGridLookupListingAndWindowedList();
     void columnWithoutTheCollationOrderedHere();
@@ -363,6 +364,60 @@ void TestWindowedSource::joinedNamesOfALargeTable() {
             QCOMPARE(windowed.currentRow(), memory.currentRow());
         }
     }
+}
+
+// Rows whose link finds no name are found only once a joined order has been read whole (the
+// count of rows read falls short); they then take their place at the front, and the row the user
+// stands on stays his row.
+void TestWindowedSource::lostLinksJoinTheFrontKeepingTheCurrentRow() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    fillProcesses(db);
+    {
+        // Enough applicants and processes that the first screens do not read the whole order.
+        QSqlDatabase connection = db.connection();
+        connection.transaction();
+        QSqlQuery names(connection);
+        names.prepare(QStringLiteral("INSERT INTO INTERESSADOS (IDINTERESSADO, INTERESSADO) VALUES (?, ?)"));
+        QSqlQuery q(connection);
+        q.prepare(QStringLiteral("INSERT INTO PROCESSOS (IDPROCESSO, ANO, IDTITULAR) VALUES (?, '2020', ?)"));
+        for (int j = 0; j < 600; ++j) {
+            names.addBindValue(code(200000 + j, 6));
+            names.addBindValue(QStringLiteral("PESSOA %1").arg(j, 4, 10, QLatin1Char('0')));
+            QVERIFY2(names.exec(), qPrintable(names.lastError().text()));
+            for (int k = 0; k < 4; ++k) {
+                q.addBindValue(code(10000 + 4 * j + k, 8));
+                q.addBindValue(code(200000 + j, 6));
+                QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+            }
+        }
+        connection.commit();
+    }
+    RecordSet memory;
+    QVERIFY(openInMemory(memory, QStringLiteral("0000")));
+    QVERIFY(memory.sortBy(QStringLiteral("TITULAR")));
+    WindowedSource windowed(processes::processSearchRows());
+    windowed.setParameter(QStringLiteral("P_ANO"), QStringLiteral("0000"));
+    QVERIFY(windowed.sortBy(QStringLiteral("TITULAR")));
+    QVERIFY(windowed.open());
+    QVERIFY(!windowed.isComplete());
+    const int before = windowed.rowCount();
+    QVERIFY(before > 10);
+    windowed.setCurrentRow(before - 1);
+    const QStringList standingOn = windowed.keyAt(before - 1);
+    QVERIFY2(windowed.waitForComplete(), qPrintable(windowed.lastError()));
+    QCOMPARE(windowed.rowCount(), memory.rowCount());
+    for (int r = 0; r < memory.rowCount(); ++r)
+        QCOMPARE(rowKey(windowed, r), rowKey(memory, r));
+    // The processes of the missing applicant 999999 are among the first rows now.
+    int lost = 0;
+    for (int r = 0; r < 40 && r < windowed.rowCount(); ++r) {
+        const int f = windowed.fieldIndex(QStringLiteral("IDTITULAR"));
+        if (f >= 0 && windowed.valueAt(r, f).toString() == QStringLiteral("999999")) ++lost;
+    }
+    QVERIFY(lost > 0);
+    QVERIFY(windowed.currentRow() > before - 1);
+    QCOMPARE(windowed.keyAt(windowed.currentRow()), standingOn);
 }
 
 // The server's order of the searched free texts (its Brazilian collation through the index) and
