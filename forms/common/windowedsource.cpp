@@ -279,10 +279,7 @@ bool WindowedSource::startScan() {
         fail(text);
         return false;
     }
-    for (const auto& p : std::as_const(m_params)) {
-        const QString mark = QLatin1Char(':') + p.first;
-        if (sql.contains(mark, Qt::CaseInsensitive)) m_scan->bindValue(mark, p.second);
-    }
+    bindParameters(*m_scan, sql);
     if (!m_scan->exec()) {
         const QString text = m_scan->lastError().text();
         m_scan.reset();
@@ -414,12 +411,23 @@ bool WindowedSource::advance(int maxRows, int maxMs) {
     return m_joined ? readPlaces(maxMs) : scanSlice(maxRows, maxMs);
 }
 
-bool WindowedSource::bindAndExec(QSqlQuery& q, const QString& sql) const {
+void WindowedSource::bindParameters(QSqlQuery& q, const QString& sql) const {
+    // Only the parameters the statement names: the driver refuses a value it has no place for.
     for (const auto& p : std::as_const(m_params)) {
         const QString mark = QLatin1Char(':') + p.first;
         if (sql.contains(mark, Qt::CaseInsensitive)) q.bindValue(mark, p.second);
     }
+}
+
+bool WindowedSource::bindAndExec(QSqlQuery& q, const QString& sql) const {
+    bindParameters(q, sql);
     if (q.exec()) return true;
+    fail(q.lastError().text());
+    return false;
+}
+
+bool WindowedSource::prepareAndExec(QSqlQuery& q, const QString& sql) const {
+    if (q.prepare(sql)) return bindAndExec(q, sql);
     fail(q.lastError().text());
     return false;
 }
@@ -527,10 +535,7 @@ bool WindowedSource::startJoined(const WindowedField& field) {
         m_placeQuery.reset();
         return false;
     }
-    for (const auto& p : std::as_const(m_params)) {
-        const QString mark = QLatin1Char(':') + p.first;
-        if (sql.contains(mark, Qt::CaseInsensitive)) m_placeQuery->bindValue(mark, p.second);
-    }
+    bindParameters(*m_placeQuery, sql);
 
     std::vector<std::string> zero;
     {
@@ -540,11 +545,7 @@ bool WindowedSource::startJoined(const WindowedField& field) {
                                     .arg(keyList, m_spec.baseFrom, field.linkExprs.first(), where);
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        if (!q.prepare(nullSql)) {
-            fail(q.lastError().text());
-            return false;
-        }
-        if (!bindAndExec(q, nullSql)) return false;
+        if (!prepareAndExec(q, nullSql)) return false;
         while (q.next())
             zero.push_back(keyOf(q, 0));
         if (q.lastError().isValid()) {
@@ -676,11 +677,7 @@ bool WindowedSource::readLostRows(const WindowedField& field) {
     const QString countSql = QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(m_spec.baseFrom, where);
     QSqlQuery count(db);
     count.setForwardOnly(true);
-    if (!count.prepare(countSql)) {
-        fail(count.lastError().text());
-        return false;
-    }
-    if (!bindAndExec(count, countSql)) return false;
+    if (!prepareAndExec(count, countSql)) return false;
     if (!count.next()) {
         fail(count.lastError().text());
         return false;
@@ -699,11 +696,7 @@ bool WindowedSource::readLostRows(const WindowedField& field) {
                  field.namesTable, match.join(QStringLiteral(" AND ")), field.namesColumn);
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.prepare(sql)) {
-        fail(q.lastError().text());
-        return false;
-    }
-    if (!bindAndExec(q, sql)) return false;
+    if (!prepareAndExec(q, sql)) return false;
     std::vector<std::string> zero;
     while (q.next())
         zero.push_back(keyOf(q, 0));

@@ -170,7 +170,9 @@ private:
                       std::vector<std::pair<int, std::string>>& rows);
     bool readLostRows(const WindowedField& field);
     bool advance(int maxRows, int maxMs);
+    void bindParameters(QSqlQuery& q, const QString& sql) const;
     bool bindAndExec(QSqlQuery& q, const QString& sql) const;
+    bool prepareAndExec(QSqlQuery& q, const QString& sql) const;
     bool scanSlice(int maxRows, int maxMs);
     void finishScan();
     void fail(const QString& text) const;
