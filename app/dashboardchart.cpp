@@ -85,10 +85,18 @@ void DashboardChart::refreshNow() {
         setAccessibleDescription(m_notice->text());
         return;
     }
-    m_notice->hide();
-    m_view->show();
     m_loads = loads;
     draw(loads);
+    // Empty axes would leave the user guessing whether anything was read: say so in words.
+    if (loads.isEmpty()) {
+        m_notice->setText(describe(loads));
+        m_notice->setAccessibleName(m_notice->text());
+        m_notice->show();
+        m_view->hide();
+    } else {
+        m_notice->hide();
+        m_view->show();
+    }
 }
 
 QString DashboardChart::describe(const QList<core::UnitLoad>& loads) {

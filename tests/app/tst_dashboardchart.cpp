@@ -135,6 +135,11 @@ void TestDashboardChart::hiddenWithoutTheRight() {
     QVERIFY(window.dashboard()->isVisible());
     QCOMPARE(window.dashboard()->readCount(), 1);
     QCOMPARE(window.dashboard()->accessibleDescription(), QStringLiteral("Nenhum processo pendente."));
+    // Nothing to draw is said in words, not left as empty axes.
+    auto* notice = window.dashboard()->findChild<QLabel*>(QStringLiteral("avisoPainel"));
+    QVERIFY(notice && notice->isVisible());
+    QCOMPARE(notice->text(), QStringLiteral("Nenhum processo pendente."));
+    QVERIFY(!window.dashboard()->findChild<QChartView*>(QStringLiteral("graficoPendencias"))->isVisible());
     VERIFY_DIALOGS(dialogs);
 }
 
