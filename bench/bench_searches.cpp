@@ -414,6 +414,28 @@ int main(int argc, char** argv) {
             line(QStringLiteral("column-title sort, joined %1 (first screen)").arg(QLatin1String(field)),
                  took,
                  rawFetch(kDispatchSelect + QStringLiteral("ORDER BY %1, A.REGISTRO ROWS 30").arg(expr)));
+            if (QLatin1String(field) == QLatin1String("ASSUNTO")) {
+                // A subject typed far ahead of the reading: the keystroke returns at once, and the
+                // answer arrives behind the reading.
+                const QString deep = QStringLiteral("SOLICITAÇÃO DE CERTIDÃO NÚMERO 9");
+                clock.restart();
+                s->locateNearest(deep);
+                readScreen(*s, s->currentRow());
+                const qint64 keystroke = clock.elapsed();
+                while (s->isSeeking())
+                    QApplication::processEvents(QEventLoop::AllEvents, 50);
+                readScreen(*s, s->currentRow());
+                const qint64 answer = clock.elapsed();
+                const double floor = rawFetch(
+                    kDispatchSelect +
+                        QStringLiteral("WHERE B.ASSUNTO >= ? ORDER BY B.ASSUNTO, A.REGISTRO ROWS 30"),
+                    {deep});
+                line(QStringLiteral("search keystroke ahead of the reading, joined ASSUNTO"), keystroke,
+                     floor);
+                line(QStringLiteral("  its answer, arrived behind the reading (%1 rows read by then)")
+                         .arg(s->rowsRead()),
+                     answer, floor);
+            }
             clock.restart();
             s->waitForComplete();
             took = clock.elapsed();

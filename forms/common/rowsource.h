@@ -13,11 +13,13 @@ using FieldType = core::ValueType;
 
 // Outcome of a nearest-key search in a list.
 enum class LocateResult {
-    Found,       // the current row is the first whose value is equal to or greater than the key
-    PastEnd,     // every value is smaller: the current row is the last one
-    Empty,       // no rows
-    NoOrder,     // no column has been chosen: there is no order to search in
-    Incompatible // the key cannot be turned into the column's type
+    Found,        // the current row is the first whose value is equal to or greater than the key
+    PastEnd,      // every value is smaller: the current row is the last one
+    Empty,        // no rows
+    NoOrder,      // no column has been chosen: there is no order to search in
+    Incompatible, // the key cannot be turned into the column's type
+    Pending       // the rows of the answer are still being read: the current row moves to it when
+                  // they arrive (a list read in windows)
 };
 
 // What a grid shows and searches. The client-side record set is one; a list that reads its rows

@@ -31,6 +31,11 @@ constexpr int kKeptBlocks = 32;
 constexpr int kLinkValues = 500;
 // Rows a joined order reads at a time, about.
 constexpr int kBatchRows = 2000;
+// Names the server hands over in order are read this many at a time, as the places need them.
+constexpr int kNameRows = 2000;
+// A nearest-key search reads on for its rows this long before it leaves them to the background
+// reading (the next keystroke is not held up).
+constexpr int kSeekWaitMs = 50;
 
 QString joined(const QStringList& parts, const QString& glue) {
     return parts.join(glue);
@@ -108,6 +113,23 @@ void KeyList::sort(size_t begin, size_t end) {
     }
 }
 
+WindowedSource::Ranks::Ranks()
+    : nameEnd{0}
+    , firstLink{0, 0}
+    , firstRow{-1, -1} {}
+
+void WindowedSource::Ranks::add(const QString& name, std::string link, bool samePlace) {
+    if (!samePlace) {
+        names += name.toStdString();
+        nameEnd.push_back(quint32(names.size()));
+        // The end of the links so far is where the new place's begin.
+        firstLink.push_back(firstLink.back());
+        firstRow.push_back(-1);
+    }
+    links.push_back(std::move(link));
+    firstLink.back() = quint32(links.size());
+}
+
 QString WindowedSource::Ranks::name(int r) const {
     if (r <= 0 || r >= count()) return {};
     return QString::fromUtf8(names.data() + nameEnd[r - 1], int(nameEnd[r] - nameEnd[r - 1]));
@@ -116,13 +138,16 @@ QString WindowedSource::Ranks::name(int r) const {
 WindowedSource::WindowedSource(const WindowedSpec& spec, QObject* parent)
     : RowSource(parent)
     , m_spec(spec)
-    , m_connectionName(QString::fromLatin1(core::kMainConnection)) {
+    , m_connectionName(QString::fromLatin1(core::kMainConnection))
+    , m_seekWaitMs(kSeekWaitMs) {
     m_slice = new QTimer(this);
     m_slice->setSingleShot(true);
     m_slice->setInterval(0);
     connect(m_slice, &QTimer::timeout, this, [this] {
         if (!m_open || m_complete || (!m_scan && !m_joined)) return;
-        if (advance(kSliceRows, kSliceMs) && !m_complete) m_slice->start();
+        const bool read = advance(kSliceRows, kSliceMs);
+        if (m_seeking && (!read || settleSeek() != LocateResult::Pending)) m_seeking = false;
+        if (read && !m_complete) m_slice->start();
     });
 }
 
@@ -176,6 +201,16 @@ bool WindowedSource::open() {
 }
 
 void WindowedSource::close() {
+    const bool hadRows = m_shown > 0 || m_current >= 0;
+    resetOrder();
+    m_open = false;
+    if (hadRows) {
+        emit rowsReset();
+        emit currentRowChanged(-1);
+    }
+}
+
+void WindowedSource::resetOrder() {
     m_slice->stop();
     m_scan.reset();
     m_keys.clear();
@@ -185,6 +220,13 @@ void WindowedSource::close() {
     m_joined = false;
     m_ranks = Ranks();
     m_placeQuery.reset();
+    m_namesQuery.reset();
+    m_lastName.clear();
+    m_lostChecked = false;
+    m_lostQuery.reset();
+    m_lostKeys.clear();
+    m_seeking = false;
+    m_seekKey = QVariant();
     m_blockQuery.reset();
     dropBlocks();
     m_complete = false;
@@ -193,14 +235,8 @@ void WindowedSource::close() {
     m_lastValue = QVariant();
     m_lastError.clear();
     m_failAnnounced = false;
-    const bool hadRows = m_shown > 0 || m_current >= 0;
     m_shown = 0;
     m_current = -1;
-    m_open = false;
-    if (hadRows) {
-        emit rowsReset();
-        emit currentRowChanged(-1);
-    }
 }
 
 bool WindowedSource::sortBy(const QString& field) {
@@ -216,10 +252,10 @@ bool WindowedSource::sortBy(const QString& field) {
     return true;
 }
 
-bool WindowedSource::serverOrders(const WindowedField& field) const {
-    if (field.collatedColumn.isEmpty()) return true;
-    const QString table = field.collatedColumn.section(QLatin1Char('.'), 0, 0);
-    const QString column = field.collatedColumn.section(QLatin1Char('.'), 1);
+bool WindowedSource::serverOrders(const QString& collatedColumn) const {
+    if (collatedColumn.isEmpty()) return true;
+    const QString table = collatedColumn.section(QLatin1Char('.'), 0, 0);
+    const QString column = collatedColumn.section(QLatin1Char('.'), 1);
     QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
     q.prepare(QStringLiteral("SELECT TRIM(C.RDB$COLLATION_NAME) FROM RDB$RELATION_FIELDS RF "
                              "JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE "
@@ -258,7 +294,7 @@ bool WindowedSource::startScan() {
             if (!m_complete) m_slice->start();
             return true;
         }
-        if (!serverOrders(field)) {
+        if (!serverOrders(field.collatedColumn)) {
             m_orderHere = true;
             sql = QStringLiteral("SELECT %1, %2 FROM %3%4").arg(field.expr, keys, m_spec.baseFrom, where);
         } else {
@@ -389,21 +425,30 @@ void WindowedSource::putBlanksInKeyOrder() {
 void WindowedSource::publish(bool force) {
     // An order built here is shown when it is whole; the server's order as it comes.
     const int shown = !m_complete && m_orderHere ? 0 : int(m_keys.size());
-    if (shown == m_shown) return;
-    if (!force && m_sincePublish.elapsed() < kPublishMs) return;
-    m_sincePublish.start();
-    // The last block may have been read when it had fewer rows.
-    if (m_shown > 0) m_blocks.remove((m_shown - 1) / kBlockRows);
-    m_shown = shown;
-    if (m_current < 0 && m_shown > 0) m_current = 0;
-    emit rowsReset();
-    emit currentRowChanged(m_current);
+    if (shown != m_shown && (force || m_sincePublish.elapsed() >= kPublishMs)) {
+        m_sincePublish.start();
+        // The last block may have been read when it had fewer rows.
+        if (m_shown > 0) m_blocks.remove((m_shown - 1) / kBlockRows);
+        m_shown = shown;
+        if (m_current < 0 && m_shown > 0) m_current = 0;
+        if (m_seeking && m_shown > 0) m_current = m_shown - 1;
+        emit rowsReset();
+        emit currentRowChanged(m_current);
+        return;
+    }
+    // A search waiting for its rows stands on the nearest row read so far, the last one.
+    if (m_seeking && m_shown > 0) moveTo(m_shown - 1);
 }
 
 bool WindowedSource::waitForComplete() {
     m_slice->stop();
-    while ((m_scan || m_joined) && !m_complete)
-        if (!advance(INT_MAX, INT_MAX)) return false;
+    while ((m_scan || m_joined) && !m_complete) {
+        if (!advance(INT_MAX, INT_MAX)) {
+            m_seeking = false;
+            return false;
+        }
+    }
+    if (m_seeking && settleSeek() != LocateResult::Pending) m_seeking = false;
     return m_complete;
 }
 
@@ -434,66 +479,83 @@ bool WindowedSource::prepareAndExec(QSqlQuery& q, const QString& sql) const {
 
 // --- a joined name's order -------------------------------------------------------------------
 
+std::string WindowedSource::linkOf(const QSqlQuery& q) const {
+    // The link's columns lead every statement of a joined order (the names' keys, the listed
+    // table's link columns).
+    const int parts = int(m_spec.fields.at(sortFieldIndex()).linkExprs.size());
+    QString link = linkPart(q.value(0));
+    for (int p = 1; p < parts; ++p)
+        link += QLatin1Char(kKeySeparator) + linkPart(q.value(p));
+    return link.toStdString();
+}
+
 bool WindowedSource::startJoined(const WindowedField& field) {
-    const BusyCursor busy;
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     const int parts = int(field.linkExprs.size());
-    // The names with their keys.
-    QSqlQuery table(db);
-    table.setForwardOnly(true);
     const QString keys = joined(field.namesKeys, QStringLiteral(", "));
-    if (!table.exec(QStringLiteral("SELECT %1, %2 FROM %3").arg(keys, field.namesColumn, field.namesTable))) {
-        fail(table.lastError().text());
-        return false;
-    }
-    std::vector<std::string> links;
-    std::vector<QString> names;
-    while (table.next()) {
-        QString link = linkPart(table.value(0));
-        for (int i = 1; i < parts; ++i)
-            link += QLatin1Char(kKeySeparator) + linkPart(table.value(i));
-        links.push_back(link.toStdString());
-        names.push_back(table.value(parts).toString());
-    }
-    if (table.lastError().isValid()) {
-        fail(table.lastError().text());
-        return false;
-    }
-    table.finish();
-    emit progress(0);
-    // Every distinct name gets its place once (equal names one place, blanks place 0): the rows
-    // are then read place after place.
-    std::vector<int> byName;
-    byName.reserve(names.size());
-    std::vector<std::string> blankLinks;
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (!core::isBlank(names[i]))
-            byName.push_back(int(i));
-        else
-            blankLinks.push_back(links[i]);
-    }
-    std::sort(byName.begin(), byName.end(),
-              [&](int a, int b) { return core::compareText(names[a], names[b]) < 0; });
     m_ranks = Ranks();
-    m_ranks.nameEnd.push_back(0);
-    m_ranks.firstLink.push_back(0);
-    m_ranks.links.reserve(byName.size());
-    const QString* previous = nullptr;
-    for (int i : byName) {
-        if (!previous || core::compareText(*previous, names[i]) != 0) {
-            m_ranks.names += names[i].toStdString();
-            m_ranks.nameEnd.push_back(quint32(m_ranks.names.size()));
-            m_ranks.firstLink.push_back(quint32(m_ranks.links.size()));
+    std::vector<std::string> blankLinks;
+    if (!field.collatedColumn.isEmpty() && !m_rankedHere.contains(field.collatedColumn) &&
+        serverOrders(field.collatedColumn)) {
+        // The server hands the names over in the program's order through their (name, key) index,
+        // the blank ones first: the places are made as the names arrive, and the first screens
+        // need only the first names.
+        m_namesQuery = std::make_unique<QSqlQuery>(db);
+        m_namesQuery->setForwardOnly(true);
+        if (!m_namesQuery->exec(QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %2, %1")
+                                    .arg(keys, field.namesColumn, field.namesTable))) {
+            fail(m_namesQuery->lastError().text());
+            m_namesQuery.reset();
+            return false;
         }
-        previous = &names[i];
-        m_ranks.links.push_back(links[i]);
+        m_ranks.open = true;
+        while (m_ranks.open && m_ranks.count() == 1) {
+            const NamesRead read = readNames(kNameRows, &blankLinks);
+            if (read == NamesRead::Failed) return false;
+            if (read == NamesRead::Restarted) return true;
+        }
+    } else {
+        // The names with their keys, ranked here.
+        const BusyCursor busy;
+        QSqlQuery table(db);
+        table.setForwardOnly(true);
+        if (!table.exec(
+                QStringLiteral("SELECT %1, %2 FROM %3").arg(keys, field.namesColumn, field.namesTable))) {
+            fail(table.lastError().text());
+            return false;
+        }
+        std::vector<std::string> links;
+        std::vector<QString> names;
+        while (table.next()) {
+            links.push_back(linkOf(table));
+            names.push_back(table.value(parts).toString());
+        }
+        if (table.lastError().isValid()) {
+            fail(table.lastError().text());
+            return false;
+        }
+        table.finish();
+        emit progress(0);
+        // Every distinct name gets its place once (equal names one place, blanks place 0): the
+        // rows are then read place after place.
+        std::vector<int> byName;
+        byName.reserve(names.size());
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (!core::isBlank(names[i]))
+                byName.push_back(int(i));
+            else
+                blankLinks.push_back(links[i]);
+        }
+        std::sort(byName.begin(), byName.end(),
+                  [&](int a, int b) { return core::compareText(names[a], names[b]) < 0; });
+        m_ranks.links.reserve(byName.size());
+        const QString* previous = nullptr;
+        for (int i : byName) {
+            m_ranks.add(names[i], std::move(links[i]),
+                        previous && core::compareText(*previous, names[i]) == 0);
+            previous = &names[i];
+        }
     }
-    m_ranks.firstLink.push_back(quint32(m_ranks.links.size()));
-    m_ranks.firstRow.assign(size_t(m_ranks.count()) + 1, -1);
-    names.clear();
-    names.shrink_to_fit();
-    links.clear();
-    links.shrink_to_fit();
 
     // Place 0 first: no link, a link to a blank name, a link that finds no name. The first two
     // come through the (link, key) index: the rows whose link is null, and the rows of the blank
@@ -507,14 +569,7 @@ bool WindowedSource::startJoined(const WindowedField& field) {
     const QString keyList = joined(m_spec.keyExprs, QStringLiteral(", "));
 
     // The statement that reads the rows of a batch of links through the (link, key) index.
-    QStringList match;
     const int perStatement = kLinkValues / parts;
-    for (int i = 0; i < perStatement; ++i) {
-        QStringList one;
-        for (int p = 0; p < parts; ++p)
-            one << QStringLiteral("%1 = :L%2_%3").arg(field.linkExprs.at(p)).arg(i).arg(p);
-        match << (parts == 1 ? one.first() : QStringLiteral("(%1)").arg(one.join(QStringLiteral(" AND "))));
-    }
     QString linkMatch;
     if (parts == 1) {
         QStringList marks;
@@ -523,6 +578,13 @@ bool WindowedSource::startJoined(const WindowedField& field) {
         linkMatch =
             QStringLiteral("%1 IN (%2)").arg(field.linkExprs.first(), marks.join(QStringLiteral(", ")));
     } else {
+        QStringList match;
+        for (int i = 0; i < perStatement; ++i) {
+            QStringList one;
+            for (int p = 0; p < parts; ++p)
+                one << QStringLiteral("%1 = :L%2_%3").arg(field.linkExprs.at(p)).arg(i).arg(p);
+            match << QStringLiteral("(%1)").arg(one.join(QStringLiteral(" AND ")));
+        }
         linkMatch = match.join(QStringLiteral(" OR "));
     }
     const QString sql =
@@ -570,22 +632,82 @@ bool WindowedSource::startJoined(const WindowedField& field) {
         m_keys.push_back(k);
 
     // The first screens at once.
-    while (!m_complete && m_keys.size() < size_t(4 * kBlockRows))
+    while (m_joined && !m_complete && m_keys.size() < size_t(4 * kBlockRows))
         if (!readPlaces(0)) return false;
     return true;
 }
 
+// Reads up to maxRows more names the server hands over in order: each a new place or one more
+// link of the last place. The blank names lead the server's order (nulls, then empty texts); they
+// go to frontBlanks while no other name has come. A name out of the program's order (the server's
+// collation and the program's rule parting somewhere) starts the order again, its names ranked
+// here.
+WindowedSource::NamesRead WindowedSource::readNames(int maxRows, std::vector<std::string>* frontBlanks) {
+    Ranks& r = m_ranks;
+    QSqlQuery& q = *m_namesQuery;
+    const int parts = int(m_spec.fields.at(sortFieldIndex()).linkExprs.size());
+    for (int n = 0; n < maxRows; ++n) {
+        if (!q.next()) {
+            if (q.lastError().isValid()) {
+                fail(q.lastError().text());
+                m_namesQuery.reset();
+                return NamesRead::Failed;
+            }
+            m_namesQuery.reset();
+            r.open = false;
+            return NamesRead::Read;
+        }
+        const QString name = q.value(parts).toString();
+        const bool blank = core::isBlank(name);
+        const int order = blank || r.count() == 1 ? -1 : core::compareText(m_lastName, name);
+        if ((blank && (r.count() > 1 || !frontBlanks)) || order > 0) {
+            rankHere();
+            return NamesRead::Restarted;
+        }
+        if (blank) {
+            frontBlanks->push_back(linkOf(q));
+            continue;
+        }
+        r.add(name, linkOf(q), order == 0);
+        m_lastName = name;
+    }
+    return NamesRead::Read;
+}
+
+// The server's order of the names is not the program's: they are ranked here from now on, and the
+// order is read again from its start (a search waiting for its rows goes on waiting).
+void WindowedSource::rankHere() {
+    const WindowedField& field = m_spec.fields.at(sortFieldIndex());
+    m_rankedHere << field.collatedColumn;
+    const QString sortField = m_sortField;
+    const bool seeking = m_seeking;
+    const QVariant key = m_seekKey;
+    resetOrder();
+    m_sortField = sortField;
+    m_seeking = seeking;
+    m_seekKey = key;
+    startScan();
+    emit rowsReset();
+    emit currentRowChanged(m_current);
+}
+
 // Reads the rows of the next places, a batch of links at a time, until maxMs have passed (at
-// least one batch).
+// least one batch), the names first where the server hands them over as the places need them.
 bool WindowedSource::readPlaces(int maxMs) {
     QElapsedTimer clock;
     clock.start();
-    const int f = sortFieldIndex();
-    const WindowedField& field = m_spec.fields.at(f);
+    const WindowedField& field = m_spec.fields.at(sortFieldIndex());
     const int parts = int(field.linkExprs.size());
     const int perStatement = kLinkValues / parts;
-    Ranks& r = m_ranks;
-    while (r.next < r.count()) {
+    while (!m_lostChecked) {
+        Ranks& r = m_ranks;
+        if (r.next >= r.ready()) {
+            if (!r.open) break;
+            const NamesRead read = readNames(kNameRows, nullptr);
+            if (read == NamesRead::Failed) return false;
+            if (read == NamesRead::Restarted) return true;
+            continue;
+        }
         // Whole places (a place of more links than one statement holds takes several), as many
         // links as should bring about kBatchRows rows, judged by the rows per link so far (a user
         // or a sector holds thousands of movements, an applicant a few processes).
@@ -597,7 +719,7 @@ bool WindowedSource::readPlaces(int maxMs) {
                                                                        qint64(std::max<size_t>(rowsRead, 1)),
                                                                    1, perStatement));
         int last = first + 1;
-        while (last < r.count() && int(r.firstLink[last + 1] - r.firstLink[first]) <= wanted)
+        while (last < r.ready() && int(r.firstLink[last + 1] - r.firstLink[first]) <= wanted)
             ++last;
         std::unordered_map<std::string, int> placeOf;
         for (int p = first; p < last; ++p)
@@ -615,15 +737,19 @@ bool WindowedSource::readPlaces(int maxMs) {
         r.next = last;
         if (clock.elapsed() >= maxMs) break;
     }
-    if (r.next >= r.count()) {
-        r.firstRow[r.count()] = int(m_keys.size());
-        if (!readLostRows(field)) return false;
-        m_complete = true;
-        publish(true);
-        emit completed();
-    } else {
-        publish(false);
+    Ranks& r = m_ranks;
+    if (r.next >= r.count() && !r.open) {
+        if (!m_lostChecked) r.firstRow[r.count()] = int(m_keys.size());
+        if (!readLostRows(int(std::max<qint64>(maxMs - clock.elapsed(), 0)))) return false;
+        if (m_lostChecked && !m_lostQuery) {
+            m_complete = true;
+            publish(true);
+            emit progress(int(m_keys.size()));
+            emit completed();
+            return true;
+        }
     }
+    publish(false);
     emit progress(int(m_keys.size()));
     return true;
 }
@@ -652,10 +778,7 @@ bool WindowedSource::readLinkRows(const std::vector<std::string>& links, size_t 
             return false;
         }
         while (m_placeQuery->next()) {
-            QString link = linkPart(m_placeQuery->value(0));
-            for (int p = 1; p < parts; ++p)
-                link += QLatin1Char(kKeySeparator) + linkPart(m_placeQuery->value(p));
-            const auto it = placeOf.find(link.toStdString());
+            const auto it = placeOf.find(linkOf(*m_placeQuery));
             if (it != placeOf.end()) rows.emplace_back(it->second, keyOf(*m_placeQuery, parts));
         }
         if (m_placeQuery->lastError().isValid()) {
@@ -669,41 +792,67 @@ bool WindowedSource::readLinkRows(const std::vector<std::string>& links, size_t 
 
 // Once every place is read, one count tells whether some rows hold a link that finds no name (a
 // code whose name was deleted, a null beyond the link's first column): only then is each row's
-// name looked up, and those rows join place 0 in key order, the current row kept on its record.
-bool WindowedSource::readLostRows(const WindowedField& field) {
+// name looked up, in slices like the rest of the reading, and those rows join place 0 in key
+// order when the last is found.
+bool WindowedSource::readLostRows(int maxMs) {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    const QString where =
-        m_spec.condition.isEmpty() ? QString() : QStringLiteral(" WHERE (%1)").arg(m_spec.condition);
-    const QString countSql = QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(m_spec.baseFrom, where);
-    QSqlQuery count(db);
-    count.setForwardOnly(true);
-    if (!prepareAndExec(count, countSql)) return false;
-    if (!count.next()) {
-        fail(count.lastError().text());
-        return false;
-    }
-    if (count.value(0).toLongLong() == qint64(m_keys.size())) return true;
-    count.finish();
+    if (!m_lostChecked) {
+        m_lostChecked = true;
+        const QString where =
+            m_spec.condition.isEmpty() ? QString() : QStringLiteral(" WHERE (%1)").arg(m_spec.condition);
+        QSqlQuery count(db);
+        count.setForwardOnly(true);
+        if (!prepareAndExec(count, QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(m_spec.baseFrom, where)))
+            return false;
+        if (!count.next()) {
+            fail(count.lastError().text());
+            return false;
+        }
+        if (count.value(0).toLongLong() == qint64(m_keys.size())) return true;
+        count.finish();
 
-    const int parts = int(field.linkExprs.size());
-    QStringList match;
-    for (int i = 0; i < parts; ++i)
-        match << QStringLiteral("N_.%1 = %2").arg(field.namesKeys.at(i), field.linkExprs.at(i));
-    const QString sql =
-        QStringLiteral("SELECT %1 FROM %2 WHERE NOT EXISTS (SELECT 1 FROM %4 N_ WHERE %5 AND N_.%6 <> '')%3")
-            .arg(joined(m_spec.keyExprs, QStringLiteral(", ")), m_spec.baseFrom,
-                 m_spec.condition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(m_spec.condition),
-                 field.namesTable, match.join(QStringLiteral(" AND ")), field.namesColumn);
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!prepareAndExec(q, sql)) return false;
-    std::vector<std::string> zero;
-    while (q.next())
-        zero.push_back(keyOf(q, 0));
-    if (q.lastError().isValid()) {
-        fail(q.lastError().text());
+        // Every row comes, marked whether its name is found: a condition that kept only the lost
+        // ones would have the server look through thousands of rows for each, and a fetch could
+        // not be cut into slices.
+        const WindowedField& field = m_spec.fields.at(sortFieldIndex());
+        QStringList match;
+        for (int i = 0; i < field.linkExprs.size(); ++i)
+            match << QStringLiteral("N_.%1 = %2").arg(field.namesKeys.at(i), field.linkExprs.at(i));
+        const QString sql =
+            QStringLiteral("SELECT %1, CASE WHEN EXISTS (SELECT 1 FROM %4 N_ WHERE %5 AND N_.%6 <> '') "
+                           "THEN 1 ELSE 0 END FROM %2%3")
+                .arg(joined(m_spec.keyExprs, QStringLiteral(", ")), m_spec.baseFrom, where, field.namesTable,
+                     match.join(QStringLiteral(" AND ")), field.namesColumn);
+        m_lostQuery = std::make_unique<QSqlQuery>(db);
+        m_lostQuery->setForwardOnly(true);
+        if (!prepareAndExec(*m_lostQuery, sql)) {
+            m_lostQuery.reset();
+            return false;
+        }
+    }
+    if (!m_lostQuery) return true;
+    QElapsedTimer clock;
+    clock.start();
+    const int named = int(m_spec.keyExprs.size());
+    for (int n = 1;; ++n) {
+        if (n % 1024 == 0 && clock.elapsed() >= maxMs) return true;
+        if (!m_lostQuery->next()) break;
+        if (m_lostQuery->value(named).toInt() == 0) m_lostKeys.push_back(keyOf(*m_lostQuery, 0));
+    }
+    if (m_lostQuery->lastError().isValid()) {
+        fail(m_lostQuery->lastError().text());
+        m_lostQuery.reset();
         return false;
     }
+    m_lostQuery.reset();
+    mergeLostRows();
+    return true;
+}
+
+// The rows whose link finds no name take place 0 with the rows of no name, in key order; the
+// current row stays on its record.
+void WindowedSource::mergeLostRows() {
+    std::vector<std::string>& zero = m_lostKeys;
     std::sort(zero.begin(), zero.end());
     Ranks& r = m_ranks;
     const size_t oldZero = r.count() > 1 ? size_t(r.firstRow[1]) : m_keys.size();
@@ -726,8 +875,8 @@ bool WindowedSource::readLostRows(const WindowedField& field) {
         else
             m_current = int(std::lower_bound(zero.begin(), zero.end(), current) - zero.begin());
     }
+    std::vector<std::string>().swap(m_lostKeys);
     dropBlocks();
-    return true;
 }
 
 void WindowedSource::fail(const QString& text) const {
@@ -849,6 +998,12 @@ QVariant WindowedSource::valueAt(int row, int field) const {
 }
 
 void WindowedSource::setCurrentRow(int row) {
+    // The user's own move ends a search still waiting for its rows.
+    m_seeking = false;
+    moveTo(row);
+}
+
+void WindowedSource::moveTo(int row) {
     if (m_shown == 0)
         row = -1;
     else
@@ -863,61 +1018,87 @@ void WindowedSource::setCurrentRow(int row) {
 LocateResult WindowedSource::locateNearest(const QString& text) {
     const int f = sortFieldIndex();
     if (f < 0) return LocateResult::NoOrder;
-    const FieldType type = fieldType(f);
-    const QVariant key = core::keyFromText(text, type);
+    const QVariant key = core::keyFromText(text, fieldType(f));
     if (!key.isValid()) return LocateResult::Incompatible;
+    m_seekKey = key;
+    m_seeking = true;
+    // Most keys fall among the rows read, or near them: the reading goes on here a moment for
+    // them. Further on, the search is left to the background reading, the current row following
+    // the rows read, so that the next keystroke is not held up.
+    QElapsedTimer clock;
+    clock.start();
+    m_slice->stop();
+    for (;;) {
+        const LocateResult result = settleSeek();
+        if (result != LocateResult::Pending) {
+            m_seeking = false;
+            if (m_open && !m_complete && (m_scan || m_joined)) m_slice->start();
+            return result;
+        }
+        const qint64 left = m_seekWaitMs - clock.elapsed();
+        if (left <= 0) break;
+        if (!m_scan && !m_joined) {
+            // Nothing more is being read (a failure stopped it): the rows there are are the answer.
+            m_seeking = false;
+            return m_shown == 0 ? LocateResult::Empty : LocateResult::PastEnd;
+        }
+        if (!advance(kSliceRows, int(left))) {
+            m_seeking = false;
+            return m_shown == 0 ? LocateResult::Empty : LocateResult::PastEnd;
+        }
+    }
+    publish(true);
+    if (m_open && !m_complete && (m_scan || m_joined)) m_slice->start();
+    return LocateResult::Pending;
+}
+
+// The answer of the search waiting for its rows, the current row moved to it, once the rows read
+// hold it; LocateResult::Pending until then.
+LocateResult WindowedSource::settleSeek() {
+    const int f = sortFieldIndex();
+    const FieldType type = fieldType(f);
+    const QVariant& key = m_seekKey;
     if (m_joined) {
-        // The first place whose name is not below the key (a blank key: the first row), its rows
-        // read if they are not yet.
+        // The first place whose name is not below the key (a blank key: the first row): its first
+        // row, or the next row read after it when it has none.
+        const Ranks& r = m_ranks;
         int place = 0;
         if (!core::isBlank(key)) {
-            int lo = 1, hi = m_ranks.count();
+            int lo = 1, hi = r.count();
             const QString text = key.toString();
             while (lo < hi) {
                 const int mid = (lo + hi) / 2;
-                if (core::compareText(m_ranks.name(mid), text) < 0)
+                if (core::compareText(r.name(mid), text) < 0)
                     lo = mid + 1;
                 else
                     hi = mid;
             }
             place = lo;
         }
-        if (!m_complete && (m_ranks.next <= place || m_ranks.firstRow[place] >= int(m_keys.size()))) {
-            // The places before the searched one are read here, the window repainting between
-            // batches (the rows read so far shown) so that it does not look frozen; the user's
-            // input waits, and the background reading is held so that it does not run inside.
-            const BusyCursor busy;
-            m_slice->stop();
-            while (!m_complete && (m_ranks.next <= place || m_ranks.firstRow[place] >= int(m_keys.size()))) {
-                if (!readPlaces(kSliceMs)) break;
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                m_slice->stop();
-            }
+        int row = int(m_keys.size());
+        if (place < r.count()) {
+            const bool read = r.next > place && r.firstRow[place] < int(m_keys.size());
+            if (!m_complete && !read) return LocateResult::Pending;
+            if (read) row = r.firstRow[place];
+        } else if (!m_complete) {
+            // Every name known so far is below the key: more may come, or the rows after them.
+            return LocateResult::Pending;
         }
+        m_seeking = false;
         publish(true);
-        if (!m_complete) m_slice->start();
         if (m_shown == 0) return LocateResult::Empty;
-        const int row = place < m_ranks.count() ? m_ranks.firstRow[place] : m_shown;
-        if (row < 0 || row >= m_shown) {
-            setCurrentRow(m_shown - 1);
+        if (row >= m_shown) {
+            moveTo(m_shown - 1);
             return LocateResult::PastEnd;
         }
-        setCurrentRow(row);
+        moveTo(row);
         return LocateResult::Found;
     }
-    // An ordered scan still under way is read on only as far as the key; an order built here
-    // needs every row.
-    if (!m_complete && m_scan) {
-        if (m_orderHere) {
-            waitForComplete();
-        } else {
-            while (m_scan && !m_complete &&
-                   (m_blankEnd < 0 || core::compareValues(m_lastValue, key, type) < 0))
-                if (!scanSlice(kSliceRows, INT_MAX)) break;
-            publish(true);
-            if (!m_complete) m_slice->start();
-        }
-    }
+    // An ordered scan answers once it has read past the key; an order built here once it is whole.
+    if (!m_complete && (m_orderHere || m_blankEnd < 0 || core::compareValues(m_lastValue, key, type) < 0))
+        return LocateResult::Pending;
+    m_seeking = false;
+    publish(true);
     if (m_shown == 0) return LocateResult::Empty;
     // The first sample not below the key; the answer lies in the block before it, or is it.
     const int samples = int(std::min(m_samples.size(), size_t((m_shown + kBlockRows - 1) / kBlockRows)));
@@ -930,17 +1111,17 @@ LocateResult WindowedSource::locateNearest(const QString& text) {
         if (!b) return LocateResult::Empty;
         for (int i = 0; i < int(b->rows.size()); ++i) {
             if (core::compareValues(b->rows.at(i).value(f), key, type) >= 0) {
-                setCurrentRow((j - 1) * kBlockRows + i);
+                moveTo((j - 1) * kBlockRows + i);
                 return LocateResult::Found;
             }
         }
     }
     const int row = j * kBlockRows;
     if (row >= m_shown) {
-        setCurrentRow(m_shown - 1);
+        moveTo(m_shown - 1);
         return LocateResult::PastEnd;
     }
-    setCurrentRow(row);
+    moveTo(row);
     return LocateResult::Found;
 }
 

@@ -36,7 +36,10 @@ struct WindowedField {
     QStringList linkExprs;
     // A stored text column whose words the server orders through its Brazilian collation
     // ("PROCESSOS.ASSUNTO"): in a database whose column has another collation it is scanned as it
-    // lies and ordered here instead, so the order is the program's either way.
+    // lies and ordered here instead, so the order is the program's either way. On a joined name it
+    // is the names' own column: with the collation, the server hands the names over in order
+    // through their (name, key) index, and their rows are read as the names arrive, without
+    // ranking the whole names table first.
     QString collatedColumn;
     // A text blob the grid never shows (the dispatch): never read, shown empty.
     bool neverRead = false;
@@ -82,13 +85,14 @@ private:
 // the window stays alive while a long list is read, and the rows read so far are shown at once: a
 // stored column comes in order through its (column, key) index; a joined name is read in two
 // steps, the names of its own table ranked first (equal names one place, blanks and rows whose
-// link finds no name the first), then the rows of each place through the listed table's
-// (link, key) index, place after place. The list keeps the record keys in order (a few bytes a
-// row) and a sample of the order values; the shown columns are read on demand in blocks of rows by
-// their keys, so the grid never reads what it does not show, and the hidden blobs never. A
-// nearest-key search finds its block among the samples (or its name among the places) and reads
-// that block only. A failure of the server is kept in lastError() and announced by failed(),
-// never swallowed.
+// link finds no name the first) or handed over in order by the server as they are needed, then
+// the rows of each place through the listed table's (link, key) index, place after place. The list keeps the
+// record keys in order (a few bytes a row) and a sample of the order values; the shown columns are read on
+// demand in blocks of rows by their keys, so the grid never reads what it does not show, and the hidden blobs
+// never. A nearest-key search finds its block among the samples (or its name among the places) and reads that
+// block only; a key whose rows are not read yet leaves the search pending, the current row following the rows
+// read until the answer arrives (the user's own move ends it). A failure of the server is kept in lastError()
+// and announced by failed(), never swallowed.
 class WindowedSource : public RowSource {
     Q_OBJECT
 public:
@@ -106,8 +110,13 @@ public:
     bool isOpen() const { return m_open; }
     // Every row of the current order read (the row count is final).
     bool isComplete() const { return m_complete; }
-    // Reads the rest of the order now; false on a failure.
+    // Reads the rest of the order now; false on a failure. A pending search is answered.
     bool waitForComplete();
+    // A nearest-key search waits for its rows (LocateResult::Pending).
+    bool isSeeking() const { return m_seeking; }
+    // How long a nearest-key search reads on for its rows before it leaves them to the background
+    // reading.
+    void setSeekWait(int ms) { m_seekWaitMs = ms; }
     QString lastError() const { return m_lastError; }
     // Rows read of the current order so far, and the time the reading took.
     int rowsRead() const { return int(m_keys.size() + m_pending.size()); }
@@ -152,23 +161,37 @@ private:
     // The places of a joined name's order: place 0 the blank names (and the rows whose link finds
     // no name), then one place per distinct name in the program's order.
     struct Ranks {
+        Ranks();
         std::string names;              // the names of places 1.., one after another (UTF-8)
         std::vector<quint32> nameEnd;   // place r's name ends at nameEnd[r] (nameEnd[0] = 0)
         std::vector<std::string> links; // the links of places 1.., place after place
-        std::vector<quint32> firstLink; // place r's links begin at firstLink[r]
+        std::vector<quint32> firstLink; // place r's links begin at firstLink[r], end at firstLink[r + 1]
         std::vector<int> firstRow;      // place r's first row in the order, once read
         int next = 1;                   // the first place whose rows are not read yet
+        bool open = false;              // names still arriving: the last place may grow
         int count() const { return int(nameEnd.size()); }
+        // Places whose links are all known.
+        int ready() const { return open ? count() - 1 : count(); }
         QString name(int r) const;
+        // The link of a name after the last one: a new place, or the last place's again.
+        void add(const QString& name, std::string link, bool samePlace);
     };
+    enum class NamesRead { Read, Failed, Restarted };
 
     bool startScan();
     bool startJoined(const WindowedField& field);
     bool readPlaces(int maxMs);
+    NamesRead readNames(int maxRows, std::vector<std::string>* frontBlanks);
+    void rankHere();
+    std::string linkOf(const QSqlQuery& q) const;
+    bool readLostRows(int maxMs);
+    void mergeLostRows();
+    LocateResult settleSeek();
+    void moveTo(int row);
+    void resetOrder();
     bool readLinkRows(const std::vector<std::string>& links, size_t begin, size_t end,
                       const std::unordered_map<std::string, int>& placeOf,
                       std::vector<std::pair<int, std::string>>& rows);
-    bool readLostRows(const WindowedField& field);
     bool advance(int maxRows, int maxMs);
     void bindParameters(QSqlQuery& q, const QString& sql) const;
     bool bindAndExec(QSqlQuery& q, const QString& sql) const;
@@ -178,7 +201,7 @@ private:
     void fail(const QString& text) const;
     void publish(bool force);
     void putBlanksInKeyOrder();
-    bool serverOrders(const WindowedField& field) const;
+    bool serverOrders(const QString& collatedColumn) const;
     std::string keyOf(const QSqlQuery& q, int firstKeyColumn) const;
     const Block* block(int index) const;
     void dropBlocks();
@@ -209,6 +232,16 @@ private:
     bool m_joined = false;                 // the current order is a joined name's
     Ranks m_ranks;
     std::unique_ptr<QSqlQuery> m_placeQuery; // a joined order's rows of a batch of links
+    std::unique_ptr<QSqlQuery> m_namesQuery; // the names, in order, as the server hands them over
+    QString m_lastName;                      // the last name it handed over
+    QStringList m_rankedHere;                // names columns whose server order proved not the program's
+    bool m_lostChecked = false;              // rows whose link finds no name looked for
+    std::unique_ptr<QSqlQuery> m_lostQuery;  // ... and being read
+    std::vector<std::string> m_lostKeys;
+    // A nearest-key search waiting for its rows.
+    bool m_seeking = false;
+    QVariant m_seekKey;
+    int m_seekWaitMs;
     QTimer* m_slice = nullptr;
     QElapsedTimer m_elapsed;
     QElapsedTimer m_sincePublish;

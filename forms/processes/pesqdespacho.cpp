@@ -54,6 +54,12 @@ WindowedSpec dispatchSearchRows() {
     WindowedField motivoDesarq =
         column("MOTIVO_DESARQUIVAMENTO", "A.MOTIVO_DESARQUIVAMENTO", FieldType::Text, 300);
     motivoDesarq.collatedColumn = QStringLiteral("TRAMITACAO.MOTIVO_DESARQUIVAMENTO");
+    // The subjects come in order through PROCESSOS_O_ASSUNTO where the column has the collation:
+    // the first screens need only the first of 200,000 subjects.
+    WindowedField assunto = joinedName("ASSUNTO", "B.ASSUNTO", 255, "PROCESSOS",
+                                       {QStringLiteral("IDPROCESSO"), QStringLiteral("ANO")}, "ASSUNTO",
+                                       {QStringLiteral("A.IDPROCESSO"), QStringLiteral("A.ANO")});
+    assunto.collatedColumn = QStringLiteral("PROCESSOS.ASSUNTO");
     s.fields = {
         column("REGISTRO", "A.REGISTRO", FieldType::Text, 8),
         column("IDPROCESSO", "A.IDPROCESSO", FieldType::Text, 8),
@@ -75,9 +81,7 @@ WindowedSpec dispatchSearchRows() {
         motivoDesarq,
         column("ARQUIVADO", "A.ARQUIVADO", FieldType::Text, 3),
         column("COD_USUARIO", "A.COD_USUARIO", FieldType::Text, 8),
-        joinedName("ASSUNTO", "B.ASSUNTO", 255, "PROCESSOS",
-                   {QStringLiteral("IDPROCESSO"), QStringLiteral("ANO")}, "ASSUNTO",
-                   {QStringLiteral("A.IDPROCESSO"), QStringLiteral("A.ANO")}),
+        assunto,
         joinedName("SETOR", "C.SETOR", 100, "SETORES", {QStringLiteral("IDSETOR")}, "SETOR",
                    {QStringLiteral("A.IDSETOR")}),
         joinedName("USUARIO_DESTINO", "D.USUARIO", 100, "USUARIOS", {QStringLiteral("COD_USUARIO")},

@@ -178,7 +178,8 @@ TFrm_PesqProcesso::TFrm_PesqProcesso(QWidget* owner)
     connect(records(), &WindowedSource::completed, this, [this] {
         if (!m_reading) return;
         m_reading = false;
-        records()->setCurrentRow(records()->rowCount() - 1);
+        // A search still waiting for its rows lands on its answer instead.
+        if (!records()->isSeeking()) records()->setCurrentRow(records()->rowCount() - 1);
         showReadingTime();
     });
 

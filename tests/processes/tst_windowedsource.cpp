@@ -190,6 +190,9 @@ private slots:
     void sameNearestKey();
     void joinedNamesOfALargeTable();
     void lostLinksJoinTheFrontKeepingTheCurrentRow();
+    void subjectsComeInTheServersOrder();
+    void searchAheadOfTheReadingWaitsForItsRows();
+    void namesOutOfTheProgramsOrderRankedHere();
     void serverAndProgramOrderTextAlike();
     void oneOrderInGridLookupListingAndWindowedList();
     void columnWithoutTheCollationOrderedHere();
@@ -311,7 +314,12 @@ void TestWindowedSource::sameNearestKey() {
     QVERIFY(windowed.open());
     QVERIFY(windowed.sortBy(field));
     const LocateResult expected = memory.locateNearest(key);
-    QCOMPARE(windowed.locateNearest(key), expected);
+    const LocateResult found = windowed.locateNearest(key);
+    // A key whose rows are not read yet is answered as they arrive.
+    if (found == LocateResult::Pending)
+        QTRY_VERIFY(!windowed.isSeeking());
+    else
+        QCOMPARE(found, expected);
     // A key that does not fit the column moves nothing.
     if (expected == LocateResult::Incompatible) return;
     QCOMPARE(windowed.currentRow(), memory.currentRow());
@@ -418,6 +426,125 @@ void TestWindowedSource::lostLinksJoinTheFrontKeepingTheCurrentRow() {
     QVERIFY(lost > 0);
     QVERIFY(windowed.currentRow() > before - 1);
     QCOMPARE(windowed.keyAt(windowed.currentRow()), standingOn);
+}
+
+namespace {
+
+// The dispatches of fillDispatches and 2,600 processes more, their subjects many times repeated
+// in case and accents, some blank, one in ten without movements: more subjects than the server
+// hands over at a time.
+void fillManySubjects(TestDatabase& db) {
+    fillDispatches(db);
+    QSqlDatabase connection = db.connection();
+    connection.transaction();
+    auto commit = qScopeGuard([&connection] { connection.commit(); });
+    QSqlQuery process(connection);
+    process.prepare(QStringLiteral("INSERT INTO PROCESSOS (IDPROCESSO, ANO, ASSUNTO) VALUES (?, '2021', ?)"));
+    QSqlQuery movement(connection);
+    movement.prepare(
+        QStringLiteral("INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, DATA) VALUES (?, ?, '2021', ?)"));
+    int registro = 1000;
+    for (int i = 0; i < 2600; ++i) {
+        const QString number = code(20000 + i, 8);
+        process.addBindValue(number);
+        process.addBindValue(i % 40 == 0 ? QVariant()
+                                         : QVariant(kTexts.at(i % kTexts.size()).toString() +
+                                                    QStringLiteral(" %1").arg(i % 9)));
+        QVERIFY2(process.exec(), qPrintable(process.lastError().text()));
+        if (i % 10 == 3) continue;
+        for (int m = 0; m < 1 + i % 3; ++m) {
+            movement.addBindValue(code(registro++ * 7 % 100000, 8));
+            movement.addBindValue(number);
+            movement.addBindValue(QDate(2021, 1 + i % 12, 1 + m));
+            QVERIFY2(movement.exec(), qPrintable(movement.lastError().text()));
+        }
+    }
+}
+
+} // namespace
+
+// The dispatches' subjects handed over by the server in order as the rows need them (not ranked
+// here first): the same order and the same nearest rows as the rows in memory.
+void TestWindowedSource::subjectsComeInTheServersOrder() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    fillManySubjects(db);
+    RecordSet memory;
+    QVERIFY(openInMemory(memory, QString()));
+    QVERIFY(memory.sortBy(QStringLiteral("ASSUNTO")));
+    WindowedSource windowed(processes::dispatchSearchRows());
+    QVERIFY(windowed.sortBy(QStringLiteral("ASSUNTO")));
+    QVERIFY(windowed.open());
+    // The first screens came before the last subjects.
+    QVERIFY(!windowed.isComplete());
+    QVERIFY2(windowed.waitForComplete(), qPrintable(windowed.lastError()));
+    QCOMPARE(windowed.rowCount(), memory.rowCount());
+    for (int r = 0; r < memory.rowCount(); ++r) {
+        QCOMPARE(rowKey(windowed, r), rowKey(memory, r));
+        QCOMPARE(shown(windowed, r, QStringLiteral("ASSUNTO")), shown(memory, r, QStringLiteral("ASSUNTO")));
+    }
+    for (const QString& key : {QStringLiteral("secretaria 4"), QStringLiteral("Orgao"), QStringLiteral(" "),
+                               QStringLiteral("ZZZ")}) {
+        QCOMPARE(windowed.locateNearest(key), memory.locateNearest(key));
+        QCOMPARE(windowed.currentRow(), memory.currentRow());
+    }
+}
+
+// A name whose rows are not read yet does not hold the keystroke: the search waits behind the
+// reading, the current row following the rows read, and lands on the row the whole list gives;
+// the user's own move ends the wait.
+void TestWindowedSource::searchAheadOfTheReadingWaitsForItsRows() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    fillManySubjects(db);
+    RecordSet memory;
+    QVERIFY(openInMemory(memory, QString()));
+    QVERIFY(memory.sortBy(QStringLiteral("ASSUNTO")));
+    QCOMPARE(memory.locateNearest(QStringLiteral("zelia 5")), LocateResult::Found);
+    const QString answer = rowKey(memory, memory.currentRow());
+
+    WindowedSource windowed(processes::dispatchSearchRows());
+    windowed.setSeekWait(0);
+    QVERIFY(windowed.sortBy(QStringLiteral("ASSUNTO")));
+    QVERIFY(windowed.open());
+    QVERIFY(!windowed.isComplete());
+    QCOMPARE(windowed.locateNearest(QStringLiteral("zelia 5")), LocateResult::Pending);
+    QVERIFY(windowed.isSeeking());
+    QCOMPARE(windowed.currentRow(), windowed.rowCount() - 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!windowed.isSeeking(), 20000);
+    QCOMPARE(rowKey(windowed, windowed.currentRow()), answer);
+    QVERIFY(windowed.lastError().isEmpty());
+
+    // Sought again from the start, and left by the user before the answer came.
+    QVERIFY(windowed.sortBy(QStringLiteral("ASSUNTO")));
+    QCOMPARE(windowed.locateNearest(QStringLiteral("zelia 5")), LocateResult::Pending);
+    windowed.setCurrentRow(3);
+    QVERIFY(!windowed.isSeeking());
+    const QStringList chosen = windowed.keyAt(3);
+    QVERIFY(windowed.waitForComplete());
+    QCOMPARE(windowed.keyAt(windowed.currentRow()), chosen);
+}
+
+// Names said to come in the program's order that do not (a column held in code order): the list
+// notices, ranks them here and shows the program's order all the same.
+void TestWindowedSource::namesOutOfTheProgramsOrderRankedHere() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    fillProcesses(db);
+    WindowedSpec spec = processes::processSearchRows();
+    for (WindowedField& f : spec.fields)
+        if (f.name == QLatin1String("TITULAR")) f.collatedColumn = QStringLiteral("PROCESSOS.ASSUNTO");
+    RecordSet memory;
+    QVERIFY(openInMemory(memory, QStringLiteral("0000")));
+    QVERIFY(memory.sortBy(QStringLiteral("TITULAR")));
+    WindowedSource windowed(spec);
+    windowed.setParameter(QStringLiteral("P_ANO"), QStringLiteral("0000"));
+    QVERIFY(windowed.sortBy(QStringLiteral("TITULAR")));
+    QVERIFY(windowed.open());
+    QVERIFY2(windowed.waitForComplete(), qPrintable(windowed.lastError()));
+    QCOMPARE(windowed.rowCount(), memory.rowCount());
+    for (int r = 0; r < memory.rowCount(); ++r)
+        QCOMPARE(rowKey(windowed, r), rowKey(memory, r));
 }
 
 // The server's order of the searched free texts (its Brazilian collation through the index) and
