@@ -461,6 +461,13 @@ void fillManySubjects(TestDatabase& db) {
     }
 }
 
+// Those rows, also in memory in the subjects' order.
+void subjectsInMemory(TestDatabase& db, RecordSet& memory) {
+    fillManySubjects(db);
+    QVERIFY(openInMemory(memory, QString()));
+    QVERIFY(memory.sortBy(QStringLiteral("ASSUNTO")));
+}
+
 } // namespace
 
 // The dispatches' subjects handed over by the server in order as the rows need them (not ranked
@@ -468,10 +475,9 @@ void fillManySubjects(TestDatabase& db) {
 void TestWindowedSource::subjectsComeInTheServersOrder() {
     TestDatabase db;
     QVERIFY_DB(db);
-    fillManySubjects(db);
     RecordSet memory;
-    QVERIFY(openInMemory(memory, QString()));
-    QVERIFY(memory.sortBy(QStringLiteral("ASSUNTO")));
+    subjectsInMemory(db, memory);
+    if (QTest::currentTestFailed()) return;
     WindowedSource windowed(processes::dispatchSearchRows());
     QVERIFY(windowed.sortBy(QStringLiteral("ASSUNTO")));
     QVERIFY(windowed.open());
@@ -496,10 +502,9 @@ void TestWindowedSource::subjectsComeInTheServersOrder() {
 void TestWindowedSource::searchAheadOfTheReadingWaitsForItsRows() {
     TestDatabase db;
     QVERIFY_DB(db);
-    fillManySubjects(db);
     RecordSet memory;
-    QVERIFY(openInMemory(memory, QString()));
-    QVERIFY(memory.sortBy(QStringLiteral("ASSUNTO")));
+    subjectsInMemory(db, memory);
+    if (QTest::currentTestFailed()) return;
     QCOMPARE(memory.locateNearest(QStringLiteral("zelia 5")), LocateResult::Found);
     const QString answer = rowKey(memory, memory.currentRow());
 
