@@ -495,19 +495,30 @@ bool WindowedSource::startJoined(const WindowedField& field) {
     const QString keys = joined(field.namesKeys, QStringLiteral(", "));
     m_ranks = Ranks();
     std::vector<std::string> blankLinks;
-    if (!field.collatedColumn.isEmpty() && !m_rankedHere.contains(field.collatedColumn) &&
-        serverOrders(field.collatedColumn)) {
-        // The server hands the names over in the program's order through their (name, key) index,
-        // the blank ones first: the places are made as the names arrive, and the first screens
-        // need only the first names.
+    // How the server orders the names in the program's order, if it can: through an index on
+    // the names' column with the Brazilian collation, or on an expression that gives it.
+    QString order;
+    if (!m_rankedHere.contains(field.name)) {
+        if (!field.namesOrder.isEmpty())
+            order = field.namesOrder;
+        else if (!field.collatedColumn.isEmpty() && serverOrders(field.collatedColumn))
+            order = field.namesColumn + QStringLiteral(", ") + keys;
+    }
+    if (!order.isEmpty()) {
         m_namesQuery = std::make_unique<QSqlQuery>(db);
         m_namesQuery->setForwardOnly(true);
-        if (!m_namesQuery->exec(QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %2, %1")
-                                    .arg(keys, field.namesColumn, field.namesTable))) {
-            fail(m_namesQuery->lastError().text());
+        if (!m_namesQuery->exec(QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %4")
+                                    .arg(keys, field.namesColumn, field.namesTable, order))) {
+            // A database that cannot order them so (a names column of another character set):
+            // they are ranked here.
             m_namesQuery.reset();
-            return false;
+            m_rankedHere << field.name;
+            order.clear();
         }
+    }
+    if (!order.isEmpty()) {
+        // The blank names come first, then the places are made as the names arrive: the first
+        // screens need only the first names.
         m_ranks.open = true;
         while (m_ranks.open && m_ranks.count() == 1) {
             const NamesRead read = readNames(kNameRows, &blankLinks);
@@ -678,7 +689,7 @@ WindowedSource::NamesRead WindowedSource::readNames(int maxRows, std::vector<std
 // order is read again from its start (a search waiting for its rows goes on waiting).
 void WindowedSource::rankHere() {
     const WindowedField& field = m_spec.fields.at(sortFieldIndex());
-    m_rankedHere << field.collatedColumn;
+    m_rankedHere << field.name;
     const QString sortField = m_sortField;
     const bool seeking = m_seeking;
     const QVariant key = m_seekKey;

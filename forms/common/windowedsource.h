@@ -41,6 +41,10 @@ struct WindowedField {
     // through their (name, key) index, and their rows are read as the names arrive, without
     // ranking the whole names table first.
     QString collatedColumn;
+    // A joined name whose column has another collation, ordered in the program's order by the
+    // server all the same through an index on an expression ("INTERESSADO COLLATE WIN_PTBR",
+    // INTERESSADOS_O_NOME): its names are handed over in order like a collated column's.
+    QString namesOrder;
     // A text blob the grid never shows (the dispatch): never read, shown empty.
     bool neverRead = false;
 };
@@ -234,7 +238,7 @@ private:
     std::unique_ptr<QSqlQuery> m_placeQuery; // a joined order's rows of a batch of links
     std::unique_ptr<QSqlQuery> m_namesQuery; // the names, in order, as the server hands them over
     QString m_lastName;                      // the last name it handed over
-    QStringList m_rankedHere;                // names columns whose server order proved not the program's
+    QStringList m_rankedHere;                // joined names whose server order proved not the program's
     bool m_lostChecked = false;              // rows whose link finds no name looked for
     std::unique_ptr<QSqlQuery> m_lostQuery;  // ... and being read
     std::vector<std::string> m_lostKeys;

@@ -48,6 +48,14 @@ WindowedField joinedName(const char* name, const char* expr, const char* table, 
     return f;
 }
 
+// An applicant's name: 100,000 of them come in order through INTERESSADOS_O_NOME, so the first
+// screens need only the first names.
+WindowedField applicant(const char* name, const char* expr, const char* link) {
+    WindowedField f = joinedName(name, expr, "INTERESSADOS", "IDINTERESSADO", "INTERESSADO", link);
+    f.namesOrder = QStringLiteral("INTERESSADO COLLATE WIN_PTBR");
+    return f;
+}
+
 } // namespace
 
 WindowedSpec processSearchRows() {
@@ -76,9 +84,8 @@ WindowedSpec processSearchRows() {
         stored("COD_USUARIO", FieldType::Text, 8),
         stored("COMPROVANTE_RESIDENCIA", FieldType::Text, 1),
         stored("CARTEIRA_PROFISSIONAL", FieldType::Text, 1),
-        joinedName("TITULAR", "B.INTERESSADO", "INTERESSADOS", "IDINTERESSADO", "INTERESSADO", "A.IDTITULAR"),
-        joinedName("REQUERENTE", "C.INTERESSADO", "INTERESSADOS", "IDINTERESSADO", "INTERESSADO",
-                   "A.IDREQUERENTE"),
+        applicant("TITULAR", "B.INTERESSADO", "A.IDTITULAR"),
+        applicant("REQUERENTE", "C.INTERESSADO", "A.IDREQUERENTE"),
         joinedName("TIPO_PROCESSO", "D.TIPO", "TIPOPROCESSO", "IDTIPO", "TIPO", "A.IDTIPOPROCESSO"),
         joinedName("USUARIO", "E.USUARIO", "USUARIOS", "COD_USUARIO", "USUARIO", "A.COD_USUARIO"),
     };

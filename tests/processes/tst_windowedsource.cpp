@@ -192,6 +192,7 @@ private slots:
     void lostLinksJoinTheFrontKeepingTheCurrentRow();
     void subjectsComeInTheServersOrder();
     void searchAheadOfTheReadingWaitsForItsRows();
+    void namesOutOfTheProgramsOrderRankedHere_data();
     void namesOutOfTheProgramsOrderRankedHere();
     void serverAndProgramOrderTextAlike();
     void oneOrderInGridLookupListingAndWindowedList();
@@ -530,15 +531,22 @@ void TestWindowedSource::searchAheadOfTheReadingWaitsForItsRows() {
     QCOMPARE(windowed.keyAt(windowed.currentRow()), chosen);
 }
 
-// Names said to come in the program's order that do not (a column held in code order): the list
-// notices, ranks them here and shows the program's order all the same.
+void TestWindowedSource::namesOutOfTheProgramsOrderRankedHere_data() {
+    QTest::addColumn<QString>("order");
+    QTest::newRow("held in code order") << QStringLiteral("INTERESSADO");
+    QTest::newRow("an order the database cannot give") << QStringLiteral("INTERESSADO COLLATE PT_BR");
+}
+
+// Names said to come in the program's order that do not, or cannot be ordered so by this
+// database: the list ranks them here and shows the program's order all the same.
 void TestWindowedSource::namesOutOfTheProgramsOrderRankedHere() {
+    QFETCH(QString, order);
     TestDatabase db;
     QVERIFY_DB(db);
     fillProcesses(db);
     WindowedSpec spec = processes::processSearchRows();
     for (WindowedField& f : spec.fields)
-        if (f.name == QLatin1String("TITULAR")) f.collatedColumn = QStringLiteral("PROCESSOS.ASSUNTO");
+        if (f.name == QLatin1String("TITULAR")) f.namesOrder = order;
     RecordSet memory;
     QVERIFY(openInMemory(memory, QStringLiteral("0000")));
     QVERIFY(memory.sortBy(QStringLiteral("TITULAR")));
