@@ -6,6 +6,7 @@
 // With PROTOCOLO_BENCH_DB=/path/file.fdb the data set is kept there and reused by later runs.
 #include "core/connection.h"
 #include "db/database.h"
+#include "db/update.h"
 #include "forms/common/gridmodel.h"
 #include "forms/processes/pesqdespacho.h"
 #include "forms/processes/pesqprocesso.h"
@@ -58,6 +59,23 @@ bool setIndices(const QStringList& names, bool active, QString* error) {
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("ALTER INDEX %1 %2")
                         .arg(n, active ? QStringLiteral("ACTIVE") : QStringLiteral("INACTIVE")))) {
+            *error = q.lastError().text();
+            return false;
+        }
+    }
+    return true;
+}
+
+// The triggers that keep each process's latest movement: switched off with the indices while the
+// rows are loaded (without the indices each of a million sendings would read the whole table to
+// find its process's latest movement), the table filled once afterwards.
+bool setLatestTriggers(bool active, QString* error) {
+    QSqlDatabase db = core::mainConnection();
+    for (const char* name : {"TRAMITACAO_ULTIMA", "PROCESSOS_ULTIMA"}) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("ALTER TRIGGER %1 %2")
+                        .arg(QLatin1String(name),
+                             active ? QStringLiteral("ACTIVE") : QStringLiteral("INACTIVE")))) {
             *error = q.lastError().text();
             return false;
         }
@@ -243,8 +261,10 @@ int main(int argc, char** argv) {
     clock.start();
     if (!existed) {
         const QStringList indices = orderIndices();
-        if (!setIndices(indices, false, &error) || !fill(processes, movements, &error) ||
-            !setIndices(indices, true, &error)) {
+        QSqlDatabase db = core::mainConnection();
+        if (!setIndices(indices, false, &error) || !setLatestTriggers(false, &error) ||
+            !fill(processes, movements, &error) || !setIndices(indices, true, &error) ||
+            !setLatestTriggers(true, &error) || !db::fillLatestMovements(db, &error)) {
             out << "insert: " << error << Qt::endl;
             return 1;
         }
@@ -496,11 +516,17 @@ int main(int argc, char** argv) {
         double with = 0, without = 0;
         for (int i = 0; i < tries; ++i)
             with += send(movements + 1 + i);
+        // Each change of the indices is followed by a fresh connection: the latest-movement
+        // trigger's statements, compiled once per connection, would still name a switched-off index.
         const QStringList tramitacao = orderIndices().filter(QStringLiteral("TRAMITACAO_O_"));
         setIndices(tramitacao, false, &error);
+        core::openMainConnection(target, &error);
+        db = core::mainConnection();
         for (int i = 0; i < tries; ++i)
             without += send(movements + 1 + tries + i);
         setIndices(tramitacao, true, &error);
+        core::openMainConnection(target, &error);
+        db = core::mainConnection();
         line(QStringLiteral("a sending with the %1 order indices of TRAMITACAO (average of %2)")
                  .arg(tramitacao.size())
                  .arg(tries),
