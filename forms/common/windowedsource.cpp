@@ -34,8 +34,8 @@ constexpr int kBatchRows = 2000;
 // Names the server hands over in order are read this many at a time, as the places need them.
 constexpr int kNameRows = 2000;
 // A nearest-key search reads on for its rows this long before it leaves them to the background
-// reading (the next keystroke is not held up).
-constexpr int kSeekWaitMs = 50;
+// reading: with the screen painted after it, a keystroke stays within a tenth of a second.
+constexpr int kSeekWaitMs = 30;
 
 QString joined(const QStringList& parts, const QString& glue) {
     return parts.join(glue);
