@@ -85,18 +85,19 @@ private:
 // A list of hundreds of thousands of rows read from the server in windows, behind the same grid
 // model and search box as the in-memory record set, and ordered by the same rule.
 //
-// Choosing an order reads only the record keys in that order, in slices from the event loop, so
-// the window stays alive while a long list is read, and the rows read so far are shown at once: a
-// stored column comes in order through its (column, key) index; a joined name is read in two
-// steps, the names of its own table ranked first (equal names one place, blanks and rows whose
-// link finds no name the first) or handed over in order by the server as they are needed, then
-// the rows of each place through the listed table's (link, key) index, place after place. The list keeps the
-// record keys in order (a few bytes a row) and a sample of the order values; the shown columns are read on
-// demand in blocks of rows by their keys, so the grid never reads what it does not show, and the hidden blobs
-// never. A nearest-key search finds its block among the samples (or its name among the places) and reads that
-// block only; a key whose rows are not read yet leaves the search pending, the current row following the rows
-// read until the answer arrives (the user's own move ends it). A failure of the server is kept in lastError()
-// and announced by failed(), never swallowed.
+// Choosing an order reads only the record keys in that order, in slices from the event loop, so the
+// window stays alive while a long list is read, and the rows read so far are shown at once: a
+// stored column comes in order through its (column, key) index; a joined name is read in two steps,
+// the names of its own table ranked first (equal names one place, blanks and rows whose link finds
+// no name the first) or handed over in order by the server as they are needed, then the rows of
+// each place through the listed table's (link, key) index, place after place. The list keeps the
+// record keys in order (a few bytes a row) and a sample of the order values; the shown columns are
+// read on demand in blocks of rows by their keys, so the grid never reads what it does not show,
+// and the hidden blobs never. A nearest-key search finds its block among the samples (or its name
+// among the places) and reads that block only; a key whose rows are not read yet leaves the search
+// pending, the current row following the rows read until the answer arrives (the user's own move
+// ends it). A failure of the server is kept in lastError() and announced by failed(), never
+// swallowed.
 class WindowedSource : public RowSource {
     Q_OBJECT
 public:
@@ -169,7 +170,7 @@ private:
         std::string names;              // the names of places 1.., one after another (UTF-8)
         std::vector<quint32> nameEnd;   // place r's name ends at nameEnd[r] (nameEnd[0] = 0)
         std::vector<std::string> links; // the links of places 1.., place after place
-        std::vector<quint32> firstLink; // place r's links begin at firstLink[r], end at firstLink[r + 1]
+        std::vector<quint32> firstLink; // place r's links: [firstLink[r], firstLink[r + 1])
         std::vector<int> firstRow;      // place r's first row in the order, once read
         int next = 1;                   // the first place whose rows are not read yet
         bool open = false;              // names still arriving: the last place may grow
@@ -238,7 +239,7 @@ private:
     std::unique_ptr<QSqlQuery> m_placeQuery; // a joined order's rows of a batch of links
     std::unique_ptr<QSqlQuery> m_namesQuery; // the names, in order, as the server hands them over
     QString m_lastName;                      // the last name it handed over
-    QStringList m_rankedHere;                // joined names whose server order proved not the program's
+    QStringList m_rankedHere;                // joined names the server did not order as the program
     bool m_lostChecked = false;              // rows whose link finds no name looked for
     std::unique_ptr<QSqlQuery> m_lostQuery;  // ... and being read
     std::vector<std::string> m_lostKeys;
