@@ -27,8 +27,10 @@ constexpr int kPublishMs = 250;
 constexpr int kKeptBlocks = 32;
 
 // A joined order reads the rows of this many links at a time (one statement prepared once, its
-// list filled up with the last link); a link of two columns costs two values.
-constexpr int kLinkValues = 500;
+// list filled up with a code no row holds); a link of two columns costs two values. The server
+// tries every row it reads against the whole list: 100 values read a million movements twice as
+// fast as 500, the statements' own cost still small.
+constexpr int kLinkValues = 100;
 // Rows a joined order reads at a time, about.
 constexpr int kBatchRows = 2000;
 // Names the server hands over in order are read this many at a time, as the places need them.
