@@ -228,6 +228,7 @@ void WindowedSource::resetOrder() {
     m_lostQuery.reset();
     m_lostKeys.clear();
     m_seeking = false;
+    m_answered = false;
     m_seekKey = QVariant();
     m_blockQuery.reset();
     dropBlocks();
@@ -757,6 +758,12 @@ bool WindowedSource::readPlaces(int maxMs) {
         if (m_lostChecked && !m_lostQuery) {
             m_complete = true;
             publish(true);
+            // Rows whose link finds no name may have joined the front after a search was
+            // answered: the answer is given again (a blank key's is the first row still).
+            if (m_answered && !m_seeking) {
+                m_seeking = true;
+                settleSeek();
+            }
             emit progress(int(m_keys.size()));
             emit completed();
             return true;
@@ -1011,8 +1018,9 @@ QVariant WindowedSource::valueAt(int row, int field) const {
 }
 
 void WindowedSource::setCurrentRow(int row) {
-    // The user's own move ends a search still waiting for its rows.
+    // The user's own move ends a search still waiting for its rows, or answered.
     m_seeking = false;
+    m_answered = false;
     moveTo(row);
 }
 
@@ -1035,6 +1043,7 @@ LocateResult WindowedSource::locateNearest(const QString& text) {
     if (!key.isValid()) return LocateResult::Incompatible;
     m_seekKey = key;
     m_seeking = true;
+    m_answered = false;
     // Most keys fall among the rows read, or near them: the reading goes on here a moment for
     // them. Further on, the search is left to the background reading, the current row following
     // the rows read, so that the next keystroke is not held up.
@@ -1098,6 +1107,7 @@ LocateResult WindowedSource::settleSeek() {
             return LocateResult::Pending;
         }
         m_seeking = false;
+        m_answered = true;
         publish(true);
         if (m_shown == 0) return LocateResult::Empty;
         if (row >= m_shown) {
@@ -1111,6 +1121,7 @@ LocateResult WindowedSource::settleSeek() {
     if (!m_complete && (m_orderHere || m_blankEnd < 0 || core::compareValues(m_lastValue, key, type) < 0))
         return LocateResult::Pending;
     m_seeking = false;
+    m_answered = true;
     publish(true);
     if (m_shown == 0) return LocateResult::Empty;
     // The first sample not below the key; the answer lies in the block before it, or is it.

@@ -245,6 +245,7 @@ private:
     std::vector<std::string> m_lostKeys;
     // A nearest-key search waiting for its rows.
     bool m_seeking = false;
+    bool m_answered = false; // ... or answered, the user not having moved since
     QVariant m_seekKey;
     int m_seekWaitMs;
     QTimer* m_slice = nullptr;
