@@ -309,8 +309,10 @@ void TestWindowedSource::sameNearestKey() {
     RecordSet memory;
     QVERIFY(openInMemory(memory, year));
     QVERIFY(memory.sortBy(field));
-    // Searched at once, while the list may still be reading.
+    // Searched at once, while the list may still be reading, and answered from the rows read so
+    // far or left to wait for its rows.
     WindowedSource windowed(rowsFor(year));
+    windowed.setSeekWait(0);
     windowed.setParameter(QStringLiteral("P_ANO"), year);
     QVERIFY(windowed.open());
     QVERIFY(windowed.sortBy(field));
@@ -402,6 +404,9 @@ void TestWindowedSource::lostLinksJoinTheFrontKeepingTheCurrentRow() {
                 QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
             }
         }
+        // The first key of all, its applicant missing too.
+        QVERIFY(db.exec(QStringLiteral(
+            "INSERT INTO PROCESSOS (IDPROCESSO, ANO, IDTITULAR) VALUES ('00000000', '2016', '888888')")));
         connection.commit();
     }
     RecordSet memory;
@@ -429,6 +434,17 @@ void TestWindowedSource::lostLinksJoinTheFrontKeepingTheCurrentRow() {
     QVERIFY(lost > 0);
     QVERIFY(windowed.currentRow() > before - 1);
     QCOMPARE(windowed.keyAt(windowed.currentRow()), standingOn);
+
+    // A blank key answered before those rows came is the first row still, not the record that
+    // was first then.
+    WindowedSource searched(processes::processSearchRows());
+    searched.setParameter(QStringLiteral("P_ANO"), QStringLiteral("0000"));
+    searched.setSeekWait(0);
+    QVERIFY(searched.sortBy(QStringLiteral("TITULAR")));
+    QVERIFY(searched.open());
+    QCOMPARE(searched.locateNearest(QStringLiteral(" ")), LocateResult::Found);
+    QVERIFY(searched.waitForComplete());
+    QCOMPARE(searched.currentRow(), 0);
 }
 
 namespace {
