@@ -53,12 +53,14 @@ QStringList orderIndices() {
     return names;
 }
 
-bool setIndices(const QStringList& names, bool active, QString* error) {
+// Switches indices or triggers ("INDEX", "TRIGGER") on or off.
+bool setActive(const char* kind, const QStringList& names, bool active, QString* error) {
     QSqlDatabase db = core::mainConnection();
     for (const QString& n : names) {
         QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("ALTER INDEX %1 %2")
-                        .arg(n, active ? QStringLiteral("ACTIVE") : QStringLiteral("INACTIVE")))) {
+        if (!q.exec(QStringLiteral("ALTER %1 %2 %3")
+                        .arg(QLatin1String(kind), n,
+                             active ? QStringLiteral("ACTIVE") : QStringLiteral("INACTIVE")))) {
             *error = q.lastError().text();
             return false;
         }
@@ -66,21 +68,16 @@ bool setIndices(const QStringList& names, bool active, QString* error) {
     return true;
 }
 
+bool setIndices(const QStringList& names, bool active, QString* error) {
+    return setActive("INDEX", names, active, error);
+}
+
 // The triggers that keep each process's latest movement: switched off with the indices while the
 // rows are loaded (without the indices each of a million sendings would read the whole table to
 // find its process's latest movement), the table filled once afterwards.
 bool setLatestTriggers(bool active, QString* error) {
-    QSqlDatabase db = core::mainConnection();
-    for (const char* name : {"TRAMITACAO_ULTIMA", "PROCESSOS_ULTIMA"}) {
-        QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("ALTER TRIGGER %1 %2")
-                        .arg(QLatin1String(name),
-                             active ? QStringLiteral("ACTIVE") : QStringLiteral("INACTIVE")))) {
-            *error = q.lastError().text();
-            return false;
-        }
-    }
-    return true;
+    return setActive("TRIGGER", {QStringLiteral("TRAMITACAO_ULTIMA"), QStringLiteral("PROCESSOS_ULTIMA")},
+                     active, error);
 }
 
 bool fill(int processes, int movements, QString* error) {

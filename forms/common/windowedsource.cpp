@@ -68,6 +68,15 @@ QString linkPart(const QVariant& value) {
     return s;
 }
 
+// A link as read from a row whose first `parts` columns hold it (the names' keys, the listed
+// table's link columns).
+std::string linkOf(const QSqlQuery& q, int parts) {
+    QString link = linkPart(q.value(0));
+    for (int p = 1; p < parts; ++p)
+        link += QLatin1Char(kKeySeparator) + linkPart(q.value(p));
+    return link.toStdString();
+}
+
 } // namespace
 
 // --- record keys -----------------------------------------------------------------------------
@@ -482,16 +491,6 @@ bool WindowedSource::prepareAndExec(QSqlQuery& q, const QString& sql) const {
 
 // --- a joined name's order -------------------------------------------------------------------
 
-std::string WindowedSource::linkOf(const QSqlQuery& q) const {
-    // The link's columns lead every statement of a joined order (the names' keys, the listed
-    // table's link columns).
-    const int parts = int(m_spec.fields.at(sortFieldIndex()).linkExprs.size());
-    QString link = linkPart(q.value(0));
-    for (int p = 1; p < parts; ++p)
-        link += QLatin1Char(kKeySeparator) + linkPart(q.value(p));
-    return link.toStdString();
-}
-
 bool WindowedSource::startJoined(const WindowedField& field) {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     const int parts = int(field.linkExprs.size());
@@ -541,7 +540,7 @@ bool WindowedSource::startJoined(const WindowedField& field) {
         std::vector<std::string> links;
         std::vector<QString> names;
         while (table.next()) {
-            links.push_back(linkOf(table));
+            links.push_back(linkOf(table, parts));
             names.push_back(table.value(parts).toString());
         }
         if (table.lastError().isValid()) {
@@ -679,10 +678,10 @@ WindowedSource::NamesRead WindowedSource::readNames(int maxRows, std::vector<std
             return NamesRead::Restarted;
         }
         if (blank) {
-            frontBlanks->push_back(linkOf(q));
+            frontBlanks->push_back(linkOf(q, parts));
             continue;
         }
-        r.add(name, linkOf(q), order == 0);
+        r.add(name, linkOf(q, parts), order == 0);
         m_lastName = name;
     }
     return NamesRead::Read;
@@ -798,7 +797,7 @@ bool WindowedSource::readLinkRows(const std::vector<std::string>& links, size_t 
             return false;
         }
         while (m_placeQuery->next()) {
-            const auto it = placeOf.find(linkOf(*m_placeQuery));
+            const auto it = placeOf.find(linkOf(*m_placeQuery, parts));
             if (it != placeOf.end()) rows.emplace_back(it->second, keyOf(*m_placeQuery, parts));
         }
         if (m_placeQuery->lastError().isValid()) {

@@ -188,7 +188,6 @@ private:
     bool readPlaces(int maxMs);
     NamesRead readNames(int maxRows, std::vector<std::string>* frontBlanks);
     void rankHere();
-    std::string linkOf(const QSqlQuery& q) const;
     bool readLostRows(int maxMs);
     void mergeLostRows();
     LocateResult settleSeek();
