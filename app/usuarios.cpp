@@ -425,6 +425,8 @@ bool TFrm_Usuarios::writeChanges(QString* message) {
     QString refusal;
     int managersBefore = 0;
     auto before = [&](const QSqlDatabase& db, QString* error) {
+        refusal.clear();
+        if (!core::lockHolders(db, core::userManagementTitle(), error)) return false;
         if (!core::countHolders(db, core::userManagementTitle(), &managersBefore, error)) return false;
         if (deleting || !read.exists) return true;
         // Two administrators altering one user: the second save would mix both choices.

@@ -146,6 +146,12 @@ bool noteConnectionFailure(const QSqlDatabase& db, QWidget* parent) {
     return true;
 }
 
+bool isLockConflict(const QString& text) {
+    return text.contains(QLatin1String("update conflicts"), Qt::CaseInsensitive) ||
+           text.contains(QLatin1String("deadlock"), Qt::CaseInsensitive) ||
+           text.contains(QLatin1String("lock conflict"), Qt::CaseInsensitive);
+}
+
 QSqlDatabase openNamedConnection(const QString& connectionName, const QString& database, QString* errorText,
                                  const QString& userName) {
     QSqlDatabase db = connectionNamed(connectionName);

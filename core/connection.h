@@ -57,6 +57,13 @@ bool mainConnectionLost();
 bool mainConnectionFailedToOpen();
 QString lostConnectionMessage();
 
+// A statement met a row another workstation's transaction had locked or changed. Transactions wait
+// for such a lock; once the other commits, the row cannot be taken in the snapshot read before, and
+// the work is done again in a fresh transaction (at most kLockAttempts times) so that its checks
+// see what the other desk wrote.
+bool isLockConflict(const QString& errorText);
+inline constexpr int kLockAttempts = 5;
+
 // Opens another named connection on a database (tests, tools, a second workstation).
 QSqlDatabase openNamedConnection(const QString& connectionName, const QString& database, QString* errorText,
                                  const QString& userName = QString::fromLatin1(kDbaUser));

@@ -1,5 +1,6 @@
 #include "core/routing.h"
 
+#include "core/connection.h"
 #include "core/routines.h"
 
 #include <QSqlError>
@@ -9,6 +10,9 @@
 namespace core::routing {
 
 namespace {
+
+using core::isLockConflict;
+using core::kLockAttempts;
 
 const QString kCancelled = QStringLiteral("Atenção, procedimento cancelado!");
 
@@ -65,6 +69,60 @@ Outcome failed(const QString& text) {
     return {Outcome::Failed, text};
 }
 
+bool isKeyViolation(const QString& text) {
+    return text.contains(QLatin1String("PRIMARY or UNIQUE KEY"), Qt::CaseInsensitive);
+}
+
+// Runs `work` in a transaction of its own and commits what it did; a lock another desk held is met
+// by starting again, a refusal or a failure rolls everything back.
+template <typename Work> Outcome inTransaction(const QSqlDatabase& database, Work work) {
+    QSqlDatabase db = database;
+    for (int attempt = 1;; ++attempt) {
+        if (!db.transaction()) return failed(db.lastError().text());
+        Outcome outcome = work(db);
+        if (outcome.done()) {
+            if (db.commit()) return outcome;
+            outcome = failed(db.lastError().text());
+        }
+        db.rollback();
+        if (outcome.kind == Outcome::Failed && isLockConflict(outcome.text) && attempt < kLockAttempts)
+            continue;
+        return outcome;
+    }
+}
+
+enum class LockResult { Held, Missing, Failed };
+
+// Locks the process row until the transaction ends: every sending, archiving and unarchiving of
+// the process (and the process form's changes) takes the same lock first, so their checks and
+// writes follow one another instead of crossing. The registrant comes with it.
+LockResult lockProcess(const QSqlDatabase& db, const QString& process, const QString& year,
+                       QString* registrant, QString* error) {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(
+            QStringLiteral("SELECT COD_USUARIO FROM PROCESSOS WHERE IDPROCESSO=? AND ANO=? WITH LOCK"))) {
+        *error = q.lastError().text();
+        return LockResult::Failed;
+    }
+    q.addBindValue(process);
+    q.addBindValue(year);
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return LockResult::Failed;
+    }
+    // The lock is taken as the row is fetched: a conflict shows here.
+    if (!q.next()) {
+        if (q.lastError().isValid()) {
+            *error = q.lastError().text();
+            return LockResult::Failed;
+        }
+        return LockResult::Missing;
+    }
+    if (registrant) *registrant = q.value(0).toString().trimmed();
+    return LockResult::Held;
+}
+
 // After a statement changed nothing or collided with another workstation's: the refusal the stored
 // row gives now, or the database's text when the row gives none.
 Outcome explainUnchanged(const QSqlDatabase& db, Stamp stamp, const QString& registro,
@@ -102,6 +160,15 @@ QString notArchivedMessage() {
 }
 QString archivedProcessMessage() {
     return cancelledBecause(QStringLiteral("Processo arquivado."));
+}
+QString alreadyForwardedMessage() {
+    return cancelledBecause(QStringLiteral("Processo já tramitado por outro usuário."));
+}
+QString heldByAnotherUserMessage() {
+    return cancelledBecause(QStringLiteral("Processo encontra-se com outro usuário."));
+}
+QString dispatchCharactersMessage() {
+    return cancelledBecause(QStringLiteral("O Despacho contém caracteres que não podem ser gravados."));
 }
 QString archiveReasonMissingMessage() {
     return cancelledBecause(QStringLiteral("para arquivar processo é obrigatório o Motivo do Arquivamento."));
@@ -180,6 +247,8 @@ SendingRefusal sendingRefusal(const Sending& s) {
     if (s.unit.isEmpty()) return {unitMissingMessage(), QStringLiteral("Campo4")};
     if (s.destinationName.isEmpty()) return {destinationMissingMessage(), QString()};
     if (s.destination == s.sender) return {destinationIsSenderMessage(), QString()};
+    // DESPACHO holds WIN1252: anything else would make the database refuse the whole sending.
+    if (!routines::fitsWin1252(s.dispatch)) return {dispatchCharactersMessage(), QStringLiteral("Campo3")};
     return {};
 }
 
@@ -221,6 +290,36 @@ MovementStamps readStamps(const QSqlDatabase& db, const QString& registro, QStri
     m.archived = q.value(3).toDate();
     m.unarchived = q.value(4).toDate();
     return m;
+}
+
+bool readLatest(const QSqlDatabase& db, const QString& process, const QString& year, LatestMovement* latest,
+                QString* errorText) {
+    *latest = LatestMovement();
+    // "+ 0" keeps the optimizer on the process's own index: ordered through the date index it
+    // would walk the movements of every process.
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    bool ok = q.prepare(QStringLiteral(
+        "SELECT FIRST 1 REGISTRO, COD_USUARIO_DESTINO, DATA, HORA, DATA_ARQUIVAMENTO, DATA_DESARQUIVAMENTO "
+        "FROM TRAMITACAO WHERE IDPROCESSO=? AND ANO=? ORDER BY DATA + 0 DESC, HORA + 0 DESC, REGISTRO || '' "
+        "DESC"));
+    if (ok) {
+        q.addBindValue(process);
+        q.addBindValue(year);
+        ok = q.exec();
+    }
+    if (!ok) {
+        if (errorText) *errorText = q.lastError().text();
+        return false;
+    }
+    if (q.next()) {
+        latest->registro = q.value(0).toString();
+        latest->destination = q.value(1).toString().trimmed();
+        latest->date = q.value(2).toDate();
+        latest->time = q.value(3).toTime();
+        latest->archived = !q.value(4).isNull() && q.value(5).isNull();
+    }
+    return true;
 }
 
 QString pendingQuery() {
@@ -278,11 +377,26 @@ Outcome stamp(const QSqlDatabase& database, Stamp stamp, const MovementStamps& m
     if (c.reason) sql += QStringLiteral(", %1=?").arg(QLatin1String(c.reason));
     sql += QStringLiteral(" WHERE REGISTRO=? AND ") + QLatin1String(c.condition);
 
-    QSqlDatabase db = database;
-    if (!db.transaction()) return failed(db.lastError().text());
-    int changed = 0;
-    QString databaseText;
-    {
+    // Archiving decides whether the process can still be sent on: it waits for a sending of the
+    // same process and applies only to the movement where the process still stands.
+    const bool holdsTheProcess = stamp == Stamp::Archiving || stamp == Stamp::Unarchiving;
+    Outcome outcome = inTransaction(database, [&](const QSqlDatabase& db) -> Outcome {
+        if (holdsTheProcess) {
+            QSqlQuery which(db);
+            which.setForwardOnly(true);
+            which.prepare(QStringLiteral("SELECT IDPROCESSO, ANO FROM TRAMITACAO WHERE REGISTRO=?"));
+            which.addBindValue(movement.registro);
+            if (!which.exec()) return failed(which.lastError().text());
+            if (!which.next()) return refused(noProcessMessage());
+            const QString process = which.value(0).toString();
+            const QString year = which.value(1).toString();
+            QString error;
+            // A movement of a process that is not registered has no row to lock; it is stamped as before.
+            if (lockProcess(db, process, year, nullptr, &error) == LockResult::Failed) return failed(error);
+            LatestMovement latest;
+            if (!readLatest(db, process, year, &latest, &error)) return failed(error);
+            if (latest.registro != movement.registro) return refused(alreadyForwardedMessage());
+        }
         QSqlQuery q(db);
         bool ok = q.prepare(sql);
         if (ok) {
@@ -293,32 +407,48 @@ Outcome stamp(const QSqlDatabase& database, Stamp stamp, const MovementStamps& m
             q.addBindValue(movement.registro);
             ok = q.exec();
         }
-        if (ok) {
-            changed = q.numRowsAffected();
-        } else {
-            databaseText = q.lastError().text();
-        }
-    }
-    if (!databaseText.isEmpty() || changed != 1) {
-        db.rollback();
-        // Another workstation stamped first (nothing matched, or its update collided with ours).
-        return explainUnchanged(database, stamp, movement.registro, databaseText);
-    }
-    if (!db.commit()) {
-        const QString text = db.lastError().text();
-        db.rollback();
-        return explainUnchanged(database, stamp, movement.registro, text);
-    }
-    return {Outcome::Done, QString()};
+        if (!ok) return failed(q.lastError().text());
+        // Nothing matched: another workstation stamped first.
+        if (q.numRowsAffected() != 1) return failed(QString());
+        return {Outcome::Done, QString()};
+    });
+    if (outcome.kind != Outcome::Failed) return outcome;
+    // Another workstation stamped first (nothing matched, or its update collided with ours).
+    return explainUnchanged(database, stamp, movement.registro, outcome.text);
 }
 
 Outcome send(const QSqlDatabase& database, const Sending& s) {
     const SendingRefusal refusal = sendingRefusal(s);
     if (refusal.refused()) return refused(refusal.message);
-    QSqlDatabase db = database;
-    if (!db.transaction()) return failed(db.lastError().text());
-    QString error;
-    {
+    return inTransaction(database, [&](const QSqlDatabase& db) -> Outcome {
+        QString registrant;
+        QString error;
+        switch (lockProcess(db, s.process, s.year, &registrant, &error)) {
+        case LockResult::Failed:
+            return failed(error);
+        case LockResult::Missing:
+            return refused(processMissingMessage());
+        case LockResult::Held:
+            break;
+        }
+        LatestMovement latest;
+        if (!readLatest(db, s.process, s.year, &latest, &error)) return failed(error);
+        if (s.expectedLatest && *s.expectedLatest != latest.registro)
+            return refused(alreadyForwardedMessage());
+        // One holder: the destination of the latest movement, or before the first sending the user
+        // who registered the process (older rows may lack either; then nobody is refused).
+        const QString holder = latest.registro.isEmpty() ? registrant : latest.destination;
+        if (!holder.isEmpty() && holder != s.sender) return refused(heldByAnotherUserMessage());
+        if (latest.archived) return refused(archivedProcessMessage());
+
+        // The pending rule compares send times: a workstation whose clock is behind the previous
+        // sender's (or a sending within the same second) would leave the process waiting in both
+        // in-trays, so the new movement is always at least a second after the latest.
+        QDateTime at(s.date, QTime(s.time.hour(), s.time.minute(), s.time.second()));
+        if (!latest.registro.isEmpty()) {
+            const QDateTime last(latest.date, latest.time);
+            if (last.isValid() && at <= last) at = last.addSecs(1);
+        }
         QSqlQuery q(db);
         bool ok = q.prepare(QStringLiteral(
             "INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, IDUNIDADE, COD_USUARIO_DESTINO, COD_USUARIO, "
@@ -330,17 +460,20 @@ Outcome send(const QSqlDatabase& database, const Sending& s) {
             q.addBindValue(s.unit);
             q.addBindValue(s.destination);
             q.addBindValue(s.sender);
-            q.addBindValue(s.date);
-            q.addBindValue(QTime(s.time.hour(), s.time.minute(), s.time.second()));
+            q.addBindValue(at.date());
+            q.addBindValue(at.time());
             q.addBindValue(textOrNull(s.dispatch));
             ok = q.exec();
         }
-        if (!ok) error = q.lastError().text();
-    }
-    if (error.isEmpty() && db.commit()) return {Outcome::Done, QString()};
-    if (error.isEmpty()) error = db.lastError().text();
-    db.rollback();
-    return failed(error);
+        if (!ok) {
+            Outcome o = failed(q.lastError().text());
+            o.registerTaken = isKeyViolation(o.text);
+            return o;
+        }
+        Outcome done{Outcome::Done, QString()};
+        done.sentAt = at;
+        return done;
+    });
 }
 
 } // namespace core::routing

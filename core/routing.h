@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTime>
 
+#include <optional>
+
 // Movements of a process (TRAMITACAO) and their transitions: the register number of a new
 // movement, the sending, the four stamps (electronic receipt, physical receipt, archiving,
 // unarchiving) and the rule that decides which movements wait for a user. The windows ask the
@@ -38,6 +40,14 @@ QString receiveFirstMessage();    // archiving or unarchiving before the electro
 QString alreadyArchivedMessage(); // archiving twice
 QString notArchivedMessage();     // unarchiving what is not archived or already unarchived
 QString archivedProcessMessage(); // sending on from an archived movement
+// The process moved on (another desk sent it, or the list was read before it did) since the
+// window read it.
+QString alreadyForwardedMessage();
+// The process stands in another user's in-tray (or, before its first sending, with the user who
+// registered it): only its holder sends it on.
+QString heldByAnotherUserMessage();
+// A dispatch holding characters the database's character set cannot store.
+QString dispatchCharactersMessage();
 QString archiveReasonMissingMessage();
 QString unarchiveReasonMissingMessage();
 // A reason longer than its column: the length typed and the limit.
@@ -77,6 +87,11 @@ struct Sending {
     QString dispatch;        // DESPACHO, as typed
     QDate date;              // DATA
     QTime time;              // HORA
+    // The process's latest movement as the sender saw it: the register the sending starts from, or
+    // empty for a process seen without movements (its first sending). Unset for a process picked
+    // through the search, which the window never saw standing anywhere. Checked under the process's
+    // lock when the movement is written.
+    std::optional<QString> expectedLatest;
 };
 
 // The first failing check of a sending, in order, with the control that takes the focus (empty
@@ -112,6 +127,17 @@ QString pendingCondition();
 // compared to the second.
 QDateTime workstationNow();
 
+// The latest movement of a process by send date, time and register number: where the process is.
+struct LatestMovement {
+    QString registro; // empty when the process has no movement
+    QString destination;
+    QDate date;
+    QTime time;
+    bool archived = false; // archived and not unarchived
+};
+bool readLatest(const QSqlDatabase& db, const QString& process, const QString& year, LatestMovement* latest,
+                QString* errorText);
+
 struct Outcome {
     enum Kind {
         Done,    // written
@@ -121,18 +147,28 @@ struct Outcome {
     };
     Kind kind = Failed;
     QString text;
+    // Failed because another workstation took the register number first.
+    bool registerTaken = false;
+    // The send date and time written: the workstation's clock, or one second after the process's
+    // latest movement where that clock is behind it.
+    QDateTime sentAt;
     bool done() const { return kind == Done; }
 };
 
 // Stamps one movement: checks the conditions on the values given (as the list showed them) and the
 // reason, then writes the date, time (and reason) in one transaction, only where the movement is
-// still unstamped. When another workstation stamped first, nothing changes and the outcome is the
-// refusal the list would have shown had it been read after that.
+// still unstamped. Archiving and unarchiving lock the process and go on only while the movement is
+// still its latest, so that a process is never archived and sent on at once. When another workstation stamped
+// first, nothing changes and the outcome is the refusal the list would have shown had it been read after
+// that.
 Outcome stamp(const QSqlDatabase& db, Stamp stamp, const MovementStamps& movement, const QString& reason = {},
               const QDateTime& now = workstationNow());
 
-// Inserts the movement of a sending in one transaction after its checks. A register number another
-// workstation took first fails (Failed, the database's text); nothing is written then.
+// Inserts the movement of a sending in one transaction after its checks. Under a lock of the
+// process it checks that the sender holds it (the destination of its latest movement, or before
+// any sending the user who registered it), that it has not moved since the window saw it and that
+// it is not archived; so two desks can never both send the same process on. A register number
+// another workstation took first fails (Failed, registerTaken); nothing is written then.
 Outcome send(const QSqlDatabase& db, const Sending& sending);
 
 } // namespace core::routing

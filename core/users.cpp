@@ -128,6 +128,21 @@ bool replaceGrants(const QSqlDatabase& db, const QString& code, const QStringLis
     return true;
 }
 
+bool lockHolders(const QSqlDatabase& db, const QString& title, QString* error) {
+    QSqlQuery q(db);
+    if (!run(q, db,
+             QStringLiteral(
+                 "SELECT U.COD_USUARIO FROM USUARIOS U WHERE EXISTS (SELECT 1 FROM USUARIOS_ACESSOS A "
+                 "WHERE A.COD_USUARIO = U.COD_USUARIO AND A.TITULO = ?) ORDER BY U.COD_USUARIO WITH LOCK"),
+             {title}, error))
+        return false;
+    // Each row is locked as it is fetched.
+    while (q.next()) {
+    }
+    if (q.lastError().isValid()) return failed(q, db, error);
+    return true;
+}
+
 bool countHolders(const QSqlDatabase& db, const QString& title, int* count, QString* error) {
     QSqlQuery q(db);
     if (!run(q, db,

@@ -53,6 +53,12 @@ bool readUserSnapshot(const QSqlDatabase& db, const QString& code, UserSnapshot*
 // inserted numbered 1, 2, 3... in the order given. Runs in the caller's transaction.
 bool replaceGrants(const QSqlDatabase& db, const QString& code, const QStringList& titles, QString* error);
 
+// Locks, until the transaction ends, every existing user who holds a title (in the order of their
+// codes, so two administrators wait for each other instead of crossing): a save that takes the
+// title away from somebody, or deletes him, counts the holders after this, and a second desk doing
+// the same meanwhile waits and then counts what the first one left.
+bool lockHolders(const QSqlDatabase& db, const QString& title, QString* error);
+
 // How many existing users hold a title.
 bool countHolders(const QSqlDatabase& db, const QString& title, int* count, QString* error);
 

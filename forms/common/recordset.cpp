@@ -565,30 +565,35 @@ int RecordSet::applyUpdates(const QList<RecordSet*>& sets, QString* errorText, c
         return fail(core::lostConnectionMessage());
     }
     if (!db.isOpen()) return fail(QStringLiteral("A conexão com o banco de dados não está aberta."));
-    if (!db.transaction()) {
-        const QString text = db.lastError().text();
-        lost = core::noteConnectionFailure(db);
-        return fail(text);
-    }
-    bool ok = !before || before(db, &error);
-    for (int i = sets.size() - 1; ok && i >= 0; --i)
-        for (const Row& r : std::as_const(sets.at(i)->m_deleted))
-            if (!(ok = sets.at(i)->writeRow(db, r, 'D', &error))) break;
-    for (RecordSet* s : sets)
-        for (int i = 0; ok && i < s->m_rows.size(); ++i)
-            if (s->m_rows.at(i).status == RowStatus::Modified)
-                ok = s->writeRow(db, s->m_rows.at(i), 'U', &error);
-    for (RecordSet* s : sets)
-        for (int i = 0; ok && i < s->m_rows.size(); ++i)
-            if (s->m_rows.at(i).status == RowStatus::Inserted)
-                ok = s->writeRow(db, s->m_rows.at(i), 'I', &error);
-    if (ok && after) ok = after(db, &error);
-    if (ok && !db.commit()) {
-        ok = false;
-        error = db.lastError().text();
-    }
-    if (!ok) {
+    // A lock another workstation held is met by doing the whole write again once it is free: the
+    // changes are still pending here, and the steps check what the other desk wrote.
+    for (int attempt = 1;; ++attempt) {
+        if (!db.transaction()) {
+            const QString text = db.lastError().text();
+            lost = core::noteConnectionFailure(db);
+            return fail(text);
+        }
+        error.clear();
+        bool ok = !before || before(db, &error);
+        for (int i = sets.size() - 1; ok && i >= 0; --i)
+            for (const Row& r : std::as_const(sets.at(i)->m_deleted))
+                if (!(ok = sets.at(i)->writeRow(db, r, 'D', &error))) break;
+        for (RecordSet* s : sets)
+            for (int i = 0; ok && i < s->m_rows.size(); ++i)
+                if (s->m_rows.at(i).status == RowStatus::Modified)
+                    ok = s->writeRow(db, s->m_rows.at(i), 'U', &error);
+        for (RecordSet* s : sets)
+            for (int i = 0; ok && i < s->m_rows.size(); ++i)
+                if (s->m_rows.at(i).status == RowStatus::Inserted)
+                    ok = s->writeRow(db, s->m_rows.at(i), 'I', &error);
+        if (ok && after) ok = after(db, &error);
+        if (ok && !db.commit()) {
+            ok = false;
+            error = db.lastError().text();
+        }
+        if (ok) break;
         db.rollback();
+        if (attempt < core::kLockAttempts && core::isLockConflict(error)) continue;
         lost = core::noteConnectionFailure(db);
         return fail(error);
     }

@@ -361,6 +361,17 @@ void TFrm_RecebimentoPendencia::TramitarClick() {
         runStamp(Stamp::ElectronicReceipt, receiveBeforeSendingQuestion());
         return;
     }
+    // A list read a while ago may show a process another desk has sent on since: told before a
+    // dispatch is typed for it (the sending checks it again when it writes).
+    routing::LatestMovement latest;
+    QString error;
+    if (routing::readLatest(core::mainConnection(), currentText("IDPROCESSO"), currentText("ANO"), &latest,
+                            &error) &&
+        latest.registro != currentText("REGISTRO")) {
+        core::dialogs().message(this, routing::alreadyForwardedMessage());
+        reread();
+        return;
+    }
     core::openRouting(this, currentText("IDPROCESSO"), currentText("ANO"), currentText("REGISTRO"));
     // Also after a routing form closed with nothing sent, or ended by an error.
     reread();

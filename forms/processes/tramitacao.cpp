@@ -514,6 +514,9 @@ bool TFrm_Tramitacao::reload(const QString& registro, QString* error) {
         return false;
     }
     m_shown = shownStamps();
+    // Opened from the process form nothing is shown: the process was seen without movements.
+    m_shownProcess = m_shown.registro.isEmpty() ? core::routingHandOff().process : m_records->text(kProcesso);
+    m_shownYear = m_shown.registro.isEmpty() ? core::routingHandOff().year : m_records->text(kAno);
     m_saveFailed = false;
     refreshState();
     return true;
@@ -580,7 +583,8 @@ void TFrm_Tramitacao::Botao_IncluirClick() {
 
 void TFrm_Tramitacao::Botao_SalvarClick() {
     if (!m_records->isEditing()) return;
-    m_binder->commit();
+    // A text the database cannot store has been told and focused: the sending is not tried.
+    if (!m_binder->commit()) return;
     routing::Sending s;
     s.process = m_records->text(kProcesso);
     s.year = m_records->text(kAno);
@@ -595,8 +599,13 @@ void TFrm_Tramitacao::Botao_SalvarClick() {
         core::dialogs().message(this, refusal.message);
         if (refusal.focus == QLatin1String("Campo2")) m_campo2->setFocus();
         if (refusal.focus == QLatin1String("Campo4")) m_campo4->setFocus();
+        if (refusal.focus == QLatin1String("Campo3")) m_campo3->setFocus();
         return;
     }
+    // Where the window saw the process: on the movement it shows, or (opened from the process form)
+    // without movements. A process picked through the search was seen nowhere; its holder is
+    // checked all the same.
+    if (s.process == m_shownProcess && s.year == m_shownYear) s.expectedLatest = m_shown.registro;
     if (m_saveFailed) {
         // Another workstation has most likely taken the number: the new attempt takes a fresh one
         // instead of sending the refused number again.
@@ -615,12 +624,24 @@ void TFrm_Tramitacao::Botao_SalvarClick() {
     s.date = now.date();
     s.time = now.time();
     const routing::Outcome outcome = routing::send(m_records->database(), s);
+    if (outcome.kind == routing::Outcome::Refused) {
+        core::dialogs().message(this, outcome.text);
+        if (outcome.text == routing::alreadyForwardedMessage()) {
+            // Another desk has moved the process on: nothing is left to send from here, and the
+            // opener reads its list again.
+            m_records->cancel();
+            closeWindow(this);
+        }
+        return;
+    }
     if (!outcome.done()) {
         // The record stays in the sending layout with what was typed.
         core::dialogs().message(this, applyErrorMessage());
         m_saveFailed = true;
         return;
     }
+    m_records->setValue(QStringLiteral("DATA"), outcome.sentAt.date());
+    m_records->setValue(QStringLiteral("HORA"), outcome.sentAt.time());
     m_sentRegister = s.registro;
     m_records->cancel();
     QString error;

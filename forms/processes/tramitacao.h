@@ -100,6 +100,10 @@ private:
     QMenu* m_popup = nullptr;
     // The movement shown when the window was read, from which a sending starts.
     core::routing::MovementStamps m_shown;
+    // The process the window saw standing on m_shown (or without movements, opened to send it the
+    // first time): a sending of that process must find it still there.
+    QString m_shownProcess;
+    QString m_shownYear;
     // A save the database refused: the next attempt takes a fresh register number.
     bool m_saveFailed = false;
     QString m_sentRegister;

@@ -4,10 +4,12 @@
 #include "app/usuarios.h"
 #include "app/wiring.h"
 #include "core/appvalues.h"
+#include "core/connection.h"
 #include "core/menucommands.h"
 #include "core/menutree.h"
 #include "core/routines.h"
 #include "core/session.h"
+#include "core/users.h"
 #include "forms/common/formwindow.h"
 #include "forms/common/gridmodel.h"
 #include "forms/common/gridsearch.h"
@@ -30,10 +32,12 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSemaphore>
 #include <QSqlQuery>
 #include <QStyle>
 #include <QTableView>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <memory>
@@ -176,6 +180,8 @@ private slots:
     void rightsRaceBetweenTwoAdministrators();
     void lastWayIntoUserManagement_data();
     void lastWayIntoUserManagement();
+    void twoAdministratorsTakeTheRightFromEachOther_data();
+    void twoAdministratorsTakeTheRightFromEachOther();
     void passwordShiftOfTheInstallation();
 
 private:
@@ -1140,6 +1146,64 @@ void TestUsuarios::lastWayIntoUserManagement() {
                      "USUARIOS U WHERE U.COD_USUARIO = A.COD_USUARIO)",
                      {manage})
             .toInt() > 0);
+}
+
+void TestUsuarios::twoAdministratorsTakeTheRightFromEachOther_data() {
+    QTest::addColumn<bool>("deletes"); // this desk deletes the other manager instead of unticking his right
+    QTest::newRow("unticking") << false;
+    QTest::newRow("deleting") << true;
+}
+
+void TestUsuarios::twoAdministratorsTakeTheRightFromEachOther() {
+    QFETCH(bool, deletes);
+    const QString manage = core::userManagementTitle();
+    addUser("00000002", "ANA", "abc", "0001", {kProcessos, manage});
+    QVERIFY(
+        m_db->exec("UPDATE USUARIOS SET CPF = ?, IDUNIDADE = '0001' WHERE COD_USUARIO = '00000002'", {kCpf}));
+    // 00000002, on another desk, is taking the right from 00000001 as this desk saves: his save
+    // has written and not yet committed when this one starts.
+    const QString path = m_db->path();
+    QSemaphore written;
+    bool otherDone = false;
+    std::unique_ptr<QThread> other(QThread::create([&] {
+        QString error;
+        {
+            QSqlDatabase db = core::openNamedConnection(QStringLiteral("outra_mesa"), path, &error);
+            int before = 0;
+            if (db.isOpen() && db.transaction() && core::lockHolders(db, manage, &error) &&
+                core::countHolders(db, manage, &before, &error) &&
+                core::replaceGrants(db, QStringLiteral("00000001"), {kProcessos}, &error)) {
+                written.release();
+                QThread::msleep(1500);
+                otherDone = db.commit();
+            } else {
+                written.release();
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("outra_mesa"));
+    }));
+    core::currentUser().code = QStringLiteral("00000001");
+    auto loggedOut = qScopeGuard([] { core::currentUser() = core::CurrentUser(); });
+    ScriptedDialogs dialogs;
+    UsersForm w("00000002");
+    if (deletes) {
+        dialogs.expectQuestion("Confirma a Exclusão ?", true);
+    } else {
+        w.click("Botao_Alterar");
+        w.uncheck({manage});
+    }
+    other->start();
+    QVERIFY(written.tryAcquire(1, 30000));
+    // This save waits for the other desk, then counts what it left: nobody but 00000002.
+    dialogs.expectMessage(TFrm_Usuarios::lastManagerMessage());
+    w.click(deletes ? "Botao_Excluir" : "Botao_Salvar");
+    QVERIFY(other->wait(30000));
+    QVERIFY(otherDone);
+    VERIFY_DIALOGS(dialogs);
+    QCOMPARE(storedTitles("00000002"), QStringList({kProcessos, manage}));
+    QCOMPARE(storedTitles("00000001"), QStringList({kProcessos}));
+    if (!deletes) w.click("Botao_Cancelar");
 }
 
 void TestUsuarios::passwordShiftOfTheInstallation() {

@@ -69,6 +69,32 @@ Sending aSending(const QString& registro) {
     return s;
 }
 
+// A sending of process/year from one user to another, as the routing form builds it.
+Sending sendingOf(const QString& process, const QString& year, const QString& from, const QString& to) {
+    Sending s = aSending(QString());
+    s.process = process;
+    s.year = year;
+    s.sender = from;
+    s.destination = to;
+    s.date = QDate(2019, 3, 10);
+    s.time = QTime(11, 0, 0);
+    return s;
+}
+
+// In how many in-trays a process waits: one, wherever it stands.
+int trays(TestDatabase& db, const QString& process, const QString& year) {
+    int count = 0;
+    for (int u = 1; u <= 5; ++u) {
+        const QString user = QStringLiteral("%1").arg(u, 8, 10, QLatin1Char('0'));
+        for (const QString& registro : pendingRegisters(db, user))
+            if (db.scalar("SELECT COUNT(*) FROM TRAMITACAO WHERE REGISTRO=? AND IDPROCESSO=? AND ANO=?",
+                          {registro, process, year})
+                    .toInt() > 0)
+                ++count;
+    }
+    return count;
+}
+
 } // namespace
 
 class TestRouting : public QObject {
@@ -100,6 +126,12 @@ private slots:
     void twoWorkstationsSendAtOnce();
     void twoWorkstationsReceiveOneAfterTheOther();
     void twoWorkstationsReceiveAtTheSameMoment();
+
+    void oneHolder_data();
+    void oneHolder();
+    void twoDesksAtTheSameMoment_data();
+    void twoDesksAtTheSameMoment();
+    void clockBehindTheLatestMovement();
 
 private:
     std::unique_ptr<TestDatabase> m_db;
@@ -614,6 +646,187 @@ void TestRouting::twoWorkstationsReceiveAtTheSameMoment() {
     QCOMPARE(secondOutcome.kind, Outcome::Refused);
     QCOMPARE(secondOutcome.text, alreadyReceivedMessage());
     QCOMPARE(stampColumns(*m_db, r.registro).value(1).toTime(), QTime(9, 0, 0));
+}
+
+void TestRouting::oneHolder_data() {
+    QTest::addColumn<QString>("stored");  // movements of 00000001/2019 before: "from>to:stamps", ...
+    QTest::addColumn<QString>("process"); // the process sent: "00000001" or "00000002" (of 2019)
+    QTest::addColumn<QString>("sender");
+    QTest::addColumn<QString>("expected"); // the latest movement the window saw; "-" for a picked process
+    QTest::addColumn<QString>("message");  // empty: sent
+    const QString forwarded = alreadyForwardedMessage();
+    const QString held = heldByAnotherUserMessage();
+    const QString archived = archivedProcessMessage();
+    // Every process of the office is registered by 00000001.
+    QTest::newRow("the holder sends on") << "1>2:R"
+                                         << "00000001"
+                                         << "00000002"
+                                         << "00000001" << QString();
+    QTest::newRow("the registrant sends first") << ""
+                                                << "00000001"
+                                                << "00000001"
+                                                << "" << QString();
+    QTest::newRow("unarchived, sent on") << "1>2:RAD"
+                                         << "00000001"
+                                         << "00000002"
+                                         << "00000001" << QString();
+    QTest::newRow("stale list: another desk sent it on") << "1>2:R,2>3:"
+                                                         << "00000001"
+                                                         << "00000002"
+                                                         << "00000001" << forwarded;
+    QTest::newRow("archived since the form opened") << "1>2:RA"
+                                                    << "00000001"
+                                                    << "00000002"
+                                                    << "00000001" << archived;
+    QTest::newRow("first sending, already sent from another desk") << "1>2:"
+                                                                   << "00000001"
+                                                                   << "00000001"
+                                                                   << "" << forwarded;
+    QTest::newRow("first sending by another user") << ""
+                                                   << "00000001"
+                                                   << "00000002"
+                                                   << "" << held;
+    QTest::newRow("picked: waiting in another in-tray") << "1>3:"
+                                                        << "00000001"
+                                                        << "00000002"
+                                                        << "-" << held;
+    QTest::newRow("picked: not yet sent by its registrant") << ""
+                                                            << "00000002"
+                                                            << "00000003"
+                                                            << "-" << held;
+    QTest::newRow("picked: archived at another user") << "1>3:RA"
+                                                      << "00000001"
+                                                      << "00000002"
+                                                      << "-" << held;
+    QTest::newRow("picked: held by the sender") << "1>2:R"
+                                                << "00000001"
+                                                << "00000002"
+                                                << "-" << QString();
+}
+
+void TestRouting::oneHolder() {
+    QFETCH(QString, stored);
+    QFETCH(QString, process);
+    QFETCH(QString, sender);
+    QFETCH(QString, expected);
+    QFETCH(QString, message);
+    int n = 0;
+    for (const QString& m : stored.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        MovementRow r;
+        r.registro = QStringLiteral("%1").arg(++n, 8, 10, QLatin1Char('0'));
+        r.from = QStringLiteral("0000000") + m.at(0);
+        r.to = QStringLiteral("0000000") + m.at(2);
+        r.time = QTime(10, 0, n);
+        addMovement(*m_db, withStamps(r, m.section(QLatin1Char(':'), 1)));
+    }
+    const QString to =
+        sender == QLatin1String("00000004") ? QStringLiteral("00000005") : QStringLiteral("00000004");
+    Sending s = sendingOf(process, QStringLiteral("2019"), sender, to);
+    s.registro = QStringLiteral("00000010");
+    if (expected != QLatin1String("-")) s.expectedLatest = expected;
+    const Outcome outcome = send(m_db->connection(), s);
+    QCOMPARE(outcome.text, message);
+    QCOMPARE(outcome.kind, message.isEmpty() ? Outcome::Done : Outcome::Refused);
+    QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM TRAMITACAO").toInt(), n + (message.isEmpty() ? 1 : 0));
+    // Wherever it stands, a process that has been sent waits in exactly one in-tray.
+    if (n > 0 || message.isEmpty()) QCOMPARE(trays(*m_db, process, QStringLiteral("2019")), 1);
+}
+
+void TestRouting::twoDesksAtTheSameMoment_data() {
+    QTest::addColumn<QString>("first"); // what the first desk has written, not yet committed
+    QTest::addColumn<bool>("archives"); // the second desk archives instead of sending on
+    QTest::addColumn<QString>("message");
+    QTest::newRow("send against send") << "send" << false << alreadyForwardedMessage();
+    QTest::newRow("archive against send") << "archive" << false << archivedProcessMessage();
+    QTest::newRow("send against archive") << "send" << true << alreadyForwardedMessage();
+}
+
+void TestRouting::twoDesksAtTheSameMoment() {
+    QFETCH(QString, first);
+    QFETCH(bool, archives);
+    QFETCH(QString, message);
+    MovementRow r;
+    r.registro = QStringLiteral("00000001");
+    addMovement(*m_db, withStamps(r, QStringLiteral("R")));
+    const MovementStamps seen = readStamps(m_db->connection(), r.registro);
+
+    // The first desk holds the process as a sending or an archiving does, and has written.
+    QSqlDatabase db = m_db->connection();
+    QVERIFY(db.transaction());
+    QSqlQuery lock(db);
+    QVERIFY(
+        lock.exec("SELECT COD_USUARIO FROM PROCESSOS WHERE IDPROCESSO='00000001' AND ANO='2019' WITH LOCK"));
+    QVERIFY(lock.next());
+    QSqlQuery write(db);
+    if (first == QLatin1String("send"))
+        QVERIFY2(
+            write.exec("INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, COD_USUARIO, COD_USUARIO_DESTINO, "
+                       "DATA, HORA) VALUES ('00000002', '00000001', '2019', '00000002', '00000003', "
+                       "'2019-03-10', '11:00:00')"),
+            qPrintable(write.lastError().text()));
+    else
+        QVERIFY2(
+            write.exec("UPDATE TRAMITACAO SET DATA_ARQUIVAMENTO='2019-03-10', HORA_ARQUIVAMENTO='11:00:00', "
+                       "MOTIVO_ARQUIVAMENTO='Concluído' WHERE REGISTRO='00000001'"),
+            qPrintable(write.lastError().text()));
+
+    const QString path = m_db->path();
+    Outcome second;
+    std::unique_ptr<QThread> other(QThread::create([&] {
+        QString error;
+        {
+            QSqlDatabase db2 = core::openNamedConnection(QStringLiteral("outra_mesa"), path, &error);
+            if (!db2.isOpen()) {
+                second = {Outcome::Failed, error};
+            } else if (archives) {
+                second = stamp(db2, Stamp::Archiving, seen, QStringLiteral("Arquivado na outra mesa"),
+                               QDateTime(QDate(2019, 3, 10), QTime(11, 0, 0)));
+            } else {
+                Sending s = sendingOf(QStringLiteral("00000001"), QStringLiteral("2019"),
+                                      QStringLiteral("00000002"), QStringLiteral("00000004"));
+                s.registro = QStringLiteral("00000003");
+                s.expectedLatest = r.registro;
+                second = send(db2, s);
+            }
+            db2.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("outra_mesa"));
+    }));
+    other->start();
+    // The second desk waits for the process the first one holds.
+    QVERIFY(!other->wait(1500));
+    lock.finish();
+    write.finish();
+    QVERIFY(db.commit());
+    QVERIFY(other->wait(30000));
+    QCOMPARE(second.text, message);
+    QCOMPARE(second.kind, Outcome::Refused);
+    QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM TRAMITACAO").toInt(), first == QLatin1String("send") ? 2 : 1);
+    QCOMPARE(
+        m_db->scalar("SELECT COUNT(*) FROM TRAMITACAO WHERE MOTIVO_ARQUIVAMENTO = 'Arquivado na outra mesa'")
+            .toInt(),
+        0);
+    QCOMPARE(trays(*m_db, QStringLiteral("00000001"), QStringLiteral("2019")), 1);
+}
+
+void TestRouting::clockBehindTheLatestMovement() {
+    // The desk that sent last had its clock ahead; this one is a minute behind it.
+    MovementRow r;
+    r.registro = QStringLiteral("00000001");
+    r.date = QDate(2019, 3, 10);
+    r.time = QTime(11, 0, 0);
+    addMovement(*m_db, withStamps(r, QStringLiteral("R")));
+    Sending s = sendingOf(QStringLiteral("00000001"), QStringLiteral("2019"), QStringLiteral("00000002"),
+                          QStringLiteral("00000003"));
+    s.registro = QStringLiteral("00000002");
+    s.expectedLatest = r.registro;
+    s.time = QTime(10, 59, 0);
+    const Outcome outcome = send(m_db->connection(), s);
+    QVERIFY2(outcome.done(), qPrintable(outcome.text));
+    QCOMPARE(outcome.sentAt, QDateTime(QDate(2019, 3, 10), QTime(11, 0, 1)));
+    QCOMPARE(m_db->scalar("SELECT HORA FROM TRAMITACAO WHERE REGISTRO='00000002'").toTime(), QTime(11, 0, 1));
+    QCOMPARE(pendingRegisters(*m_db, QStringLiteral("00000002")), QStringList());
+    QCOMPARE(pendingRegisters(*m_db, QStringLiteral("00000003")), QStringList{"00000002"});
 }
 
 QTEST_GUILESS_MAIN(TestRouting)

@@ -36,6 +36,7 @@ namespace {
 
 const QString kFirstUser = QStringLiteral("00000002");
 const QString kSecondUser = QStringLiteral("00000003");
+const QString kThirdUser = QStringLiteral("00000004");
 const QString kDuplicate = QStringLiteral(".Atenção, dados inconsistentes, confirme informações!");
 
 // --- the workstation side ---------------------------------------------------------------------
@@ -137,6 +138,34 @@ int sendMovement(const QString& folder, const QString& self, const QString& othe
     return 1;
 }
 
+// Both desks of the holder send on the movement their lists showed, at the same moment.
+int forwardMovement(const QString& folder, const QString& self, const QString& other, const QString& user) {
+    const QSqlDatabase db = core::mainConnection();
+    QString error;
+    routing::Sending s;
+    s.registro = self == "a" ? QStringLiteral("00000002") : QStringLiteral("00000003");
+    s.process = QStringLiteral("00000001");
+    s.year = QStringLiteral("2019");
+    s.subject = QStringLiteral("ASSUNTO");
+    s.unit = QStringLiteral("0001");
+    s.destination = self == "a" ? kSecondUser : kThirdUser;
+    s.destinationName = QStringLiteral("DESTINO");
+    s.sender = user;
+    s.dispatch = "Despacho da " + self;
+    s.expectedLatest = QStringLiteral("00000001");
+    const QDateTime now = routing::workstationNow();
+    s.date = now.date();
+    s.time = now.time();
+    if (!meet(folder, self, other)) say("ERROR barrier");
+    const routing::Outcome outcome = routing::send(db, s);
+    say(QStringLiteral("FORWARD %1 %2")
+            .arg(outcome.kind == routing::Outcome::Done      ? "done"
+                 : outcome.kind == routing::Outcome::Refused ? "refused"
+                                                             : "failed",
+                 outcome.text));
+    return 0;
+}
+
 int receiveMovement(const QString& folder, const QString& self, const QString& other) {
     const QSqlDatabase db = core::mainConnection();
     const routing::MovementStamps seen = routing::readStamps(db, QStringLiteral("00000001"));
@@ -175,6 +204,7 @@ int workstation(int argc, char** argv) {
     if (action == "registrar") return registerProcess(folder, self, other);
     if (action == "enviar") return sendMovement(folder, self, other, user);
     if (action == "receber") return receiveMovement(folder, self, other);
+    if (action == "encaminhar") return forwardMovement(folder, self, other, user);
     return 2;
 }
 
@@ -191,12 +221,14 @@ private slots:
     void registeringOnTheSameDay();
     void sendingAtTheSameMoment();
     void receivingTheSameMovement();
+    void forwardingFromTwoDesks();
 
 private:
     bool exec(const QString& sql, const QVariantList& values = {});
     QList<QVariantList> rows(const QString& sql);
     // Runs both workstations to the end; their output lines, first "a" then "b".
-    QPair<QStringList, QStringList> race(const QString& action);
+    // Both desks log in as `user` when given, else as the first and the second user.
+    QPair<QStringList, QStringList> race(const QString& action, const QString& user = QString());
 
     std::unique_ptr<TestServer> m_server;
     QString m_location;
@@ -221,7 +253,7 @@ void TestWorkstations::init() {
     QVERIFY2(
         core::openMainConnection(core::buildConnectionTarget(core::appValues().profile, QString()), &error),
         qPrintable(error));
-    for (const QString& user : {kFirstUser, kSecondUser})
+    for (const QString& user : {kFirstUser, kSecondUser, kThirdUser})
         QVERIFY(exec("INSERT INTO USUARIOS (COD_USUARIO, USUARIO, PROTOCOLISTA, IDUNIDADE) VALUES (?, ?, "
                      "'SIM', '0001')",
                      {user, "USUÁRIO " + user}));
@@ -256,7 +288,7 @@ QList<QVariantList> TestWorkstations::rows(const QString& sql) {
     return result;
 }
 
-QPair<QStringList, QStringList> TestWorkstations::race(const QString& action) {
+QPair<QStringList, QStringList> TestWorkstations::race(const QString& action, const QString& user) {
     QTemporaryDir folder;
     QProcess a, b;
     for (QProcess* p : {&a, &b}) {
@@ -264,7 +296,9 @@ QPair<QStringList, QStringList> TestWorkstations::race(const QString& action) {
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p->start(QCoreApplication::applicationFilePath(),
                  {"--estacao", action, m_location, folder.path(), first ? "a" : "b", first ? "b" : "a",
-                  first ? kFirstUser : kSecondUser});
+                  !user.isEmpty() ? user
+                  : first         ? kFirstUser
+                                  : kSecondUser});
     }
     QStringList out[2];
     int i = 0;
@@ -301,10 +335,13 @@ void TestWorkstations::registeringOnTheSameDay() {
 }
 
 void TestWorkstations::sendingAtTheSameMoment() {
-    for (const char* number : {"00000001", "00000002"})
-        QVERIFY(exec(
-            "INSERT INTO PROCESSOS (IDPROCESSO, ANO, ASSUNTO, COD_USUARIO) VALUES (?, '2019', 'ASSUNTO', ?)",
-            {number, kFirstUser}));
+    // Each desk sends the process its own user registered.
+    QVERIFY(
+        exec("INSERT INTO PROCESSOS (IDPROCESSO, ANO, ASSUNTO, COD_USUARIO) VALUES (?, '2019', 'ASSUNTO', ?)",
+             {"00000001", kFirstUser}));
+    QVERIFY(
+        exec("INSERT INTO PROCESSOS (IDPROCESSO, ANO, ASSUNTO, COD_USUARIO) VALUES (?, '2019', 'ASSUNTO', ?)",
+             {"00000002", kSecondUser}));
     const auto [a, b] = race("enviar");
     const QStringList lines = a + b;
     // Both were offered register 00000001; one wrote it, the other failed and took 00000002.
@@ -333,6 +370,33 @@ void TestWorkstations::receivingTheSameMovement() {
     QCOMPARE(rows("SELECT DATA_RECEBIMENTO, HORA_RECEBIMENTO FROM TRAMITACAO"),
              (QList<QVariantList>{
                  {QDate(2019, 3, 5), QTime::fromString(done.first().section(' ', 2, 2), "HH:mm:ss")}}));
+}
+
+void TestWorkstations::forwardingFromTwoDesks() {
+    QVERIFY(exec("INSERT INTO PROCESSOS (IDPROCESSO, ANO, ASSUNTO, COD_USUARIO) VALUES ('00000001', '2019', "
+                 "'ASSUNTO', ?)",
+                 {kSecondUser}));
+    QVERIFY(exec(
+        "INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, COD_USUARIO, COD_USUARIO_DESTINO, DATA, HORA, "
+        "DATA_RECEBIMENTO, HORA_RECEBIMENTO) VALUES ('00000001', '00000001', '2019', ?, ?, ?, ?, ?, ?)",
+        {kSecondUser, kFirstUser, QDate(2019, 3, 4), QTime(8, 0, 0), QDate(2019, 3, 4), QTime(9, 0, 0)}));
+    // The holder has the in-tray open on two desks and sends from both in the same second.
+    const auto [a, b] = race("encaminhar", kFirstUser);
+    const QStringList lines = a + b;
+    QCOMPARE(lines.filter("FORWARD done").size(), 1);
+    QCOMPARE(lines.filter("FORWARD refused").size(), 1);
+    QCOMPARE(lines.filter("FORWARD refused").first().section(' ', 2), routing::alreadyForwardedMessage());
+    // One movement more, and the process waits in one in-tray only.
+    QCOMPARE(rows("SELECT COUNT(*) FROM TRAMITACAO").value(0).value(0).toInt(), 2);
+    int trays = 0;
+    for (const QString& user : {kFirstUser, kSecondUser, kThirdUser}) {
+        QSqlQuery q(core::mainConnection());
+        q.prepare("SELECT COUNT(*) FROM TRAMITACAO A WHERE " + routing::pendingCondition());
+        q.bindValue(":UM", user);
+        QVERIFY2(q.exec() && q.next(), qPrintable(q.lastError().text()));
+        trays += q.value(0).toInt();
+    }
+    QCOMPARE(trays, 1);
 }
 
 int main(int argc, char** argv) {
