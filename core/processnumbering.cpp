@@ -50,16 +50,16 @@ ProcessNumber nextProcessNumber(const QSqlDatabase& db, NumberingScheme scheme, 
     QString greatest;
     QString error;
     if (scheme == NumberingScheme::YearSequence) {
-        // Numbers are stored padded to eight digits, so the greatest text is the greatest number.
-        if (!readOne(db, QStringLiteral("SELECT MAX(IDPROCESSO) FROM PROCESSOS WHERE ANO = ?"), year,
-                     &greatest, &error))
+        // The greatest number by value, not by text: a number stored unpadded by an older program
+        // ("9") sorts after "00000010" as text, and taking it would draw 00000010 again and again.
+        // Numbers that are not all digits (typed by hand) take no part: no drawn number can be
+        // equal to them. The year is found through its index; only that year's numbers are read.
+        if (!readOne(db,
+                     QStringLiteral("SELECT MAX(CAST(IDPROCESSO AS BIGINT)) FROM PROCESSOS WHERE ANO = ? AND "
+                                    "IDPROCESSO SIMILAR TO '[0-9]{1,8}'"),
+                     year, &greatest, &error))
             return {ProcessNumber::Outcome::Failed, QString(), error};
-        if (!allDigits(greatest))
-            return refused(
-                QStringLiteral(
-                    "procedimento cancelado, o maior número de processo de %1 (%2) não é numérico!")
-                    .arg(year, greatest));
-        const qulonglong next = greatest.toULongLong() + 1;
+        const qulonglong next = greatest.toULongLong() + 1; // no number yet: 1
         if (next > 99999999ULL)
             return refused(
                 QStringLiteral(
@@ -71,9 +71,13 @@ ProcessNumber nextProcessNumber(const QSqlDatabase& db, NumberingScheme scheme, 
     if (!date.isValid())
         return refused(QStringLiteral("procedimento cancelado, data do processo não informada!"));
     // MMDD: the highest number of the day-month in any year, found through the index on
-    // IDPROCESSO (a prefix search instead of comparing substrings of every row).
+    // IDPROCESSO (a prefix search instead of comparing substrings of every row). Only numbers of
+    // the full eight characters count: among them the text order is the order of the sequence,
+    // and a shorter one stored by an older program ("01049") can never equal a drawn number.
     const QString monthDay = padded(date.month(), 2) + padded(date.day(), 2);
-    if (!readOne(db, QStringLiteral("SELECT MAX(IDPROCESSO) FROM PROCESSOS WHERE IDPROCESSO STARTING WITH ?"),
+    if (!readOne(db,
+                 QStringLiteral("SELECT MAX(IDPROCESSO) FROM PROCESSOS WHERE IDPROCESSO STARTING WITH ? AND "
+                                "CHAR_LENGTH(IDPROCESSO) = 8"),
                  monthDay, &greatest, &error))
         return {ProcessNumber::Outcome::Failed, QString(), error};
     const QString sequence = greatest.mid(4, 4);

@@ -32,7 +32,9 @@ struct ProcessNumber {
 };
 
 // The number of a new process registered on `date` in `year`: the highest stored number of the
-// scheme plus one. Nothing is reserved: two workstations drawing at the same moment get the same
+// scheme plus one, highest by value (a year's numbers stored unpadded by an older program count
+// by what they are worth; numbers with other characters are left out). Stored numbers are never
+// rewritten. Nothing is reserved: two workstations drawing at the same moment get the same
 // number, and the key (IDPROCESSO, ANO) of PROCESSOS refuses the second save. A scheme whose
 // numbers ran out (sequence 9999 of a day-month, 99999999 of a year) is refused rather than
 // giving a number of another day or a ninth digit.

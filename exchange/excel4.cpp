@@ -53,8 +53,8 @@ void TFrm_Excel4::Botao_TransfereClick() {
     m_progress->setRange(0, int(stored.size()) + kUnitTypeRows);
     m_progress->setValue(0);
 
-    // The sheet is read before anything is deleted: a file that cannot be read leaves the
-    // table as it was.
+    // The whole sheet is read and checked before the table is touched: a file that cannot be
+    // read, or a sheet with a row the table cannot take, leaves the table as it was.
     QList<UnitTypeRow> rows;
     const std::unique_ptr<Spreadsheet> sheet = createSpreadsheet();
     if (!readUnitTypeSheet(*sheet, unitTypeSheetPath(core::appValues().workingFolder), &rows, &error)) {
@@ -63,14 +63,25 @@ void TFrm_Excel4::Botao_TransfereClick() {
         setButtonsEnabled(true);
         return;
     }
-    const ReplaceResult result = replaceUnitTypes(connection, stored, rows, [this] {
-        m_progress->setValue(m_progress->value() + 1);
+    const UnitTypeSheet checked = checkUnitTypeSheet(rows);
+    if (!checked.usable()) {
+        core::dialogs().message(this, checked.refusal);
+        setButtonsEnabled(true);
+        return;
+    }
+    const ReplaceResult result = replaceUnitTypes(connection, checked.types, [this] {
+        m_progress->setValue(qMin(m_progress->value() + 1, m_progress->maximum()));
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });
-    if (result.committed)
-        core::dialogs().message(this, QStringLiteral("Importação realizada com sucesso!"));
-    else
-        core::dialogs().error(this, result.errorText);
+    if (result.committed) {
+        // The blank rows were read too: the bar ends full.
+        m_progress->setValue(m_progress->maximum());
+        core::dialogs().message(this, unitTypeImportedMessage(result.inserted, checked.blankRows));
+    } else if (!result.refusal.isEmpty()) {
+        core::dialogs().message(this, result.refusal);
+    } else if (!core::noteConnectionFailure(connection, this)) {
+        core::dialogs().message(this, unitTypeFailedMessage(result.errorText));
+    }
     setButtonsEnabled(true);
 }
 

@@ -23,6 +23,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTime>
@@ -115,6 +117,29 @@ bool drawNumber(RecordSet& records, QWidget* window) {
         return false;
     }
     return false;
+}
+
+// Whether the process has a movement; false with the error text when the reading failed.
+bool readRouted(const QSqlDatabase& db, const QString& process, const QString& year, bool* routed,
+                QString* error) {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT FIRST 1 1 FROM TRAMITACAO WHERE IDPROCESSO = ? AND ANO = ?"))) {
+        *error = q.lastError().text();
+        return false;
+    }
+    q.addBindValue(process);
+    q.addBindValue(year);
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return false;
+    }
+    *routed = q.next();
+    if (q.lastError().isValid()) {
+        *error = q.lastError().text();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -454,6 +479,87 @@ void TFrm_Processos::TramitarClick() {
     // The process handed over is read again: gone when it now has a movement, still shown when
     // the routing form closed without sending. (The selection of the last reading would lose a
     // process saved since then, read by no selection, even though it was not sent.)
+    if (!readRecordPart(year, process, nullptr)) core::dialogs().error(this, r->lastError());
+    refreshState();
+}
+
+bool TFrm_Processos::beforeEdit() {
+    if (!savedProcessShown()) return true;
+    bool routed = false;
+    QString error;
+    // A failed reading does not stop the alteration: the save checks again under the lock.
+    if (!readRouted(records()->database(), records()->text(QStringLiteral("IDPROCESSO")),
+                    records()->text(QStringLiteral("ANO")), &routed, &error) ||
+        !routed)
+        return true;
+    core::dialogs().message(this, routedMessage());
+    dropRoutedProcess();
+    return false;
+}
+
+bool TFrm_Processos::writeChanges(QString* message) {
+    m_routedOnSaving = false;
+    RecordSet* r = records();
+    // A new process has no movement; only an alteration has to be checked.
+    if (r->currentIsNew()) return RegistryForm::writeChanges(message);
+    const QString process = r->text(QStringLiteral("IDPROCESSO"));
+    const QString year = r->text(QStringLiteral("ANO"));
+    bool routed = false;
+    bool locked = false;
+    // The sending takes the same row lock before it writes a movement, so a sending from
+    // another desk and this alteration cannot both pass: whichever locks second waits for the
+    // other and then finds the movement, or loses the lock.
+    const int errors = RecordSet::applyUpdates(
+        {r}, nullptr,
+        [&](const QSqlDatabase& db, QString* error) {
+            QSqlQuery lock(db);
+            lock.setForwardOnly(true);
+            if (!lock.prepare(QStringLiteral(
+                    "SELECT IDPROCESSO FROM PROCESSOS WHERE IDPROCESSO = ? AND ANO = ? WITH LOCK"))) {
+                *error = lock.lastError().text();
+                return false;
+            }
+            lock.addBindValue(process);
+            lock.addBindValue(year);
+            if (!lock.exec() || !lock.next()) {
+                *error = lock.lastError().isValid()
+                             ? lock.lastError().text()
+                             : QStringLiteral("Registro não encontrado ou alterado por "
+                                              "outro usuário.");
+                return false;
+            }
+            locked = true;
+            if (!readRouted(db, process, year, &routed, error)) return false;
+            if (routed) *error = routedMessage();
+            return !routed;
+        },
+        {});
+    if (errors == 0) return true;
+    // The lock lost to a sending that has committed meanwhile: the movement is there now.
+    if (!routed && !locked && !r->connectionLost()) {
+        QString ignored;
+        readRouted(r->database(), process, year, &routed, &ignored);
+    }
+    if (routed) {
+        m_routedOnSaving = true;
+        *message = routedMessage();
+    }
+    return false;
+}
+
+void TFrm_Processos::afterSaveFailed() {
+    if (!m_routedOnSaving) return;
+    m_routedOnSaving = false;
+    // The alteration cannot be written any more: it is dropped with the process it was made on.
+    dropRoutedProcess();
+}
+
+void TFrm_Processos::dropRoutedProcess() {
+    RecordSet* r = records();
+    const QString process = r->text(QStringLiteral("IDPROCESSO"));
+    const QString year = r->text(QStringLiteral("ANO"));
+    r->cancel();
+    if (r->hasPendingChanges()) r->cancelUpdates();
     if (!readRecordPart(year, process, nullptr)) core::dialogs().error(this, r->lastError());
     refreshState();
 }

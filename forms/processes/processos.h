@@ -51,9 +51,22 @@ public:
 
     static QString placeholderNumber() { return QStringLiteral("77777777"); }
     static QString everyYear() { return QStringLiteral("Selecionar tudo"); }
+    // A process with a movement belongs to routing: it is no longer altered here.
+    static QString routedMessage() {
+        return QStringLiteral(
+            "Atenção, procedimento cancelado! Processo já tramitado, não pode ser alterado.");
+    }
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // "&Alterar" on a process routed since it was read is refused at once.
+    bool beforeEdit() override;
+    // The form offers no deletion.
+    bool beforeDelete() override { return false; }
+    // An alteration is written under the lock of the process row, and only while the process
+    // has no movement.
+    bool writeChanges(QString* message) override;
+    void afterSaveFailed() override;
 
 private:
     // cdsDadosAfterInsert: the defaults of a new process.
@@ -68,6 +81,10 @@ private:
     bool savedProcessShown() const;
     void printPaper(const QString& entry);
 
+    // The process shown was found routed: it leaves the record part.
+    void dropRoutedProcess();
+
+    bool m_routedOnSaving = false;
     forms::RecordSet* m_list = nullptr;
     QComboBox* m_exercicios = nullptr;
     QMenu* m_popup = nullptr;

@@ -7,6 +7,8 @@
 #include "forms/registers/tipounidade.h"
 
 #include <QAbstractButton>
+#include <QSqlError>
+#include <QSqlQuery>
 
 namespace registers {
 
@@ -35,9 +37,7 @@ RegistrySpec unidadesSpec() {
     s.checks = {{QStringLiteral("UNIDADE"),
                  attention(QStringLiteral("procedimento cancelado, Unidade não informada!")),
                  QStringLiteral("Campo2")},
-                {QStringLiteral("TIPO"),
-                 attention(QStringLiteral("procedimento cancelado, Tipo Unidade não informado!")),
-                 QStringLiteral("Campo3")}};
+                {QStringLiteral("TIPO"), TFrm_Unidades::missingTypeMessage(), QStringLiteral("Campo3")}};
     EditSpec tipo = lineEdit(QStringLiteral("Campo3"), QStringLiteral("TIPO_UNIDADE"), QString(), 2);
     tipo.sameRow = true;
     EditSpec cnpj = lineEdit(QStringLiteral("Campo4"), QStringLiteral("CNPJ"), QStringLiteral("CNPJ"));
@@ -96,6 +96,71 @@ void TFrm_Unidades::Campo4Exit() {
     if (routines::digitsOnly(cnpj).isEmpty() || routines::isValidCnpj(cnpj)) return;
     core::dialogs().message(this, invalidCnpjMessage());
     records()->setValue(QStringLiteral("CNPJ"), QString());
+}
+
+namespace {
+
+// The codes of the types the pending rows point at.
+QStringList pendingTypes(RecordSet* records) {
+    QStringList types;
+    const int field = records->fieldIndex(QStringLiteral("TIPO_UNIDADE"));
+    for (int row : records->pendingRows()) {
+        const QString type = records->valueAt(row, field).toString();
+        if (!type.isEmpty() && !types.contains(type)) types << type;
+    }
+    return types;
+}
+
+bool typeExists(const QSqlDatabase& db, const QString& type) {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT 1 FROM TIPOUNIDADE WHERE IDTIPO = ?"));
+    q.addBindValue(type);
+    return !q.exec() || q.next(); // a failed reading says nothing about the type
+}
+
+} // namespace
+
+bool TFrm_Unidades::writeChanges(QString* message) {
+    // The type's name was read when the code was typed, maybe long before: the import of the
+    // audit court's types may have deleted it since. The type row is locked and read again in
+    // the transaction that writes the unit; the import takes the same locks before it checks
+    // which types are in use, so one of the two waits for the other and no unit is left pointing
+    // at a type that no longer exists.
+    const QStringList types = pendingTypes(records());
+    if (types.isEmpty()) return RegistryForm::writeChanges(message);
+    bool missing = false;
+    const int errors = RecordSet::applyUpdates(
+        {records()}, nullptr,
+        [&](const QSqlDatabase& db, QString* error) {
+            QSqlQuery lock(db);
+            lock.setForwardOnly(true);
+            if (!lock.prepare(QStringLiteral("SELECT IDTIPO FROM TIPOUNIDADE WHERE IDTIPO = ? WITH LOCK"))) {
+                *error = lock.lastError().text();
+                return false;
+            }
+            for (const QString& type : types) {
+                lock.addBindValue(type);
+                if (!lock.exec()) {
+                    *error = lock.lastError().text();
+                    return false;
+                }
+                if (!lock.next()) {
+                    *error = lock.lastError().text();
+                    missing = !lock.lastError().isValid();
+                    return false;
+                }
+            }
+            return true;
+        },
+        {});
+    if (errors == 0) return true;
+    // A lock lost to an import that deleted the type ends the same way as a type found missing.
+    if (!missing && !records()->connectionLost())
+        for (const QString& type : types)
+            missing = missing || !typeExists(records()->database(), type);
+    if (missing) *message = missingTypeMessage();
+    return false;
 }
 
 void openUnidades(QWidget* owner) {

@@ -22,6 +22,13 @@ public:
     void Campo4Exit();
 
     static QString invalidCnpjMessage() { return forms::attention(QStringLiteral("CNPJ não é válido!")); }
+    static QString missingTypeMessage() {
+        return forms::attention(QStringLiteral("procedimento cancelado, Tipo Unidade não informado!"));
+    }
+
+protected:
+    // The unit's type is locked and found again in the saving transaction.
+    bool writeChanges(QString* message) override;
 };
 
 // Set while the window is open.

@@ -10,11 +10,17 @@
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
 
+#include "core/connection.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSemaphore>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTest>
+#include <QThread>
 
 using testsupport::child;
 using testsupport::ScriptedDialogs;
@@ -22,7 +28,7 @@ using testsupport::TestDatabase;
 
 namespace {
 
-const QString kSuccess = QStringLiteral("Importação realizada com sucesso!");
+const QString kSuccess = QStringLiteral("Importação realizada com sucesso! 12 tipos importados.");
 const QString kCannotRead = QStringLiteral("Versão do Ms-ExcelIncompatível");
 
 QString sheetPath(const TestDatabase& db) {
@@ -48,6 +54,36 @@ QList<QVariantList> sampleTable() {
     return rows;
 }
 
+// A refusal of the whole sheet: the table is left as it was.
+QString refusal(const QString& reason) {
+    return QStringLiteral("Atenção,\rimportação cancelada, %1 Nenhum tipo de unidade foi alterado.")
+        .arg(reason);
+}
+
+QString rowRefusal(int row, const QString& reason) {
+    return refusal(QStringLiteral("linha %1 da planilha: %2.").arg(row).arg(reason));
+}
+
+// A sheet given by a test as rows of cells (row 1 the heading), read through the spreadsheet
+// interface; afterRead runs when the import lets go of it, before anything is written.
+class RowsSheet : public exchange::Spreadsheet {
+public:
+    RowsSheet(QList<QStringList> rows, std::function<void()> afterRead)
+        : m_rows(std::move(rows))
+        , m_afterRead(std::move(afterRead)) {}
+    bool open(const QString&, QString*) override { return true; }
+    QString cell(int row, const QString& column) const override {
+        return m_rows.value(row - 1).value(exchange::columnIndex(column));
+    }
+    void quit() override {
+        if (m_afterRead) m_afterRead();
+    }
+
+private:
+    QList<QStringList> m_rows;
+    std::function<void()> m_afterRead;
+};
+
 } // namespace
 
 class TestExcel4 : public QObject {
@@ -63,7 +99,13 @@ private slots:
     void codesAsNumbersOrTexts();
     void unreadableFileLeavesTheTable_data();
     void unreadableFileLeavesTheTable();
-    void refusedRowsAreSkippedOnce();
+    void badSheetLeavesTheTable_data();
+    void badSheetLeavesTheTable();
+    void blankRowsAreCounted();
+    void typeInUseKeptBySheet();
+    void databaseRefusalRollsBackEverything();
+    void unitSavedWhileTheSheetIsRead();
+    void unitSavedDuringTheImportWaitsAndIsRefused();
     void shippedSampleIsTheProgramsOwn();
     void readerCanBeReplaced();
 
@@ -195,8 +237,10 @@ void TestExcel4::codesAsNumbersOrTexts() {
     QFETCH(QString, storedCode);
     QFETCH(QString, storedName);
     QVERIFY(writeSheet(*m_db, {{"Código", "Tipo"}, {code, name}}));
-    transfer(kSuccess, false);
-    // The eleven empty rows have no code and are skipped.
+    // The eleven empty rows are left out, and said so.
+    transfer(
+        QStringLiteral("Importação realizada com sucesso! 1 tipo importado; 11 linhas em branco ignoradas."),
+        false);
     QCOMPARE(table(), (QList<QVariantList>{{storedCode, storedName}}));
 }
 
@@ -219,28 +263,244 @@ void TestExcel4::unreadableFileLeavesTheTable() {
     QCOMPARE(table(), before);
 }
 
-void TestExcel4::refusedRowsAreSkippedOnce() {
+void TestExcel4::badSheetLeavesTheTable_data() {
+    QTest::addColumn<QList<QVariantList>>("sheet");
+    QTest::addColumn<QString>("message");
+    const QList<QVariantList> sample = exchange::unitTypeSampleRows();
+    const QString noType = refusal(QStringLiteral(
+        "a planilha não tem nenhum tipo de unidade nas linhas 2 a 13 (código na coluna A, nome na "
+        "coluna B)."));
+    QTest::newRow("heading only") << QList<QVariantList>{sample.first()} << noType;
+    QTest::newRow("empty sheet") << QList<QVariantList>{} << noType;
+    QTest::newRow("types below row 13 only")
+        << QList<QVariantList>(14, QVariantList{}) + QList<QVariantList>{{1, "PREFEITURA"}} << noType;
+    QList<QVariantList> swapped;
+    for (const QVariantList& row : sample)
+        swapped.append({row.value(1), row.value(0)});
+    QTest::newRow("names in A, codes in B")
+        << swapped
+        << rowRefusal(2,
+                      QStringLiteral("código \"PREFEITURA MUNICIPAL\" inválido, o código tem 1 ou 2 dígitos "
+                                     "(coluna A)"));
+    QList<QVariantList> longName = sample;
+    longName[4][1] = QString(101, QLatin1Char('X'));
+    QTest::newRow("name of 101 characters")
+        << longName
+        << rowRefusal(5, QStringLiteral("nome do tipo com 101 caracteres, o máximo é 100 (coluna B)"));
+    QList<QVariantList> threeDigits = sample;
+    threeDigits[12][0] = QStringLiteral("123");
+    QTest::newRow("code of three digits")
+        << threeDigits
+        << rowRefusal(13, QStringLiteral("código \"123\" inválido, o código tem 1 ou 2 dígitos (coluna A)"));
+    QList<QVariantList> fraction = sample;
+    fraction[3][0] = 7.5;
+    QTest::newRow("code 7.5") << fraction
+                              << rowRefusal(
+                                     4, QStringLiteral("código \"7.5\" inválido, o código tem 1 ou 2 dígitos "
+                                                       "(coluna A)"));
+    QList<QVariantList> negative = sample;
+    negative[3][0] = -1;
+    QTest::newRow("code -1") << negative
+                             << rowRefusal(
+                                    4, QStringLiteral("código \"-1\" inválido, o código tem 1 ou 2 dígitos "
+                                                      "(coluna A)"));
+    QList<QVariantList> noCode = sample;
+    noCode[6][0] = QVariant();
+    QTest::newRow("name without code")
+        << noCode << rowRefusal(7, QStringLiteral("código do tipo não informado (coluna A)"));
+    QList<QVariantList> noName = sample;
+    noName[8][1] = QStringLiteral("   ");
+    QTest::newRow("code without name")
+        << noName << rowRefusal(9, QStringLiteral("nome do tipo não informado (coluna B)"));
+    QList<QVariantList> repeated = sample;
+    repeated[10][0] = QStringLiteral("03");
+    QTest::newRow("code 3 twice")
+        << repeated
+        << rowRefusal(11, QStringLiteral("código 03 repetido, já informado na linha 4 (coluna A)"));
+    QList<QVariantList> chinese = sample;
+    chinese[2][1] = QStringLiteral("CÂMARA \u5E02");
+    QTest::newRow("name WIN1252 cannot store")
+        << chinese
+        << rowRefusal(
+               3, QStringLiteral("o nome do tipo tem o caractere \"\u5E02\" (U+5E02), que o banco de dados "
+                                 "não aceita (coluna B)"));
+    QList<QVariantList> lineBreak = sample;
+    lineBreak[2][1] = QStringLiteral("CÂMARA\nMUNICIPAL");
+    QTest::newRow("line break in a name")
+        << lineBreak
+        << rowRefusal(3,
+                      QStringLiteral("o nome do tipo tem o caractere U+000A, que o banco de dados não aceita "
+                                     "(coluna B)"));
+    // The table holds 01 to 03; the unit 0001 uses 02 and the units 0002 and 0003 use 03.
+    QTest::newRow("type of a unit left out")
+        << QList<QVariantList>{sample[0], sample[1], sample[3]}
+        << refusal(QStringLiteral("o tipo 02 - ANTIGO 2 não está na planilha e ainda é usado pela unidade "
+                                  "orçamentária 0001 - PREFEITURA."));
+    QTest::newRow("type of two units left out")
+        << QList<QVariantList>{sample[0], sample[1], sample[2]}
+        << refusal(QStringLiteral("o tipo 03 - ANTIGO 3 não está na planilha e ainda é usado por 2 unidades "
+                                  "orçamentárias (a primeira: 0002 - CÂMARA)."));
+}
+
+void TestExcel4::badSheetLeavesTheTable() {
+    QFETCH(QList<QVariantList>, sheet);
+    QFETCH(QString, message);
+    for (int i = 1; i <= 3; ++i)
+        QVERIFY(m_db->insert("TIPOUNIDADE", {{"IDTIPO", QStringLiteral("0%1").arg(i)},
+                                             {"TIPO", QStringLiteral("ANTIGO %1").arg(i)}}));
+    QVERIFY(
+        m_db->insert("UNIDADES", {{"IDUNIDADE", "0001"}, {"UNIDADE", "PREFEITURA"}, {"TIPO_UNIDADE", "02"}}));
+    QVERIFY(m_db->insert("UNIDADES", {{"IDUNIDADE", "0002"}, {"UNIDADE", "CÂMARA"}, {"TIPO_UNIDADE", "03"}}));
+    QVERIFY(m_db->insert("UNIDADES", {{"IDUNIDADE", "0003"}, {"UNIDADE", "SAAE"}, {"TIPO_UNIDADE", "03"}}));
+    const QList<QVariantList> before = table();
+    QVERIFY(writeSheet(*m_db, sheet));
+    transfer(message, false);
+    QCOMPARE(table(), before);
+}
+
+void TestExcel4::blankRowsAreCounted() {
     QList<QVariantList> rows = exchange::unitTypeSampleRows();
-    rows[4][0] = QStringLiteral("123"); // longer than the code column
-    rows[7][0] = 1;                     // the code of row 2 again
+    rows[3] = {};                                          // row 4
+    rows[9] = {QStringLiteral("  "), QStringLiteral(" ")}; // row 10: blanks only
+    rows[6][1] = QStringLiteral("  FUNDAÇÃO MUNICIPAL  "); // kept without its surrounding blanks
     QVERIFY(writeSheet(*m_db, rows));
-    transfer(kSuccess, false);
+    transfer(QStringLiteral(
+                 "Importação realizada com sucesso! 10 tipos importados; 2 linhas em branco ignoradas."),
+             false);
     QList<QVariantList> expected = sampleTable();
-    expected.removeAt(6);
-    expected.removeAt(3);
+    expected.removeAt(8);
+    expected.removeAt(2);
     QCOMPARE(table(), expected);
     QCOMPARE(child<QProgressBar>(m_window.get(), QStringLiteral("ProgressBar1"))->value(), 12);
+}
 
-    // The same through the routine itself: each refused row is counted once, the rest go in.
-    QSqlDatabase conn = m_db->connection();
-    QString error;
-    const exchange::ReplaceResult result = exchange::replaceUnitTypes(
-        conn, exchange::unitTypeCodes(conn, &error), {{"1", "A"}, {"123", "B"}, {"1", "C"}, {"2", "D"}});
-    QVERIFY(result.committed);
-    QCOMPARE(result.deleted, 10);
-    QCOMPARE(result.inserted, 2);
-    QCOMPARE(result.refused, 2);
-    QCOMPARE(table(), (QList<QVariantList>{{"01", "A"}, {"02", "D"}}));
+void TestExcel4::typeInUseKeptBySheet() {
+    // A unit's type that the sheet gives again (under a new name) keeps the unit valid.
+    QVERIFY(m_db->insert("TIPOUNIDADE", {{"IDTIPO", "05"}, {"TIPO", "ANTIGO"}}));
+    QVERIFY(m_db->insert("TIPOUNIDADE", {{"IDTIPO", "40"}, {"TIPO", "SEM UNIDADE"}}));
+    QVERIFY(m_db->insert("UNIDADES", {{"IDUNIDADE", "0001"}, {"UNIDADE", "SAAE"}, {"TIPO_UNIDADE", "05"}}));
+    // A unit that already pointed at no type does not stop the import.
+    QVERIFY(m_db->insert("UNIDADES", {{"IDUNIDADE", "0002"}, {"UNIDADE", "ANTIGA"}, {"TIPO_UNIDADE", "77"}}));
+    QVERIFY(writeSheet(*m_db, exchange::unitTypeSampleRows()));
+    transfer(kSuccess, false);
+    QCOMPARE(table(), sampleTable());
+    QCOMPARE(m_db->scalar("SELECT B.TIPO FROM UNIDADES A JOIN TIPOUNIDADE B ON B.IDTIPO = A.TIPO_UNIDADE")
+                 .toString(),
+             QStringLiteral("AUTARQUIA MUNICIPAL"));
+}
+
+void TestExcel4::databaseRefusalRollsBackEverything() {
+    // A rule of the test's own makes the server refuse the ninth type, after the deletions and
+    // eight insertions: nothing of it stays.
+    QVERIFY(m_db->exec("ALTER TABLE TIPOUNIDADE ADD CONSTRAINT CK_TESTE CHECK (IDTIPO <> '09')"));
+    for (int i = 1; i <= 3; ++i)
+        QVERIFY(m_db->insert("TIPOUNIDADE", {{"IDTIPO", QStringLiteral("2%1").arg(i)},
+                                             {"TIPO", QStringLiteral("ANTIGO %1").arg(i)}}));
+    const QList<QVariantList> before = table();
+    QString serverText;
+    {
+        // The server's own words for that refusal, as the import meets them.
+        QSqlDatabase conn = m_db->connection();
+        QSqlQuery q(conn);
+        q.prepare(QStringLiteral("INSERT INTO TIPOUNIDADE (IDTIPO, TIPO) VALUES (?, ?)"));
+        q.addBindValue(QStringLiteral("09"));
+        q.addBindValue(QStringLiteral("X"));
+        QVERIFY(!q.exec());
+        serverText = q.lastError().text();
+    }
+    QVERIFY(writeSheet(*m_db, exchange::unitTypeSampleRows()));
+    transfer(exchange::unitTypeFailedMessage(serverText), false);
+    QVERIFY(exchange::unitTypeFailedMessage(serverText).contains(QStringLiteral("CK_TESTE")));
+    QCOMPARE(table(), before);
+}
+
+void TestExcel4::unitSavedWhileTheSheetIsRead() {
+    // Another desk saves a unit of type 02 after the sheet was checked and before the import
+    // writes: the check in the writing transaction sees it.
+    for (int i = 1; i <= 2; ++i)
+        QVERIFY(m_db->insert("TIPOUNIDADE", {{"IDTIPO", QStringLiteral("0%1").arg(i)},
+                                             {"TIPO", QStringLiteral("ANTIGO %1").arg(i)}}));
+    QSqlDatabase other = m_db->openSecondConnection(QStringLiteral("outra_mesa"));
+    QVERIFY(other.isOpen());
+    const QList<QVariantList> before = table();
+    exchange::setSpreadsheetFactory([&other] {
+        return std::make_unique<RowsSheet>(
+            QList<QStringList>{{"Código", "Tipo"}, {"1", "PREFEITURA"}}, [&other] {
+                QSqlQuery q(other);
+                q.exec(
+                    QStringLiteral("INSERT INTO UNIDADES (IDUNIDADE, UNIDADE, TIPO_UNIDADE) VALUES ('0009', "
+                                   "'SAAE', '02')"));
+            });
+    });
+    transfer(refusal(QStringLiteral("o tipo 02 - ANTIGO 2 não está na planilha e ainda é usado pela unidade "
+                                    "orçamentária 0009 - SAAE.")),
+             false);
+    QCOMPARE(table(), before);
+}
+
+void TestExcel4::unitSavedDuringTheImportWaitsAndIsRefused() {
+    // The budget-unit form of another desk saves a unit of type 02 while the import holds the
+    // lock of the types: its save waits for the import, then finds the type gone and refuses
+    // (the form's own test drives the window; here its statements run on a second thread).
+    for (int i = 1; i <= 2; ++i)
+        QVERIFY(m_db->insert("TIPOUNIDADE", {{"IDTIPO", QStringLiteral("0%1").arg(i)},
+                                             {"TIPO", QStringLiteral("ANTIGO %1").arg(i)}}));
+    const QString path = m_db->path();
+    QSemaphore importLocked;
+    QString lockError;
+    bool unitWritten = false;
+    std::unique_ptr<QThread> desk(QThread::create([&] {
+        importLocked.acquire();
+        QString error;
+        {
+            QSqlDatabase db = core::openNamedConnection(QStringLiteral("mesa_unidades"), path, &error);
+            if (db.isOpen() && db.transaction()) {
+                QSqlQuery q(db);
+                q.prepare(QStringLiteral("SELECT IDTIPO FROM TIPOUNIDADE WHERE IDTIPO = ? WITH LOCK"));
+                q.addBindValue(QStringLiteral("02"));
+                if (q.exec() && q.next()) {
+                    QSqlQuery insert(db);
+                    unitWritten =
+                        insert.exec(QStringLiteral("INSERT INTO UNIDADES (IDUNIDADE, UNIDADE, TIPO_UNIDADE) "
+                                                   "VALUES ('0009', 'SAAE', '02')"));
+                } else {
+                    lockError = q.lastError().isValid() ? q.lastError().text() : QStringLiteral("sem linha");
+                }
+                q.finish();
+                if (unitWritten)
+                    db.commit();
+                else
+                    db.rollback();
+            } else {
+                lockError = error;
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("mesa_unidades"));
+    }));
+    desk->start();
+    bool waited = false;
+    exchange::setSpreadsheetFactory([] {
+        return std::make_unique<RowsSheet>(QList<QStringList>{{"Código", "Tipo"}, {"1", "PREFEITURA"}},
+                                           nullptr);
+    });
+    // The first deletion runs with the types locked: the other desk starts its save there and
+    // is still waiting a second later.
+    connect(child<QProgressBar>(m_window.get(), QStringLiteral("ProgressBar1")), &QProgressBar::valueChanged,
+            this, [&](int value) {
+                if (value != 1) return;
+                importLocked.release();
+                waited = !desk->wait(1000);
+            });
+    transfer(
+        QStringLiteral("Importação realizada com sucesso! 1 tipo importado; 11 linhas em branco ignoradas."),
+        false);
+    QVERIFY(desk->wait(30000));
+    QVERIFY(waited);
+    QVERIFY(!unitWritten);
+    QVERIFY2(!lockError.isEmpty(), "the unit's save must be refused");
+    QCOMPARE(table(), (QList<QVariantList>{{"01", "PREFEITURA"}}));
+    QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM UNIDADES").toInt(), 0);
 }
 
 void TestExcel4::shippedSampleIsTheProgramsOwn() {

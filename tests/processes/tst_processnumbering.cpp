@@ -1,5 +1,6 @@
 // Protocol numbers drawn over a connection, without a window: both schemes, the profile that
-// chooses them, and the day-month whose sequence has run out.
+// chooses them, numbers stored unpadded by an older program, and the day-month whose sequence
+// has run out.
 #include "core/processnumbering.h"
 #include "tests/support/testdatabase.h"
 
@@ -44,6 +45,21 @@ void TestProcessNumbering::nextNumber_data() {
     QTest::newRow("year: two years with the same number")
         << Y << QStringList{"00000001/2018", "00000002/2018", "00000001/2019", "00000002/2019"}
         << QDate(2019, 1, 2) << "00000003";
+    // Numbers stored unpadded by an older program count by their value; none is rewritten.
+    QTest::newRow("year: unpadded 9 beside 00000010")
+        << Y << QStringList{"9/2019", "00000010/2019"} << QDate(2019, 3, 5) << "00000011";
+    QTest::newRow("year: unpadded 12 above the padded ones")
+        << Y << QStringList{"00000010/2019", "12/2019", "00000011/2019"} << QDate(2019, 3, 5) << "00000013";
+    QTest::newRow("year: only unpadded numbers")
+        << Y << QStringList{"7/2019", "41/2019", "5/2019"} << QDate(2019, 3, 5) << "00000042";
+    QTest::newRow("year: the same value padded and not")
+        << Y << QStringList{"9/2019", "00000009/2019"} << QDate(2019, 3, 5) << "00000010";
+    QTest::newRow("year: a number with letters takes no part")
+        << Y << QStringList{"00000004/2019", "A1/2019", "12 B/2019"} << QDate(2019, 3, 5) << "00000005";
+    QTest::newRow("year: only numbers with letters")
+        << Y << QStringList{"ABC/2019"} << QDate(2019, 3, 5) << "00000001";
+    QTest::newRow("year: unpadded numbers of another year")
+        << Y << QStringList{"99/2018", "00000003/2019"} << QDate(2019, 3, 5) << "00000004";
     QTest::newRow("month-day: first of the day-month")
         << M << QStringList{"01030009/2019", "01050002/2019"} << QDate(2019, 1, 4) << "01040001";
     QTest::newRow("month-day: next of the day")
@@ -56,6 +72,8 @@ void TestProcessNumbering::nextNumber_data() {
         << M << QStringList{"04010050/2019"} << QDate(2019, 1, 4) << "01040001";
     QTest::newRow("month-day: 9998 leaves one")
         << M << QStringList{"02289998/2016"} << QDate(2019, 2, 28) << "02289999";
+    QTest::newRow("month-day: a shorter number of the day takes no part")
+        << M << QStringList{"01049/2018", "01040012/2019"} << QDate(2019, 1, 4) << "01040013";
     QTest::newRow("month-day: a year-sequence number is no day-month")
         << M << QStringList{"00000041/2019"} << QDate(2019, 1, 1) << "01010001";
 }

@@ -24,16 +24,20 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSemaphore>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QThread>
 #include <QToolButton>
 #include <memory>
 
@@ -167,6 +171,8 @@ private slots:
     void fullDayMonthRefusesTheSave();
     void cancellingAnEntry();
     void alteringKeepsNumberAndDate();
+    void alteringARoutedProcess_data();
+    void alteringARoutedProcess();
     void doubleClickReadsOneProcess();
     void paddedProcessNumberSearch();
     void tramitarWithoutARoutingForm(); // before any test registers one
@@ -799,6 +805,107 @@ void TestProcessos::alteringKeepsNumberAndDate() {
     QCOMPARE(rows.at(1).at(2).toString(), QStringLiteral("CERTIDÃO DE DÉBITOS"));
     QCOMPARE(rows.at(1).at(3).toString(), QStringLiteral("0004"));
     QCOMPARE(rows.at(1).at(4).toDate(), QDate(2019, 3, 5));
+}
+
+void TestProcessos::alteringARoutedProcess_data() {
+    // When another desk sends the process: before "&Alterar", while it is being altered, or
+    // holding the process row (sending not committed yet) as "&Salvar" is pressed, after which
+    // the sending commits or is undone.
+    QTest::addColumn<QString>("sending");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("sent before Alterar") << "before edit" << true;
+    QTest::newRow("sent while altering") << "while editing" << true;
+    QTest::newRow("sending holds the row, then commits") << "holds, commits" << true;
+    QTest::newRow("sending holds the row, then is undone") << "holds, undone" << false;
+}
+
+void TestProcessos::alteringARoutedProcess() {
+    QFETCH(QString, sending);
+    QFETCH(bool, refused);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    insertRegisters(db);
+    insertProcess(db, "00000007", "2019", kUser, "CERTIDÃO");
+    insertProcess(db, "00000007", "2018", kUser, "MESMO NÚMERO, OUTRO ANO");
+    const QString path = db.path();
+    ScriptedDialogs dialogs;
+    auto f = openForm();
+    dblClickRow(child<QTableView>(f.get(), "DBGrid1"), 0);
+    QCOMPARE(edit(f.get(), "DFDF")->text(), QStringLiteral("00000007"));
+
+    if (sending == "before edit") {
+        insertMovement(db, "00000001", "00000007", "2019");
+        dialogs.expectMessage(TFrm_Processos::routedMessage());
+        click(f.get(), "Botao_Alterar");
+        VERIFY_DIALOGS(dialogs);
+    } else {
+        click(f.get(), "Botao_Alterar");
+        typeAndLeave(f.get(), "Campo8", "assunto trocado");
+        // The sending as the routing writes it: the process row locked, then the movement.
+        QSemaphore rowHeld;
+        QString deskError;
+        std::unique_ptr<QThread> desk(QThread::create([&] {
+            {
+                QString error;
+                QSqlDatabase other =
+                    core::openNamedConnection(QStringLiteral("mesa_tramitacao"), path, &error);
+                bool ok = other.isOpen() && other.transaction();
+                QSqlQuery q(other);
+                ok =
+                    ok && q.prepare(QStringLiteral(
+                              "SELECT IDPROCESSO FROM PROCESSOS WHERE IDPROCESSO = ? AND ANO = ? WITH LOCK"));
+                q.addBindValue(QStringLiteral("00000007"));
+                q.addBindValue(QStringLiteral("2019"));
+                ok = ok && q.exec() && q.next();
+                q.finish();
+                QSqlQuery insert(other);
+                ok = ok &&
+                     insert.exec(QStringLiteral("INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO) VALUES "
+                                                "('00000001', '00000007', '2019')"));
+                if (!ok) deskError = q.lastError().text() + insert.lastError().text() + error;
+                rowHeld.release();
+                if (sending != "while editing") QThread::msleep(1500);
+                if (sending == "holds, undone")
+                    other.rollback();
+                else
+                    other.commit();
+                other.close();
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("mesa_tramitacao"));
+        }));
+        desk->start();
+        rowHeld.acquire();
+        QVERIFY2(deskError.isEmpty(), qPrintable(deskError));
+        if (sending == "while editing") QVERIFY(desk->wait(30000));
+        if (refused) dialogs.expectMessage(TFrm_Processos::routedMessage());
+        QElapsedTimer held;
+        held.start();
+        click(f.get(), "Botao_Salvar");
+        QVERIFY(desk->wait(30000));
+        VERIFY_DIALOGS(dialogs);
+        // The save waited for the sending to end instead of passing beside it.
+        if (sending != "while editing")
+            QVERIFY2(held.elapsed() >= 1000, qPrintable(QString::number(held.elapsed())));
+    }
+
+    const QString stored =
+        db.scalar("SELECT ASSUNTO FROM PROCESSOS WHERE IDPROCESSO = '00000007' AND ANO = '2019'").toString();
+    QCOMPARE(f->records()->state(), RecordSet::State::Browse);
+    if (refused) {
+        QCOMPARE(stored, QStringLiteral("CERTIDÃO"));
+        // The routed process has left the form.
+        QCOMPARE(f->records()->rowCount(), 0);
+        QVERIFY(!enabled(f.get(), "Botao_Alterar"));
+    } else {
+        QCOMPARE(stored, QStringLiteral("ASSUNTO TROCADO"));
+        QCOMPARE(edit(f.get(), "Campo8")->text(), QStringLiteral("ASSUNTO TROCADO"));
+        // The form deletes nothing, even when its hidden button is pressed by other means.
+        f->Botao_ExcluirClick();
+        VERIFY_DIALOGS(dialogs);
+        QCOMPARE(db.scalar("SELECT COUNT(*) FROM PROCESSOS").toInt(), 2);
+    }
+    QCOMPARE(db.scalar("SELECT ASSUNTO FROM PROCESSOS WHERE ANO = '2018'").toString(),
+             QStringLiteral("MESMO NÚMERO, OUTRO ANO"));
 }
 
 void TestProcessos::doubleClickReadsOneProcess() {

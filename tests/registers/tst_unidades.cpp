@@ -75,6 +75,8 @@ private slots:
     void typeCodeFetchesTheTypeName_data();
     void typeCodeFetchesTheTypeName();
     void unknownTypeStopsTheSave();
+    void typeDeletedAfterItsNameWasRead_data();
+    void typeDeletedAfterItsNameWasRead();
     void checksOnSavingInOrder();
     void cnpjCheckOnLeaving_data();
     void cnpjCheckOnLeaving();
@@ -218,6 +220,43 @@ void TestUnidades::unknownTypeStopsTheSave() {
     click(f.get(), "Botao_Salvar");
     VERIFY_DIALOGS(dialogs);
     QCOMPARE(stored(db, "TIPO_UNIDADE", "0001").toString(), QStringLiteral("01"));
+}
+
+void TestUnidades::typeDeletedAfterItsNameWasRead_data() {
+    QTest::addColumn<bool>("altering");
+    QTest::newRow("new unit") << false;
+    QTest::newRow("unit altered") << true;
+}
+
+void TestUnidades::typeDeletedAfterItsNameWasRead() {
+    // The name was fetched when the code was typed; the type is deleted (the import of the
+    // audit court's types) before the save: the save finds it gone and stores nothing.
+    QFETCH(bool, altering);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    insertTypes(db);
+    if (altering)
+        QVERIFY(db.insert("UNIDADES", {{"IDUNIDADE", "0001"}, {"UNIDADE", "OBRAS"}, {"TIPO_UNIDADE", "01"}}));
+    ScriptedDialogs dialogs;
+    auto f = openForm();
+    QVERIFY(QTest::qWaitForWindowActive(f.get()));
+    click(f.get(), altering ? "Botao_Alterar" : "Botao_Incluir");
+    typeAndLeave(f.get(), "Campo2", "SECRETARIA DE OBRAS");
+    typeAndLeave(f.get(), "Campo3", "3");
+    QCOMPARE(edit(f.get(), "CampoE1")->text(), QStringLiteral("FUNDO MUNICIPAL"));
+    QVERIFY(db.exec("DELETE FROM TIPOUNIDADE WHERE IDTIPO = '03'"));
+    dialogs.expectMessage(kTypeMessage);
+    click(f.get(), "Botao_Salvar");
+    VERIFY_DIALOGS(dialogs);
+    QVERIFY(f->records()->isEditing());
+    const QList<QVariantList> before =
+        altering ? QList<QVariantList>{{"0001", "OBRAS", "01"}} : QList<QVariantList>{};
+    QCOMPARE(db.rows("SELECT IDUNIDADE, UNIDADE, TIPO_UNIDADE FROM UNIDADES"), before);
+    // With an existing type the same record saves.
+    typeAndLeave(f.get(), "Campo3", "12");
+    click(f.get(), "Botao_Salvar");
+    VERIFY_DIALOGS(dialogs);
+    QCOMPARE(stored(db, "TIPO_UNIDADE", "0001").toString(), QStringLiteral("12"));
 }
 
 void TestUnidades::checksOnSavingInOrder() {
