@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProgressBar>
@@ -652,7 +653,7 @@ void TestAtualizaBanco::stoppedUpdateLeavesAKey_data() {
     for (int n = 1; n <= db::kAfterIndices; ++n)
         QTest::newRow(qPrintable(QStringLiteral("after step %1").arg(n))) << n << 0 << false;
     // On a larger database the kill falls wherever the update happens to be, commits included.
-    for (int delay : {300, 700, 1100, 1500, 1900, 2300})
+    for (int delay : {100, 250, 400, 550, 700, 850, 1000, 1200})
         QTest::newRow(qPrintable(QStringLiteral("after %1 ms").arg(delay))) << 0 << delay << false;
     // Through a server the killed client's transaction is rolled back by the server.
     QTest::newRow("server, after step 13") << 13 << 0 << true;
@@ -708,7 +709,7 @@ void TestAtualizaBanco::stoppedUpdateLeavesAKey() {
     if (delayMs > 0) QTest::qWait(delayMs); // the event loop keeps reading the child's output
     const bool running = child.state() == QProcess::Running;
     child.kill(); // SIGKILL: nothing of the child runs after it
-    QVERIFY(child.waitForFinished(30000));
+    if (child.state() != QProcess::NotRunning) QVERIFY(child.waitForFinished(30000));
     if (running) {
         ++m_faults;
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
@@ -732,15 +733,17 @@ void TestAtualizaBanco::stoppedUpdateLeavesAKey() {
     QVERIFY(!key.isEmpty());
     const QString duplicate = QStringLiteral("INSERT INTO PROCESSOS (IDPROCESSO, ANO, DATA, ASSUNTO) "
                                              "VALUES ('00000001', '2011', '2011-01-01', 'REPETIDO')");
-    QSqlQuery q(conn);
-    QVERIFY2(!q.exec(duplicate), "a repeated number and year was accepted");
+    // A statement kept prepared holds the table: each check runs in a query of its own.
+    const auto accepted = [&](const QString& sql) { return QSqlQuery(conn).exec(sql); };
+    QVERIFY2(!accepted(duplicate), "a repeated number and year was accepted");
 
     // The next run finishes the work.
     const db::UpdateOutcome outcome = db::updateDatabase(conn);
-    QVERIFY2(outcome.complete, qPrintable(db::updateMessage(outcome)));
+    QVERIFY2(outcome.complete,
+             qPrintable(db::updateMessage(outcome) + QLatin1Char('\n') + outcome.serverText));
     QCOMPARE(db::primaryKeyColumns(conn, QStringLiteral("PROCESSOS")),
              (QStringList{QStringLiteral("IDPROCESSO"), QStringLiteral("ANO")}));
-    QVERIFY(!q.exec(duplicate));
+    QVERIFY(!accepted(duplicate));
     QCOMPARE(select(conn, QStringLiteral("SELECT COUNT(*) FROM PROCESSOS WHERE IDPROCESSO < '00000100'"))
                  .first()
                  .first()
@@ -952,12 +955,16 @@ int runStoppedUpdate(int argc, char** argv) {
         std::fflush(stdout);
     };
     if (stopAt == 0) say("iniciado\n");
+    QElapsedTimer clock;
+    clock.start();
     db::updateDatabase(conn, {}, [&](int step) {
         if (step != stopAt) return;
         say("parado\n");
         for (;;)
             pause();
     });
+    // Not stopped: the test learns how long an update of this database takes.
+    std::fprintf(stderr, "update finished in %lld ms\n", clock.elapsed());
     return stopAt == 0 ? 0 : 3;
 }
 
