@@ -144,6 +144,9 @@ void TFrm_AtualizaBancoDados::Botao_AtualizarClick() {
     m_progress->setValue(0);
     QSqlDatabase connection = core::mainConnection();
     QString backupFile;
+    // Until it has run, nothing is complete.
+    m_outcome = db::UpdateOutcome{};
+    m_outcome.complete = false;
     if (!prepare(connection, &backupFile)) {
         setButtonsEnabled(true);
         return;
