@@ -2,6 +2,7 @@
 
 #include "db/update.h"
 
+#include <QDate>
 #include <QDialog>
 #include <QPointer>
 
@@ -25,12 +26,24 @@ public:
 
 private:
     void setButtonsEnabled(bool enabled);
+    // Before anything changes: in the local modes, enough free space and a backup (its path in
+    // backupFile); in remote mode, the user's word that the server's backup is there. False when
+    // the update must not run (the user has been told why).
+    bool prepare(QSqlDatabase& connection, QString* backupFile);
 
     QProgressBar* m_progress;
     QPushButton* m_atualizar;
     QPushButton* m_fechar;
     db::UpdateOutcome m_outcome;
 };
+
+// The question asked in remote mode before the update runs.
+QString remoteUpdateQuestion();
+// The refusal when the backup taken first failed.
+QString backupFailedMessage(const QString& reason);
+// Name of the backup taken before an update of databaseFile on a day; attempt 2, 3, ... for the
+// further runs of that day.
+QString backupFileName(const QString& databaseFile, const QDate& day, int attempt);
 
 inline QPointer<TFrm_AtualizaBancoDados> Frm_AtualizaBancoDados;
 

@@ -109,6 +109,10 @@ bool mainConnectionLost() {
     return mainState().lost;
 }
 
+ConnectionTarget mainConnectionTarget() {
+    return mainState().target;
+}
+
 bool mainConnectionFailedToOpen() {
     return mainState().openFailed;
 }

@@ -53,6 +53,9 @@ bool ensureConnection(const QSqlDatabase& db);
 // connection found gone is marked lost and the user told (once).
 bool noteConnectionFailure(const QSqlDatabase& db, QWidget* parent = nullptr);
 bool mainConnectionLost();
+// Where the main connection was last opened (its mode tells whether this workstation sees the
+// database's disk).
+ConnectionTarget mainConnectionTarget();
 // The last attempt to open the main connection failed (the start-up has said why).
 bool mainConnectionFailedToOpen();
 QString lostConnectionMessage();

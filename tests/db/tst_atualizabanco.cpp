@@ -5,15 +5,26 @@
 #include "db/update.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripteddialogs.h"
+#include "tests/support/testserver.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStandardPaths>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
 
 using testsupport::child;
 using testsupport::ScriptedDialogs;
@@ -21,6 +32,8 @@ using testsupport::ScriptedDialogs;
 namespace {
 
 const QString kSuccess = QStringLiteral("Atualização do Banco de Dados realizada com sucesso!");
+const QString kBackupLine =
+    QStringLiteral("\n\nCópia de segurança do banco de dados feita antes da atualização: %1");
 const QString kIncomplete =
     QStringLiteral("Atenção,\nA atualização do Banco de Dados ficou incompleta: a chave dos "
                    "processos não passou a ser número e ano e continua como estava.\n");
@@ -139,6 +152,15 @@ private slots:
     void missingSchemaIndicesAreCreated();
     void indexOfAnEarlierShapeIsRebuilt_data();
     void indexOfAnEarlierShapeIsRebuilt();
+    void partsLeftInactiveAreReported_data();
+    void partsLeftInactiveAreReported();
+    void stoppedUpdateLeavesAKey_data();
+    void stoppedUpdateLeavesAKey();
+    void nearlyFullDisk_data();
+    void nearlyFullDisk();
+    void remoteModeAsksForTheServersBackup_data();
+    void remoteModeAsksForTheServersBackup();
+    void cleanupTestCase();
 
 private:
     // Creates a database in the temporary folder, runs the script on it and opens it as the
@@ -147,10 +169,23 @@ private:
     void openOlderDatabase();
     // The catalogue of a database just built by the creation tool.
     QStringList newDatabaseCatalogue();
+    // Where the window's next run will put its backup (empty in remote mode).
+    static QString nextBackup();
     // Runs the update through the window, answering its final message.
     void runWindow(const QString& expectedMessage, db::UpdateOutcome* outcome);
 
+    // A database with the older schema and `processes` more processes (each with a movement),
+    // made once per size and copied for each case (it is closed then, so a copy is whole).
+    QString olderTemplate(int processes);
+
     std::unique_ptr<QTemporaryDir> m_dir;
+    QTemporaryDir m_templates;
+    std::unique_ptr<testsupport::TestServer> m_server;
+    // Figures of the stopped updates, printed at the end.
+    int m_faults = 0;
+    int m_withoutKey = 0;
+    int m_invalid = 0;
+    int m_finishedBeforeKill = 0;
 };
 
 void TestAtualizaBanco::initTestCase() {
@@ -203,9 +238,22 @@ QStringList TestAtualizaBanco::newDatabaseCatalogue() {
     return lines;
 }
 
+QString TestAtualizaBanco::nextBackup() {
+    const core::ConnectionTarget target = core::mainConnectionTarget();
+    if (target.mode == core::ConnectionMode::Remote) return QString();
+    const QString file = QFileInfo(target.database).fileName();
+    for (int attempt = 1;; ++attempt) {
+        const QString path = target.workingFolder + QLatin1Char('/') +
+                             app::backupFileName(file, QDate::currentDate(), attempt);
+        if (!QFileInfo::exists(path)) return path;
+    }
+}
+
 void TestAtualizaBanco::runWindow(const QString& expectedMessage, db::UpdateOutcome* outcome) {
     ScriptedDialogs dialogs;
-    dialogs.expectMessage(expectedMessage);
+    // In the local modes every run starts with a backup of its own, named in the final message.
+    const QString backup = nextBackup();
+    dialogs.expectMessage(backup.isEmpty() ? expectedMessage : expectedMessage + kBackupLine.arg(backup));
     app::TFrm_AtualizaBancoDados window;
     auto* atualizar = child<QPushButton>(&window, QStringLiteral("Botao_Atualizar"));
     auto* fechar = child<QPushButton>(&window, QStringLiteral("Botao_Fechar"));
@@ -229,6 +277,8 @@ void TestAtualizaBanco::runWindow(const QString& expectedMessage, db::UpdateOutc
     QVERIFY(buttonsStayedDisabled);
     QVERIFY(atualizar->isEnabled());
     QVERIFY(fechar->isEnabled());
+    QCOMPARE(outcome->backupFile, backup);
+    if (!backup.isEmpty()) QVERIFY(QFileInfo(backup).size() > 0);
 }
 
 void TestAtualizaBanco::windowAndButtons() {
@@ -261,10 +311,32 @@ void TestAtualizaBanco::olderDatabaseReachesNewSchema() {
     QVERIFY(catalogue(conn) != expected);
     const QStringList before = contents(conn);
     QCOMPARE(before.size(), 8);
+    const QStringList olderStructure = catalogue(conn);
 
     db::UpdateOutcome outcome;
     runWindow(kSuccess, &outcome);
     QVERIFY(outcome.complete);
+    QVERIFY(outcome.missing.isEmpty());
+    // The backup taken first is the database as it was: restored, it has the older structure and rows.
+    const QString gbak = QStandardPaths::findExecutable(QStringLiteral("gbak"));
+    if (!gbak.isEmpty()) {
+        const QString restored = m_dir->filePath(QStringLiteral("RESTAURADO.fdb"));
+        QProcess restore;
+        restore.start(gbak, {QStringLiteral("-c"), QStringLiteral("-user"),
+                             QString::fromLatin1(core::kDbaUser), QStringLiteral("-password"),
+                             QString::fromLatin1(core::kDbaPassword), outcome.backupFile, restored});
+        QVERIFY(restore.waitForFinished(60000));
+        QVERIFY2(restore.exitCode() == 0, restore.readAllStandardError().constData());
+        {
+            QString error;
+            QSqlDatabase copy = core::openNamedConnection(QStringLiteral("restored"), restored, &error);
+            QVERIFY2(copy.isOpen(), qPrintable(error));
+            QCOMPARE(catalogue(copy), olderStructure);
+            QCOMPARE(contents(copy), before);
+            copy.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("restored"));
+    }
     QCOMPARE(outcome.yearsFilled, 1);
     // Only the drops of the two indices the older database never had were refused.
     QCOMPARE(outcome.refused, (QList<int>{20, 24}));
@@ -515,5 +587,382 @@ void TestAtualizaBanco::indexOfAnEarlierShapeIsRebuilt() {
     QCOMPARE(catalogue(conn), expected);
 }
 
-QTEST_MAIN(TestAtualizaBanco)
+void TestAtualizaBanco::partsLeftInactiveAreReported_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("part");
+    QTest::newRow("trigger") << "ALTER TRIGGER PROCESSOS_ULTIMA INACTIVE"
+                             << "gatilho PROCESSOS_ULTIMA (inativo)";
+    QTest::newRow("index") << "ALTER INDEX PROCESSOS_O_DATA INACTIVE"
+                           << "índice PROCESSOS_O_DATA (inativo)";
+}
+
+// Success is told only when the catalogue holds every part of the schema at work: a part present
+// but switched off (as the searches bench leaves them when stopped half-way) is named instead.
+void TestAtualizaBanco::partsLeftInactiveAreReported() {
+    QFETCH(QString, setup);
+    QFETCH(QString, part);
+    openDatabase(QStringLiteral("NEW.fdb"), db::schemaStatements());
+    QSqlDatabase conn = core::mainConnection();
+    QVERIFY(db::missingSchemaParts(conn).isEmpty());
+    QVERIFY(run(conn, setup));
+    db::UpdateOutcome outcome;
+    runWindow(QStringLiteral("Atenção,\nA atualização do Banco de Dados ficou incompleta. Faltam no banco de "
+                             "dados: %1.\nVerifique o espaço livre no disco do banco de dados e a conexão, e "
+                             "execute a atualização novamente.")
+                  .arg(part),
+              &outcome);
+    QVERIFY(!outcome.complete);
+    QCOMPARE(outcome.missing, QStringList{part});
+}
+
+QString TestAtualizaBanco::olderTemplate(int processes) {
+    const QString path = m_templates.filePath(QStringLiteral("OLDER-%1.fdb").arg(processes));
+    if (QFileInfo::exists(path)) return path;
+    QFile script(QStringLiteral(PROTOCOLO_OLDER_SCHEMA));
+    QString error;
+    if (!script.open(QIODevice::ReadOnly) || !db::createEmptyDatabase(path, &error)) {
+        QTest::qFail(qPrintable(script.fileName() + error), __FILE__, __LINE__);
+        return {};
+    }
+    const QString name = QStringLiteral("template");
+    {
+        QSqlDatabase conn = core::openNamedConnection(name, path, &error);
+        if (!conn.isOpen()) QTest::qFail(qPrintable(error), __FILE__, __LINE__);
+        for (const QString& statement : db::splitStatements(QString::fromUtf8(script.readAll())))
+            run(conn, statement);
+        if (processes > 0)
+            run(conn, QStringLiteral(
+                          "EXECUTE BLOCK AS DECLARE I INTEGER = 100; DECLARE N VARCHAR(8); BEGIN "
+                          "WHILE (I < %1) DO BEGIN N = LPAD(I, 8, '0'); "
+                          "INSERT INTO PROCESSOS (IDPROCESSO, ANO, DATA, HORA, ASSUNTO, COD_USUARIO) "
+                          "VALUES (:N, '2015', '2015-05-05', '10:00:00', 'PEDIDO ' || :N, '00000001'); "
+                          "INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, COD_USUARIO_DESTINO, DATA, HORA, "
+                          "DESPACHO, COD_USUARIO) VALUES (:N, :N, '00000001', '2015-05-06', '08:00:00', "
+                          "'Despacho do processo ' || :N, '00000001'); I = I + 1; END END")
+                          .arg(processes + 100));
+        conn.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return path;
+}
+
+void TestAtualizaBanco::stoppedUpdateLeavesAKey_data() {
+    QTest::addColumn<int>("stopAt");  // the child stops for good after this step (see db::UpdateCheckpoint)
+    QTest::addColumn<int>("delayMs"); // or, with stopAt 0, is killed this long after it began
+    QTest::addColumn<bool>("server");
+    for (int n = 1; n <= db::kAfterIndices; ++n)
+        QTest::newRow(qPrintable(QStringLiteral("after step %1").arg(n))) << n << 0 << false;
+    // On a larger database the kill falls wherever the update happens to be, commits included.
+    for (int delay : {100, 250, 400, 550, 700, 850, 1000, 1200})
+        QTest::newRow(qPrintable(QStringLiteral("after %1 ms").arg(delay))) << 0 << delay << false;
+    // Through a server the killed client's transaction is rolled back by the server.
+    QTest::newRow("server, after step 13") << 13 << 0 << true;
+    QTest::newRow("server, after step 14") << 14 << 0 << true;
+}
+
+// The update is run by a child process (this program started again with --stopped-update) that is
+// killed with SIGKILL at a chosen point, as a power cut or a closed task would stop it. The
+// database must open, hold a key on PROCESSOS that refuses a repeated number and year, and reach
+// the whole schema on the next run.
+void TestAtualizaBanco::stoppedUpdateLeavesAKey() {
+    QFETCH(int, stopAt);
+    QFETCH(int, delayMs);
+    QFETCH(bool, server);
+    QString location;
+    if (server) {
+        if (!testsupport::TestServer::available()) QSKIP("No Firebird server program on this machine");
+        QString error;
+        if (!m_server) {
+            m_server = std::make_unique<testsupport::TestServer>();
+            QVERIFY2(m_server->start(&error), qPrintable(error));
+        }
+        location = m_server->address() + QLatin1Char(':') + m_server->dataFolder() +
+                   QStringLiteral("/STOP-%1.fdb").arg(stopAt);
+        QFile script(QStringLiteral(PROTOCOLO_OLDER_SCHEMA));
+        QVERIFY(script.open(QIODevice::ReadOnly));
+        QVERIFY2(db::createEmptyDatabase(location, &error), qPrintable(error));
+        {
+            QSqlDatabase conn = core::openNamedConnection(QStringLiteral("server-setup"), location, &error);
+            QVERIFY2(conn.isOpen(), qPrintable(error));
+            for (const QString& statement : db::splitStatements(QString::fromUtf8(script.readAll())))
+                QVERIFY(run(conn, statement));
+            conn.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("server-setup"));
+    } else {
+        const QString source = olderTemplate(stopAt > 0 ? 0 : 20000);
+        QVERIFY(!source.isEmpty());
+        location = m_dir->filePath(QStringLiteral("STOP.fdb"));
+        QVERIFY(QFile::copy(source, location));
+    }
+
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--stopped-update"), location, QString::number(stopAt)});
+    QVERIFY(child.waitForStarted());
+    QByteArray said;
+    const QByteArray awaited = stopAt > 0 ? QByteArrayLiteral("parado") : QByteArrayLiteral("iniciado");
+    while (!said.contains(awaited) && child.state() == QProcess::Running && child.waitForReadyRead(60000))
+        said += child.readAllStandardOutput();
+    QVERIFY2(said.contains(awaited), said.constData());
+    if (delayMs > 0) QTest::qWait(delayMs); // the event loop keeps reading the child's output
+    const bool running = child.state() == QProcess::Running;
+    child.kill(); // SIGKILL: nothing of the child runs after it
+    if (child.state() != QProcess::NotRunning) QVERIFY(child.waitForFinished(30000));
+    if (running) {
+        ++m_faults;
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    } else {
+        ++m_finishedBeforeKill;
+    }
+
+    core::ConnectionTarget target;
+    target.mode = server ? core::ConnectionMode::Remote : core::ConnectionMode::Local;
+    target.database = location;
+    target.userName = QString::fromLatin1(core::kDbaUser);
+    target.workingFolder = server ? QString() : m_dir->path();
+    QString error;
+    const bool opened = core::openMainConnection(target, &error);
+    QSqlDatabase conn = core::mainConnection();
+    const bool readable = opened && !select(conn, QStringLiteral("SELECT COUNT(*) FROM PROCESSOS")).isEmpty();
+    if (!readable) ++m_invalid;
+    QVERIFY2(readable, qPrintable(error));
+    const QStringList key = db::primaryKeyColumns(conn, QStringLiteral("PROCESSOS"));
+    if (key.isEmpty()) ++m_withoutKey;
+    QVERIFY(!key.isEmpty());
+    const QString duplicate = QStringLiteral("INSERT INTO PROCESSOS (IDPROCESSO, ANO, DATA, ASSUNTO) "
+                                             "VALUES ('00000001', '2011', '2011-01-01', 'REPETIDO')");
+    // A statement kept prepared holds the table: each check runs in a query of its own.
+    const auto accepted = [&](const QString& sql) { return QSqlQuery(conn).exec(sql); };
+    QVERIFY2(!accepted(duplicate), "a repeated number and year was accepted");
+
+    // The next run finishes the work.
+    const db::UpdateOutcome outcome = db::updateDatabase(conn);
+    QVERIFY2(outcome.complete,
+             qPrintable(db::updateMessage(outcome) + QLatin1Char('\n') + outcome.serverText));
+    QCOMPARE(db::primaryKeyColumns(conn, QStringLiteral("PROCESSOS")),
+             (QStringList{QStringLiteral("IDPROCESSO"), QStringLiteral("ANO")}));
+    QVERIFY(!accepted(duplicate));
+    QCOMPARE(select(conn, QStringLiteral("SELECT COUNT(*) FROM PROCESSOS WHERE IDPROCESSO < '00000100'"))
+                 .first()
+                 .first()
+                 .toInt(),
+             3);
+}
+
+namespace {
+
+// A small tmpfs of the test's own, unmounted whatever happens.
+struct SmallDisk {
+    QString folder;
+    bool mounted = false;
+    SmallDisk(const QString& path, const QString& size)
+        : folder(path) {
+        QDir().mkpath(folder);
+        QProcess mount;
+        mount.start(QStringLiteral("mount"),
+                    {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                     QStringLiteral("size=") + size, QStringLiteral("tmpfs"), folder});
+        mounted = mount.waitForFinished(30000) && mount.exitStatus() == QProcess::NormalExit &&
+                  mount.exitCode() == 0;
+    }
+    ~SmallDisk() {
+        if (!mounted) return;
+        core::mainConnection().close();
+        QProcess::execute(QStringLiteral("umount"), {folder});
+    }
+};
+
+qint64 freeBytes(const QString& folder) {
+    QStorageInfo storage(folder);
+    storage.refresh();
+    return storage.bytesAvailable();
+}
+
+// Fills the disk of `folder` until about `leave` bytes are free; the free bytes left.
+qint64 fillUntil(const QString& folder, qint64 leave) {
+    QFile filler(folder + QStringLiteral("/ocupado.bin"));
+    if (!filler.open(QIODevice::WriteOnly)) return -1;
+    qint64 toWrite = (freeBytes(folder) - leave) / 4096 * 4096;
+    const QByteArray chunk(1024 * 1024, 'x');
+    while (toWrite > 0) {
+        const qint64 n = qMin<qint64>(toWrite, chunk.size());
+        if (filler.write(chunk.constData(), n) != n) break;
+        toWrite -= n;
+    }
+    filler.close();
+    return freeBytes(folder);
+}
+
+} // namespace
+
+void TestAtualizaBanco::nearlyFullDisk_data() {
+    QTest::addColumn<double>("ofRequired"); // free space left: this share of what the update asks
+    QTest::addColumn<qint64>("plus");       // plus these bytes
+    QTest::newRow("64 KB") << 0.0 << qint64(64 * 1024);
+    QTest::newRow("256 KB") << 0.0 << qint64(256 * 1024);
+    QTest::newRow("half the need") << 0.5 << qint64(0);
+    QTest::newRow("64 KB short of the need") << 1.0 << qint64(-64 * 1024);
+    QTest::newRow("the need") << 1.0 << qint64(0);
+    QTest::newRow("ample") << 1.0 << qint64(8 * 1024 * 1024);
+}
+
+void TestAtualizaBanco::nearlyFullDisk() {
+    QFETCH(double, ofRequired);
+    QFETCH(qint64, plus);
+    const QString source = olderTemplate(5000);
+    QVERIFY(!source.isEmpty());
+    const QStringList expected = newDatabaseCatalogue();
+    SmallDisk disk(m_dir->filePath(QStringLiteral("disco")), QStringLiteral("64m"));
+    if (!disk.mounted) QSKIP("A tmpfs cannot be mounted here (needs root)");
+    const QString path = disk.folder + QStringLiteral("/OLDER.fdb");
+    QVERIFY(QFile::copy(source, path));
+    core::ConnectionTarget target;
+    target.database = path;
+    target.userName = QString::fromLatin1(core::kDbaUser);
+    target.workingFolder = disk.folder;
+    QString error;
+    QVERIFY2(core::openMainConnection(target, &error), qPrintable(error));
+    QSqlDatabase conn = core::mainConnection();
+    const QStringList structureBefore = catalogue(conn);
+    const qint64 size = db::databaseBytes(conn);
+    const qint64 required = db::requiredFreeBytes(size);
+    const qint64 free = fillUntil(disk.folder, qint64(ofRequired * double(required)) + plus);
+    QVERIFY(free >= 0);
+    qInfo("database %lld bytes, update asks for %lld, free %lld", size, required, free);
+
+    ScriptedDialogs dialogs;
+    app::TFrm_AtualizaBancoDados window;
+    const bool refused = free < required;
+    const QString backup = nextBackup();
+    dialogs.expectMessage(refused ? db::notEnoughSpaceMessage(disk.folder, free, required)
+                                  : kSuccess + kBackupLine.arg(backup));
+    child<QPushButton>(&window, QStringLiteral("Botao_Atualizar"))->click();
+    VERIFY_DIALOGS(dialogs);
+    if (refused) {
+        QVERIFY(!window.lastOutcome().complete);
+        QCOMPARE(catalogue(conn), structureBefore);
+        QVERIFY(!QFileInfo::exists(backup));
+    } else {
+        QVERIFY(window.lastOutcome().complete);
+        QVERIFY(QFileInfo(backup).size() > 0);
+        QCOMPARE(catalogue(conn), expected);
+        qInfo("after the update: database %lld bytes, backup %lld bytes, free %lld", db::databaseBytes(conn),
+              QFileInfo(backup).size(), freeBytes(disk.folder));
+    }
+
+    // Whatever happened, the database opens again and answers.
+    conn.close();
+    QVERIFY2(core::openMainConnection(target, &error), qPrintable(error));
+    QVERIFY(!select(core::mainConnection(), QStringLiteral("SELECT COUNT(*) FROM PROCESSOS")).isEmpty());
+    QSqlDatabase reopened = core::mainConnection();
+    QVERIFY(!db::primaryKeyColumns(reopened, QStringLiteral("PROCESSOS")).isEmpty());
+}
+
+void TestAtualizaBanco::remoteModeAsksForTheServersBackup_data() {
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("no") << false;
+    QTest::newRow("yes") << true;
+}
+
+// A server's disk is out of sight: the user confirms the server's own backup instead.
+void TestAtualizaBanco::remoteModeAsksForTheServersBackup() {
+    QFETCH(bool, answer);
+    if (!testsupport::TestServer::available()) QSKIP("No Firebird server program on this machine");
+    QString error;
+    if (!m_server) {
+        m_server = std::make_unique<testsupport::TestServer>();
+        QVERIFY2(m_server->start(&error), qPrintable(error));
+    }
+    const QString location = m_server->address() + QLatin1Char(':') + m_server->dataFolder() +
+                             QStringLiteral("/REMOTO-%1.fdb").arg(answer);
+    QVERIFY2(db::createEmptyDatabase(location, &error), qPrintable(error));
+    core::ConnectionTarget target;
+    target.mode = core::ConnectionMode::Remote;
+    target.database = location;
+    target.userName = QStringLiteral("SYSDBA");
+    QVERIFY2(core::openMainConnection(target, &error), qPrintable(error));
+    QSqlDatabase conn = core::mainConnection();
+    QFile script(QStringLiteral(PROTOCOLO_OLDER_SCHEMA));
+    QVERIFY(script.open(QIODevice::ReadOnly));
+    for (const QString& statement : db::splitStatements(QString::fromUtf8(script.readAll())))
+        QVERIFY(run(conn, statement));
+    const QStringList before = catalogue(conn);
+
+    if (answer) {
+        ScriptedDialogs dialogs;
+        dialogs.expectQuestion(app::remoteUpdateQuestion(), true);
+        dialogs.expectMessage(kSuccess);
+        app::TFrm_AtualizaBancoDados window;
+        child<QPushButton>(&window, QStringLiteral("Botao_Atualizar"))->click();
+        VERIFY_DIALOGS(dialogs);
+        QCOMPARE(dialogs.lastQuestionDefault(), core::DialogService::DefaultButton::No);
+        QVERIFY(window.lastOutcome().complete);
+        QVERIFY(window.lastOutcome().backupFile.isEmpty());
+        QCOMPARE(catalogue(conn), newDatabaseCatalogue());
+    } else {
+        ScriptedDialogs dialogs;
+        dialogs.expectQuestion(app::remoteUpdateQuestion(), false);
+        app::TFrm_AtualizaBancoDados window;
+        child<QPushButton>(&window, QStringLiteral("Botao_Atualizar"))->click();
+        VERIFY_DIALOGS(dialogs);
+        QVERIFY(child<QPushButton>(&window, QStringLiteral("Botao_Atualizar"))->isEnabled());
+        QCOMPARE(catalogue(conn), before);
+    }
+    QVERIFY(app::remoteUpdateQuestion().contains(QStringLiteral("\"Office server\", passo 6")));
+}
+
+void TestAtualizaBanco::cleanupTestCase() {
+    core::mainConnection().close();
+    if (m_server) m_server->stop();
+    if (m_faults + m_finishedBeforeKill > 0)
+        qInfo(
+            "Atualizações interrompidas com SIGKILL: %d (mais %d que terminaram antes); bancos deixados sem "
+            "chave: %d; bancos inválidos: %d",
+            m_faults, m_finishedBeforeKill, m_withoutKey, m_invalid);
+}
+
+namespace {
+
+// The child's side of stoppedUpdateLeavesAKey: runs the update on a database and stops for good
+// after step `stopAt`, saying so, until it is killed; with stopAt 0 it says when it begins.
+int runStoppedUpdate(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QString database = QString::fromLocal8Bit(argv[2]);
+    const int stopAt = QByteArray(argv[3]).toInt();
+    QString error;
+    QSqlDatabase conn = core::openNamedConnection(QStringLiteral("stopped-update"), database, &error);
+    if (!conn.isOpen()) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 2;
+    }
+    const auto say = [](const char* text) {
+        std::fputs(text, stdout);
+        std::fflush(stdout);
+    };
+    if (stopAt == 0) say("iniciado\n");
+    QElapsedTimer clock;
+    clock.start();
+    db::updateDatabase(conn, {}, [&](int step) {
+        if (step != stopAt) return;
+        say("parado\n");
+        for (;;)
+            pause();
+    });
+    // Not stopped: the test learns how long an update of this database takes.
+    std::fprintf(stderr, "update finished in %lld ms\n", clock.elapsed());
+    return stopAt == 0 ? 0 : 3;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && qstrcmp(argv[1], "--stopped-update") == 0) return runStoppedUpdate(argc, argv);
+    QApplication app(argc, argv);
+    TestAtualizaBanco test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_atualizabanco.moc"
