@@ -75,10 +75,27 @@ bool isKeyViolation(const QString& text) {
 
 // Runs `work` in a transaction of its own and commits what it did; a lock another desk held is met
 // by starting again, a refusal or a failure rolls everything back.
+// A failure that found the connection gone: the user has been told once, and the outcome says so.
+Outcome noteLost(const QSqlDatabase& db, Outcome outcome) {
+    if (outcome.kind == Outcome::Failed && noteConnectionFailure(db)) {
+        outcome.connectionLost = true;
+        outcome.text = lostConnectionMessage();
+    }
+    return outcome;
+}
+
+Outcome lostOutcome() {
+    Outcome o = failed(lostConnectionMessage());
+    o.connectionLost = true;
+    return o;
+}
+
 template <typename Work> Outcome inTransaction(const QSqlDatabase& database, Work work) {
     QSqlDatabase db = database;
+    // A connection found lost before is opened again first (the server restarted meanwhile).
+    if (!ensureConnection(db)) return lostOutcome();
     for (int attempt = 1;; ++attempt) {
-        if (!db.transaction()) return failed(db.lastError().text());
+        if (!db.transaction()) return noteLost(db, failed(db.lastError().text()));
         Outcome outcome = work(db);
         if (outcome.done()) {
             if (db.commit()) return outcome;
@@ -87,7 +104,7 @@ template <typename Work> Outcome inTransaction(const QSqlDatabase& database, Wor
         db.rollback();
         if (outcome.kind == Outcome::Failed && isLockConflict(outcome.text) && attempt < kLockAttempts)
             continue;
-        return outcome;
+        return noteLost(db, outcome);
     }
 }
 
@@ -256,10 +273,15 @@ SendingRefusal sendingRefusal(const Sending& s) {
 
 QString nextRegister(const QSqlDatabase& db, QString* errorText) {
     // Served by the descending index on REGISTRO: the greatest number is read without a scan.
+    if (!ensureConnection(db)) {
+        if (errorText) *errorText = lostConnectionMessage();
+        return {};
+    }
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("SELECT COALESCE(MAX(REGISTRO),'0') FROM TRAMITACAO")) || !q.next()) {
-        if (errorText) *errorText = q.lastError().text();
+        if (errorText)
+            *errorText = noteConnectionFailure(db) ? lostConnectionMessage() : q.lastError().text();
         return {};
     }
     bool ok = false;
@@ -412,7 +434,7 @@ Outcome stamp(const QSqlDatabase& database, Stamp stamp, const MovementStamps& m
         if (q.numRowsAffected() != 1) return failed(QString());
         return {Outcome::Done, QString()};
     });
-    if (outcome.kind != Outcome::Failed) return outcome;
+    if (outcome.kind != Outcome::Failed || outcome.connectionLost) return outcome;
     // Another workstation stamped first (nothing matched, or its update collided with ours).
     return explainUnchanged(database, stamp, movement.registro, outcome.text);
 }

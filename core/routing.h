@@ -145,10 +145,17 @@ struct Outcome {
                  // refusal, nothing was written
         Failed   // the database failed; text is its own message, nothing was written
     };
+    Outcome() = default;
+    Outcome(Kind k, QString t = {})
+        : kind(k)
+        , text(std::move(t)) {}
     Kind kind = Failed;
     QString text;
     // Failed because another workstation took the register number first.
     bool registerTaken = false;
+    // Failed because the connection to the database is gone; the user has been told (once), and
+    // the next action opens it again.
+    bool connectionLost = false;
     // The send date and time written: the workstation's clock, or one second after the process's
     // latest movement where that clock is behind it.
     QDateTime sentAt;

@@ -281,6 +281,12 @@ bool WindowedSource::serverOrders(const QString& collatedColumn) const {
 
 bool WindowedSource::startScan() {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    // A connection found lost is opened again before the list is read anew (every statement of the
+    // old one went with it).
+    if (!core::ensureConnection(db)) {
+        m_lastError = core::lostConnectionMessage();
+        return false;
+    }
     if (!db.isOpen()) {
         fail(QStringLiteral("A conexão com o banco de dados não está aberta."));
         return false;
@@ -905,8 +911,15 @@ void WindowedSource::fail(const QString& text) const {
     auto* self = const_cast<WindowedSource*>(this);
     // Announced from the event loop: a failure found while the grid paints must not open a
     // message box inside the paint.
+    // A connection that is gone is told once, in Portuguese, for the whole program; the driver's
+    // text would say nothing to the user.
     QMetaObject::invokeMethod(
-        self, [self, text] { emit self->failed(text); }, Qt::QueuedConnection);
+        self,
+        [self, text] {
+            if (core::noteConnectionFailure(QSqlDatabase::database(self->m_connectionName, false))) return;
+            emit self->failed(text);
+        },
+        Qt::QueuedConnection);
 }
 
 // --- blocks of rows --------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "forms/processes/processos.h"
 
 #include "core/appvalues.h"
+#include "core/connection.h"
 #include "core/dialogs.h"
 #include "core/handoff.h"
 #include "core/menucommands.h"
@@ -103,6 +104,8 @@ EditSpec memo(const QString& name, const QString& field, const QString& caption,
 
 // The protocol number of a new process, drawn as it is saved.
 bool drawNumber(RecordSet& records, QWidget* window) {
+    // A connection found lost is opened again first; still gone, the user has been told already.
+    if (!core::ensureConnection(records.database())) return false;
     const core::ProcessNumber n = core::nextProcessNumber(
         records.database(), core::numberingSchemeFor(core::appValues().profileNumber),
         records.value(QStringLiteral("DATA")).toDate(), records.text(QStringLiteral("ANO")));
@@ -113,7 +116,9 @@ bool drawNumber(RecordSet& records, QWidget* window) {
         core::dialogs().message(window, n.message);
         return false;
     case core::ProcessNumber::Outcome::Failed:
-        core::dialogs().error(window, n.message);
+        // A connection that is gone is told once, in Portuguese.
+        if (!core::noteConnectionFailure(records.database(), window))
+            core::dialogs().error(window, n.message);
         return false;
     }
     return false;

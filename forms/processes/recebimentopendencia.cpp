@@ -286,8 +286,26 @@ routing::MovementStamps TFrm_RecebimentoPendencia::currentStamps() const {
     return m;
 }
 
+bool TFrm_RecebimentoPendencia::readyAfterOutage() {
+    if (!core::mainConnectionLost()) return true;
+    // The list's statements went with the lost connection: it is opened again and the list read
+    // anew, the cursor back on the movement chosen. Still gone, the user has been told already.
+    const QStringList key = m_records->keyAt(m_records->currentRow());
+    if (!core::ensureConnection(core::mainConnection()) || !reread()) return false;
+    if (key.isEmpty()) return true;
+    for (int r = 0; r < m_records->rowCount(); ++r) {
+        if (m_records->keyAt(r) != key) continue;
+        m_records->setCurrentRow(r);
+        return true;
+    }
+    // No longer waiting here: sent on from another desk meanwhile.
+    core::dialogs().message(this, routing::alreadyForwardedMessage());
+    return false;
+}
+
 void TFrm_RecebimentoPendencia::runStamp(Stamp stamp, const QString& question) {
     core::DialogService& dialogs = core::dialogs();
+    if (!readyAfterOutage()) return;
     if (m_records->rowCount() == 0 || m_records->currentRow() < 0) {
         dialogs.message(this, routing::noProcessMessage());
         return;
@@ -328,7 +346,8 @@ void TFrm_RecebimentoPendencia::runStamp(Stamp stamp, const QString& question) {
         reread();
         break;
     case routing::Outcome::Failed:
-        dialogs.error(this, outcome.text);
+        // A lost connection has been told once; the next action opens it again.
+        if (!outcome.connectionLost) dialogs.error(this, outcome.text);
         break;
     }
 }
@@ -351,6 +370,7 @@ void TFrm_RecebimentoPendencia::DesarquivarProcessoClick() {
 }
 
 void TFrm_RecebimentoPendencia::TramitarClick() {
+    if (!readyAfterOutage()) return;
     if (m_records->rowCount() == 0 || m_records->currentRow() < 0) {
         core::dialogs().message(this, routing::noProcessMessage());
         return;

@@ -58,6 +58,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Before an action: after a lost connection, opens it again and reads the list anew on the
+    // movement chosen; false when the action cannot go on (the user has been told why).
+    bool readyAfterOutage();
     core::routing::MovementStamps currentStamps() const;
     // The question (Yes default), the reason for the archiving pair, then the stamp itself; the list
     // is read again when something was written, or when another workstation had stamped first.

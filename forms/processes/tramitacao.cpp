@@ -1,6 +1,7 @@
 #include "forms/processes/tramitacao.h"
 
 #include "core/appvalues.h"
+#include "core/connection.h"
 #include "core/dialogs.h"
 #include "core/handoff.h"
 #include "core/menucommands.h"
@@ -448,13 +449,16 @@ void TFrm_Tramitacao::buildStampTab(const QString& caption, const char* pageName
 
 void TFrm_Tramitacao::lookUp(const QString& sql, const QVariantList& values, const QStringList& into) {
     // The scratch query `sqlBusca`: no row gives empty names.
+    if (!core::ensureConnection(m_records->database())) return;
     QSqlQuery busca(m_records->database());
     busca.setForwardOnly(true);
     bool ok = busca.prepare(sql);
     for (const QVariant& v : values)
         busca.addBindValue(v);
     if (!ok || !busca.exec()) {
-        core::dialogs().error(this, busca.lastError().text());
+        // A lost connection has been told once; the next action opens it again.
+        if (!core::noteConnectionFailure(m_records->database(), this))
+            core::dialogs().error(this, busca.lastError().text());
         return;
     }
     const bool found = busca.next();
@@ -565,7 +569,7 @@ void TFrm_Tramitacao::Botao_IncluirClick() {
     if (registro.isEmpty()) {
         if (error == routing::registersExhaustedMessage())
             core::dialogs().message(this, error);
-        else
+        else if (error != core::lostConnectionMessage()) // told once already
             core::dialogs().error(this, error);
         return;
     }
@@ -612,7 +616,7 @@ void TFrm_Tramitacao::Botao_SalvarClick() {
         QString error;
         const QString fresh = routing::nextRegister(m_records->database(), &error);
         if (fresh.isEmpty()) {
-            core::dialogs().error(this, error);
+            if (error != core::lostConnectionMessage()) core::dialogs().error(this, error);
             return;
         }
         m_records->setValue(kRegistro, fresh);
@@ -635,8 +639,11 @@ void TFrm_Tramitacao::Botao_SalvarClick() {
         return;
     }
     if (!outcome.done()) {
-        // The record stays in the sending layout with what was typed.
-        core::dialogs().message(this, applyErrorMessage());
+        // The record stays in the sending layout with what was typed. A lost connection has been
+        // told already; a number another desk took is said as such.
+        if (!outcome.connectionLost)
+            core::dialogs().message(this,
+                                    outcome.registerTaken ? takenRegisterMessage() : applyErrorMessage());
         m_saveFailed = true;
         return;
     }

@@ -61,6 +61,11 @@ public:
     static QString applyErrorMessage() {
         return QStringLiteral("Atenção, dados inconsistentes, confirme informações!");
     }
+    // The register number was taken by another workstation meanwhile: the next "&Enviar" takes a
+    // fresh one.
+    static QString takenRegisterMessage() {
+        return QStringLiteral("Atenção, dados inconsistentes, registro já existente!");
+    }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -122,6 +122,8 @@ private slots:
     void archiveAndUnarchive();
     void reasonTooLong();
     void anotherWorkstationReceivedFirst();
+    void anotherDeskSentItOn_data();
+    void anotherDeskSentItOn();
     void windowedListKeepsThePendingRule();
     void waitingAndDeadline_data();
     void waitingAndDeadline();
@@ -519,6 +521,51 @@ void TestRecebimentoPendencia::anotherWorkstationReceivedFirst() {
     // The first stamp stays, and the list now shows it.
     QCOMPARE(m_db->scalar("SELECT HORA_RECEBIMENTO FROM TRAMITACAO").toTime(), QTime(8, 15, 0));
     QCOMPARE(w.value(QStringLiteral("00000001"), "HORA_RECEBIMENTO").toTime(), QTime(8, 15, 0));
+}
+
+void TestRecebimentoPendencia::anotherDeskSentItOn_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("question"); // empty: none before the refusal
+    QTest::addColumn<bool>("asksReason");
+    QTest::newRow("Tramitar") << "Tramitar" << QString() << false;
+    QTest::newRow("Arquivar") << "ArquivarProcesso" << TFrm_RecebimentoPendencia::archiveQuestion() << true;
+}
+
+void TestRecebimentoPendencia::anotherDeskSentItOn() {
+    QFETCH(QString, entry);
+    QFETCH(QString, question);
+    QFETCH(bool, asksReason);
+    addMovement(*m_db, withStamps(movement("00000001"), QStringLiteral("R")));
+    PendingWindow w;
+    // The same user, on another desk, sends the process on after this list was read.
+    {
+        QSqlDatabase other = m_db->openSecondConnection(QStringLiteral("outra_mesa"));
+        core::routing::Sending s;
+        s.registro = QStringLiteral("00000002");
+        s.process = QStringLiteral("00000001");
+        s.year = QStringLiteral("2019");
+        s.subject = QStringLiteral("PEDIDO DE ALVARÁ");
+        s.unit = QStringLiteral("0003");
+        s.destination = QStringLiteral("00000003");
+        s.destinationName = QStringLiteral("PAULO ROBERTO NUNES");
+        s.sender = kMe;
+        s.expectedLatest = QStringLiteral("00000001");
+        s.date = QDate(2019, 3, 9);
+        s.time = QTime(9, 0, 0);
+        QVERIFY(core::routing::send(other, s).done());
+    }
+    QCOMPARE(w.registers(), QStringList{"00000001"});
+    ScriptedDialogs dialogs;
+    if (!question.isEmpty()) dialogs.expectQuestion(question, true);
+    if (asksReason)
+        dialogs.expectInput(TFrm_RecebimentoPendencia::archiveReasonPrompt(), QStringLiteral("Concluído"));
+    dialogs.expectMessage(core::routing::alreadyForwardedMessage());
+    w.menu(0, entry.toLatin1().constData());
+    VERIFY_DIALOGS(dialogs);
+    // Nothing written, no routing form opened, and the list read again without the movement.
+    QVERIFY(processes::Frm_Tramitacao.isNull());
+    QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM TRAMITACAO WHERE DATA_ARQUIVAMENTO IS NOT NULL").toInt(), 0);
+    QCOMPARE(w.registers(), QStringList());
 }
 
 void TestRecebimentoPendencia::windowedListKeepsThePendingRule() {

@@ -3,6 +3,7 @@
 // workstation beat, the state table.
 #include "core/handoff.h"
 #include "core/menucommands.h"
+#include "core/routing.h"
 #include "core/session.h"
 #include "forms/common/fieldbinder.h"
 #include "forms/common/gridmodel.h"
@@ -151,6 +152,9 @@ private slots:
     void popupPrintsTheMovementShown_data();
     void popupPrintsTheMovementShown();
     void failedSaveTakesAFreshNumber();
+    void pickedProcessHeldByAnotherUser();
+    void sentFromAnotherDeskMeanwhile();
+    void unstorableDispatchToldOnce();
     void cancelShowsTheMovementAgain();
     void listTab();
 
@@ -551,7 +555,7 @@ void TestTramitacao::failedSaveTakesAFreshNumber() {
                        "DATA, HORA) VALUES ('00000001', '00000002', '2019', '00000002', '00000004', "
                        "'2019-03-01', '10:00:00')"));
     }
-    dialogs.expectMessage(QStringLiteral("Atenção, dados inconsistentes, confirme informações!"));
+    dialogs.expectMessage(QStringLiteral("Atenção, dados inconsistentes, registro já existente!"));
     w.click("Botao_Salvar");
     VERIFY_DIALOGS(dialogs);
     // Still sending, with everything typed.
@@ -568,6 +572,84 @@ void TestTramitacao::failedSaveTakesAFreshNumber() {
     QCOMPARE(
         m_db->rows("SELECT REGISTRO, IDPROCESSO, COD_USUARIO_DESTINO FROM TRAMITACAO ORDER BY REGISTRO"),
         (QList<QVariantList>{{"00000001", "00000002", "00000004"}, {"00000002", "00000001", "00000003"}}));
+}
+
+void TestTramitacao::pickedProcessHeldByAnotherUser() {
+    // 00000002 holds 00000001/2019; through "&1" he picks 00000002/2019, which waits in the
+    // in-tray of 00000003.
+    MovementRow mine;
+    mine.registro = QStringLiteral("00000001");
+    addMovement(*m_db, withStamps(mine, QStringLiteral("R")));
+    MovementRow theirs;
+    theirs.registro = QStringLiteral("00000002");
+    theirs.process = QStringLiteral("00000002");
+    theirs.to = QStringLiteral("00000003");
+    addMovement(*m_db, theirs);
+    core::currentUser() = {QStringLiteral("00000002"), QStringLiteral("CARLA MENDES ROCHA"), QString(),
+                           QStringLiteral("SIM")};
+    handOff(mine.process, mine.year, mine.registro);
+    RoutingForm w(mine.registro);
+    ScriptedDialogs dialogs;
+    w.click("Botao_Incluir");
+    pickInNextProcessSearch(QStringLiteral("2019"), QStringLiteral("00000002"));
+    w.click("SpeedButton1");
+    QCOMPARE(text(w.form, "Campo2"), QStringLiteral("00000002"));
+    w.unit(QStringLiteral("3"));
+    w.user(QStringLiteral("00000004"));
+    dialogs.expectMessage(core::routing::heldByAnotherUserMessage());
+    w.click("Botao_Salvar");
+    VERIFY_DIALOGS(dialogs);
+    // Nothing sent; still sending, so another process can be picked or the sending cancelled.
+    QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM TRAMITACAO").toInt(), 2);
+    QVERIFY(w.form->isVisible());
+    QCOMPARE(w.form->windowTitle(), QStringLiteral("Tramitação - Incluindo"));
+    w.click("Botao_Cancelar");
+}
+
+void TestTramitacao::sentFromAnotherDeskMeanwhile() {
+    // The process form opened the routing form on a process never sent; another desk of the same
+    // clerk sends it first.
+    handOff(QStringLiteral("00000001"), QStringLiteral("2019"));
+    RoutingForm w;
+    ScriptedDialogs dialogs;
+    w.click("Botao_Incluir");
+    w.unit(QStringLiteral("3"));
+    w.user(QStringLiteral("00000003"));
+    {
+        QSqlDatabase other = m_db->openSecondConnection(QStringLiteral("outra_mesa"));
+        QSqlQuery q(other);
+        QVERIFY(q.exec("INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, COD_USUARIO, COD_USUARIO_DESTINO, "
+                       "DATA, HORA) VALUES ('00000005', '00000001', '2019', '00000001', '00000004', "
+                       "'2019-03-01', '10:00:00')"));
+    }
+    dialogs.expectMessage(core::routing::alreadyForwardedMessage());
+    w.click("Botao_Salvar");
+    VERIFY_DIALOGS(dialogs);
+    // Nothing more to send from here: the window closes and the opener reads its list again.
+    QVERIFY(!w.form->isVisible());
+    QCOMPARE(w.form->result(), int(QDialog::Rejected));
+    QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM TRAMITACAO").toInt(), 1);
+    QCOMPARE(testsupport::pendingRegisters(*m_db, QStringLiteral("00000004")), QStringList{"00000005"});
+}
+
+void TestTramitacao::unstorableDispatchToldOnce() {
+    handOff(QStringLiteral("00000001"), QStringLiteral("2019"));
+    RoutingForm w;
+    ScriptedDialogs dialogs;
+    w.click("Botao_Incluir");
+    w.unit(QStringLiteral("3"));
+    w.user(QStringLiteral("00000003"));
+    auto* dispatch = child<QPlainTextEdit>(w.form, "Campo3");
+    dispatch->setPlainText(QStringLiteral("Prazo ✓ cumprido"));
+    // The one message names the character; the sending is not tried.
+    dialogs.expectMessage(
+        forms::FieldBinder::unstorableMessage(QStringLiteral("Despacho"), QStringLiteral("✓")));
+    w.click("Botao_Salvar");
+    VERIFY_DIALOGS(dialogs);
+    QCOMPARE(dialogs.shown().size(), 1);
+    QCOMPARE(m_db->scalar("SELECT COUNT(*) FROM TRAMITACAO").toInt(), 0);
+    QCOMPARE(dispatch->toPlainText(), QStringLiteral("Prazo ✓ cumprido"));
+    w.click("Botao_Cancelar");
 }
 
 void TestTramitacao::cancelShowsTheMovementAgain() {
