@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -57,7 +58,10 @@ QString firstUserPasswordProblem(const QString& password);
 // report and utility entry of the menu.
 bool addFirstUser(QSqlDatabase& connection, const QString& password, QString* errorText);
 
-// A small believable data set for trying the program out (see README for the users).
-bool addDemoData(QSqlDatabase& connection, QString* errorText);
+// A small believable data set for trying the program out (see README for the users): the
+// registers, and two years of a small office's processes and movements up to `now`, so that the
+// in-trays, the searches, the chart and the stopped-process listing have something to show.
+bool addDemoData(QSqlDatabase& connection, QString* errorText,
+                 const QDateTime& now = QDateTime::currentDateTime());
 
 } // namespace db

@@ -84,13 +84,15 @@ const FontEntry& fontEntry(const TextStyle& s) {
 // Text blocks: the same line breaks are used to measure a band and to draw it.
 
 struct TextBlock {
+    const FontEntry* font = nullptr;
     QStringList lines;
     double lineHeight = 0; // mm
     double top = 0;        // mm inside the band
     double extentBottom = 0;
 };
 
-QStringList breakLines(const QString& text, const FontEntry& fe, double widthMm, bool wrap, bool elide) {
+QStringList breakLines(const QString& text, const FontEntry& fe, double widthMm, bool wrap, bool elide,
+                       bool keepWords = false) {
     QString t = text;
     if (t.contains(QLatin1Char('\r'))) {
         t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -106,7 +108,7 @@ QStringList breakLines(const QString& text, const FontEntry& fe, double widthMm,
         }
         QTextLayout layout(para, fe.font);
         QTextOption option;
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        option.setWrapMode(keepWords ? QTextOption::WordWrap : QTextOption::WrapAtWordBoundaryOrAnywhere);
         layout.setTextOption(option);
         layout.beginLayout();
         for (;;) {
@@ -122,10 +124,48 @@ QStringList breakLines(const QString& text, const FontEntry& fe, double widthMm,
     return out;
 }
 
+// The last line kept of a text that goes on: cut so that an ellipsis fits after it.
+QString withEllipsis(const QString& line, const FontEntry& fe, double widthMm) {
+    const double width = mmToUnits(widthMm);
+    const QString ellipsis = QStringLiteral("\u2026");
+    QString s = line.trimmed();
+    while (!s.isEmpty() && fe.metrics.horizontalAdvance(s + ellipsis) > width)
+        s.chop(1);
+    return s.trimmed() + ellipsis;
+}
+
+// A text that keeps to its box: the largest size from the style's down to the element's minimum
+// (half a point at a time) at which every line fits; at the minimum, the lines that fit, the last
+// one ending in an ellipsis.
+const FontEntry& fitLines(const Element& e, const QString& text, QStringList* lines) {
+    const double minimum = std::min(e.fitMinPoints, e.style.pointSize);
+    for (double points = e.style.pointSize;; points = std::max(minimum, points - 0.5)) {
+        const FontEntry& fe = fontEntry(e.style.sized(points));
+        *lines = breakLines(text, fe, e.rect.width(), e.wrap, false, e.keepWords);
+        const int room = std::max(1, int(std::floor((e.rect.height() + 1e-6) / fe.lineHeightMm)));
+        bool fits = lines->size() <= room;
+        for (int i = 0; fits && i < lines->size(); ++i)
+            fits = fe.metrics.horizontalAdvance(lines->at(i)) <= mmToUnits(e.rect.width()) + 1e-6;
+        if (fits) return fe;
+        if (points <= minimum + 1e-9) {
+            const bool cut = lines->size() > room;
+            while (lines->size() > room)
+                lines->removeLast();
+            for (int i = 0; i < lines->size(); ++i)
+                if (fe.metrics.horizontalAdvance(lines->at(i)) > mmToUnits(e.rect.width()))
+                    (*lines)[i] =
+                        fe.metrics.elidedText(lines->at(i), Qt::ElideRight, mmToUnits(e.rect.width()));
+            if (cut) lines->last() = withEllipsis(lines->last(), fe, e.rect.width());
+            return fe;
+        }
+    }
+}
+
 TextBlock textBlock(const Element& e, const QString& text) {
-    const FontEntry& fe = fontEntry(e.style);
     TextBlock b;
-    b.lines = breakLines(text, fe, e.rect.width(), e.wrap, e.elide);
+    const FontEntry& fe = e.fitMinPoints > 0 ? fitLines(e, text, &b.lines) : fontEntry(e.style);
+    if (e.fitMinPoints <= 0) b.lines = breakLines(text, fe, e.rect.width(), e.wrap, e.elide, e.keepWords);
+    b.font = &fe;
     b.lineHeight = fe.lineHeightMm;
     const QRectF& r = e.rect;
     const int n = int(b.lines.size());
@@ -153,11 +193,49 @@ TextBlock textBlock(const Element& e, const QString& text) {
 }
 
 bool mayGrow(const Element& e) {
-    return e.kind == ElementKind::Text && (e.wrap || e.source != TextSource::Static || e.text.contains('\n'));
+    return e.kind == ElementKind::Text && e.fitMinPoints <= 0 &&
+           (e.wrap || e.source != TextSource::Static || e.text.contains('\n'));
+}
+
+// How far a growing text reaches below its box (0 when it fits).
+double growthOf(const Element& e, const EvalContext& ctx) {
+    if (!mayGrow(e)) return 0;
+    const QString text = elementText(e, ctx);
+    if (text.isEmpty()) return 0;
+    return std::max(0.0, textBlock(e, text).extentBottom - e.rect.bottom());
+}
+
+// How far each element moves down with the growing texts it sits under; empty when no element
+// of the band sits under another.
+QVector<double> elementShifts(const Band& band, const EvalContext& ctx) {
+    const bool stacked = std::any_of(band.elements.cbegin(), band.elements.cend(),
+                                     [](const Element& e) { return e.below >= 0; });
+    if (!stacked) return {};
+    const int n = int(band.elements.size());
+    QVector<double> shift(n, 0.0);
+    QVector<double> growth(n, -1.0); // -1: not measured yet
+    for (int i = 0; i < n; ++i) {
+        const int anchor = band.elements.at(i).below;
+        if (anchor < 0 || anchor >= i) continue;
+        if (growth[anchor] < 0) growth[anchor] = growthOf(band.elements.at(anchor), ctx);
+        shift[i] = shift[anchor] + growth[anchor];
+    }
+    return shift;
 }
 
 double measureBand(const Band& band, const EvalContext& ctx) {
     double height = band.height;
+    const QVector<double> shifts = elementShifts(band, ctx);
+    if (!shifts.isEmpty()) {
+        for (int i = 0; i < band.elements.size(); ++i) {
+            const Element& e = band.elements.at(i);
+            const double gapBelow = std::max(0.0, band.height - e.rect.bottom());
+            const double growth = growthOf(e, ctx);
+            if (shifts[i] > 0 || growth > 0)
+                height = std::max(height, e.rect.bottom() + shifts[i] + growth + gapBelow);
+        }
+        return height;
+    }
     for (const Element& e : band.elements) {
         if (!mayGrow(e)) continue;
         const QString text = elementText(e, ctx);
@@ -497,7 +575,7 @@ void drawText(QPainter& p, const Element& e, const QString& text, double visible
     if (e.background.isValid()) p.fillRect(unitsRect(e.rect), e.background);
     if (text.isEmpty()) return;
     const TextBlock b = textBlock(e, text);
-    p.setFont(fontEntry(e.style).font);
+    p.setFont(b.font->font);
     p.setPen(e.style.colour);
     const int flags = int(e.style.alignment & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter |
                       Qt::TextSingleLine | Qt::TextDontClip;
@@ -535,7 +613,16 @@ void drawBand(QPainter& p, const Band& band, const PlacedBand& placed, const Eva
     p.translate(0, -mmToUnits(placed.sliceTop));
     if (placed.background.isValid())
         p.fillRect(unitsRect(QRectF(0, placed.sliceTop, widthMm, placed.height)), placed.background);
-    for (const Element& e : band.elements) {
+    const QVector<double> shifts = elementShifts(band, ctx);
+    for (int i = 0; i < band.elements.size(); ++i) {
+        const Element* element = &band.elements.at(i);
+        Element moved;
+        if (!shifts.isEmpty() && shifts[i] > 0) {
+            moved = *element;
+            moved.rect.translate(0, shifts[i]);
+            element = &moved;
+        }
+        const Element& e = *element;
         switch (e.kind) {
         case ElementKind::Text:
             drawText(p, e, elementText(e, ctx), placed.sliceTop, placed.sliceTop + placed.height);

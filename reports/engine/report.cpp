@@ -227,7 +227,8 @@ void Report::addColumns(const QVector<ColumnSpec>& columns, double captionTop, d
         columnHeader
             .addText(QRectF(x + pad, captionTop, col.width - 2 * pad, captionHeight), col.caption,
                      captionStyle.aligned(col.alignment))
-            .wrapped();
+            .wrapped()
+            .wholeWords();
         detail
             .addFields(QRectF(x + pad, 0, col.width - 2 * pad, detail.height), col.fields,
                        detailStyle.aligned(col.alignment))

@@ -146,6 +146,17 @@ struct Element {
     // (texts that are not wrapped).
     bool elide = false;
     QColor background; // fill of the element's box; invalid: none
+    // > 0: the text keeps to its box, which never grows: it is set in smaller type, down to this
+    // size, until its lines fit, and what still does not fit is cut with an ellipsis. For forms
+    // that must stay one page whatever the clerk typed.
+    double fitMinPoints = 0;
+    // Wrapped lines break between words only, never inside one (column titles: "Códig" / "o"
+    // reads as two words). A word wider than the box runs past it, so the box must hold it.
+    bool keepWords = false;
+    // Index of an earlier text element of the same band: this element moves down by as much as
+    // that one grows (and by what moved that one), so the lines under a wrapping value follow it
+    // instead of being drawn over.
+    int below = -1;
 
     // Line, Rect (and the border of a text box when penWidthMm > 0)
     QColor penColour = Qt::black;
@@ -165,6 +176,19 @@ struct Element {
     }
     Element& elided(bool on = true) {
         elide = on;
+        return *this;
+    }
+    Element& fitted(double minimumPoints) {
+        fitMinPoints = minimumPoints;
+        wrap = true;
+        return *this;
+    }
+    Element& wholeWords(bool on = true) {
+        keepWords = on;
+        return *this;
+    }
+    Element& under(int elementIndex) {
+        below = elementIndex;
         return *this;
     }
     Element& following(bool on = true) {
@@ -191,6 +215,8 @@ public:
     QVector<Element> elements;
 
     bool isEmpty() const { return height <= 0 && elements.isEmpty(); }
+    // Index of the element added last, for Element::under.
+    int lastIndex() const { return int(elements.size()) - 1; }
 
     Element& addText(const QRectF& mm, const QString& text, const TextStyle& style = {});
     // A named text that the caller (Report::setLabel) or the hooks (RunContext::setLabel) fill.

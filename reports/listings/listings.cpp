@@ -59,8 +59,8 @@ ListingLayout layoutOf(Listing listing) {
                            "A.CIDADE, A.UF, A.LOGO, A.DDD, A.TELEFONE, A.EMAIL, A.SITE FROM EMPRESA A"),
             // The whole width of the page: the name takes what the fixed-length values leave,
             // the addresses share the rest.
-            {{QStringLiteral("Código"), {QStringLiteral("IDEMPRESA")}, 14, centre},
-             {QStringLiteral("Empresa"), {QStringLiteral("EMPRESA")}, 86},
+            {{QStringLiteral("Código"), {QStringLiteral("IDEMPRESA")}, 17, centre},
+             {QStringLiteral("Empresa"), {QStringLiteral("EMPRESA")}, 83},
              {QStringLiteral("C N P J "), {QStringLiteral("CNPJ")}, 36},
              {QStringLiteral("Telefone "), {QStringLiteral("DDD"), QStringLiteral("TELEFONE")}, 31},
              {QStringLiteral("EMail"), {QStringLiteral("EMAIL")}, 55},

@@ -24,6 +24,10 @@ constexpr double kPortraitWidth = 190;
 constexpr double kLandscapeWidth = 277;
 constexpr double kSheetWidth = 165;
 
+// Texts fitted into a box of a one-page paper get no smaller than this: still read without
+// effort on paper, which is what matters more than seeing every word of a very long text.
+constexpr double kSmallestType = 7;
+
 const QString kProcessQuery = QStringLiteral(
     "SELECT A.IDPROCESSO, A.ANO, A.DATA, A.HORA, A.IDTITULAR, A.IDREQUERENTE, A.ASSUNTO, A.PROCESSO, A.RG, "
     "A.CPF, A.IDTIPOPROCESSO, A.COD_USUARIO, A.COMPROVANTE_RESIDENCIA, A.CARTEIRA_PROFISSIONAL, "
@@ -185,11 +189,8 @@ ProcessLabels processLabels() {
     return l;
 }
 
-QString upperAsciiLetters(const QString& text) {
-    QString out = text;
-    for (QChar& ch : out)
-        if (ch >= QLatin1Char('a') && ch <= QLatin1Char('z')) ch = QChar(ch.unicode() - 'a' + 'A');
-    return out;
+QString organisationInCapitals(const QString& text) {
+    return QLocale(QLocale::Portuguese, QLocale::Brazil).toUpper(text);
 }
 
 QString writtenDate(const QDate& date) {
@@ -232,30 +233,37 @@ std::unique_ptr<Report> createReceipt() {
         {QStringLiteral("T I P O  P R O C E S S O:"), {QStringLiteral("TIPO_PROCESSO")}},
         {QStringLiteral("A S S U N T O:"), {QStringLiteral("ASSUNTO")}},
     };
+    // The receipt is one sheet with the signatures on it, whatever was typed: the subject, the
+    // instruction and the list of documents each keep to a box of their own (smaller type, then
+    // an ellipsis), and nothing above the signatures can grow.
     const double line = 4.6;
     for (const Block& block : blocks) {
         d.addText(QRectF(1, y, w - 2, line), block.caption, bold(10));
         y += line;
         for (const QString& field : block.fields) {
-            Element& e = d.addField(QRectF(5, y, w - 6, line), field, plain(10));
-            if (field == QLatin1String("ASSUNTO"))
-                e.wrapped();
-            else
-                e.elided();
+            if (field == QLatin1String("ASSUNTO")) {
+                d.addField(QRectF(5, y, w - 6, 2 * line), field, plain(10).valigned(Qt::AlignTop))
+                    .fitted(kSmallestType);
+                y += 2 * line;
+                continue;
+            }
+            d.addField(QRectF(5, y, w - 6, line), field, plain(10)).fitted(kSmallestType);
             y += line;
         }
         y += 1;
     }
     d.height = y;
 
-    // Other data: the instruction text over the full width, with room for a few lines.
+    // Other data: the instruction text over the full width, in the room the page has left.
     Band other;
-    other.height = 48;
+    other.height = 80;
     other.addHLine(0.3, 0, w);
     other.addText(QRectF(0, 1, w, 5.5), QStringLiteral("O U T R O S  D A D O S"), bold(11).centred());
     other.addHLine(7, 0, w);
-    other.addField(QRectF(1, 8.3, w - 2, 38.5), QStringLiteral("PROCESSO"), plain(10).valigned(Qt::AlignTop))
-        .wrapped();
+    other
+        .addField(QRectF(1, 8.3, w - 2, other.height - 9), QStringLiteral("PROCESSO"),
+                  plain(10).valigned(Qt::AlignTop))
+        .fitted(kSmallestType);
     r->detailChildren << other;
 
     // Documents handed in: the four marks on the left, the list of other papers on the right.
@@ -277,7 +285,7 @@ std::unique_ptr<Report> createReceipt() {
     docs.addVLine(w / 2, 7, 29).following();
     docs.addField(QRectF(w / 2 + 2, 8.5, w / 2 - 3, 20), QStringLiteral("DOCUMENTOS_ANEXADOS"),
                   plain(10).valigned(Qt::AlignTop))
-        .wrapped();
+        .fitted(kSmallestType);
     r->detailChildren << docs;
 
     // Signatures: the applicant's on the left, the clerk's receipt on the right; the user who
@@ -335,12 +343,8 @@ std::unique_ptr<CoverReport> createCoverLayout() {
         parties.addText(QRectF(1, y, split - 2, line), text, bold(10));
         y += line;
     };
-    auto value = [&](const QString& field, bool wrap = false) {
-        Element& e = parties.addField(QRectF(3, y, split - 4, line), field, plain(10));
-        if (wrap)
-            e.wrapped();
-        else
-            e.elided();
+    auto value = [&](const QString& field) {
+        parties.addField(QRectF(3, y, split - 4, line), field, plain(10)).fitted(kSmallestType);
         y += line;
     };
     caption(QStringLiteral("REQUERENTE / PROCURADOR :"));
@@ -354,16 +358,23 @@ std::unique_ptr<CoverReport> createCoverLayout() {
     caption(QStringLiteral("T I P O  P R O C E S S O:"));
     value(QStringLiteral("TIPO_PROCESSO"));
     y += 1;
+    // The cover is the front of the paper folder: one sheet with the movement table on it. The
+    // subject and the other information keep to their boxes (smaller type, then an ellipsis)
+    // instead of pushing the table onto a second page.
     caption(QStringLiteral("A S S U N T O:"));
-    value(QStringLiteral("ASSUNTO"), true);
+    parties
+        .addField(QRectF(3, y, split - 4, 2 * line), QStringLiteral("ASSUNTO"),
+                  plain(10).valigned(Qt::AlignTop))
+        .fitted(kSmallestType);
+    y += 2 * line;
     parties.height = y + 1;
-    parties.addVLine(split, 0, parties.height).following();
+    parties.addVLine(split, 0, parties.height);
     parties.addText(QRectF(split + 2, 1, w - split - 3, line), QStringLiteral("Outras Informações"),
                     bold(10));
     parties
         .addField(QRectF(split + 2, 1 + line, w - split - 3, parties.height - line - 2),
                   QStringLiteral("PROCESSO"), plain(10).valigned(Qt::AlignTop))
-        .wrapped();
+        .fitted(kSmallestType);
     r->detailChildren << parties;
 
     // The movement table: titles, the first movement, then empty rows written in by hand.
@@ -400,7 +411,7 @@ std::unique_ptr<CoverReport> createCoverLayout() {
                   plain(10).centred());
     m.addFunction(QRectF(widths[0] + 1.5, y1, widths[1] - 3, rowHeight), first(QStringLiteral("UNIDADE")),
                   plain(9))
-        .elided();
+        .fitted(kSmallestType);
     m.addFunction(QRectF(widths[0] + widths[1] + 1, y1, widths[2] - 2, rowHeight),
                   first(QStringLiteral("DATA_RECEBIMENTO")), plain(10).centred());
     m.addHLine(bottom + 1.5, 0, w);
@@ -447,9 +458,11 @@ std::unique_ptr<Report> createHistory() {
     p.addText(QRectF(75, y, 9, line), QStringLiteral("Hora :"), bold(8));
     p.addField(QRectF(84, y, 18, line), QStringLiteral("HORA_PROCESSO"), plain(8));
     p.addText(QRectF(105, y, 9, line), QStringLiteral("Tipo :"), bold(8));
+    // A type name longer than the rest of the line goes on under itself, and the block with it.
     p.addFields(QRectF(114, y, w - 114, line),
                 {QStringLiteral("IDTIPOPROCESSO"), QStringLiteral("TIPOPROCESSO")}, plain(8))
-        .elided();
+        .wrapped();
+    const int typeLine = p.lastIndex();
     y += line;
     p.addText(QRectF(0, y, 36, line), QStringLiteral("Assunto :"), bold(8));
     p.addField(QRectF(36, y, w - 36, line), QStringLiteral("ASSUNTO"), plain(8)).elided();
@@ -486,6 +499,8 @@ std::unique_ptr<Report> createHistory() {
     y += 3 * t + 0.4;
     p.addHLine(y, 0, w);
     p.height = y + 0.6;
+    for (int i = typeLine + 1; i < p.elements.size(); ++i)
+        p.elements[i].under(typeLine);
 
     // One block per movement: the dispatch grows the block; sender and receiver columns on the right.
     Band& d = r->detail;
@@ -495,17 +510,27 @@ std::unique_ptr<Report> createHistory() {
     d.addField(QRectF(30, 0.4, 15, t), QStringLiteral("HORA"), plain(8).centred());
     d.addField(QRectF(46, 0.4, 113, 10.8), QStringLiteral("DESPACHO"), plain(8).valigned(Qt::AlignTop))
         .wrapped();
-    d.addLabel(QStringLiteral("L_Setor"), QRectF(161, 0.4, 52, t), QString(), plain(8)).elided();
-    d.addField(QRectF(215, 0.4, 52, t), QStringLiteral("UNIDADE"), plain(8)).elided();
-    d.addField(QRectF(161, 0.4 + t, 52, t), QStringLiteral("USUARIO"), plain(8)).elided();
-    d.addField(QRectF(215, 0.4 + t, 52, t), QStringLiteral("USUARIO_DESTINO"), plain(8)).elided();
+    // Sector, unit and user names are printed whole: a long one goes on under itself in its
+    // column and what is under it moves down; the block grows as the dispatch makes it grow.
+    const TextStyle names = plain(8).valigned(Qt::AlignTop);
+    d.addLabel(QStringLiteral("L_Setor"), QRectF(161, 0.4, 52, t), QString(), names).wrapped();
+    const int sectorLine = d.lastIndex();
+    d.addField(QRectF(215, 0.4, 52, t), QStringLiteral("UNIDADE"), names).wrapped();
+    const int unitLine = d.lastIndex();
+    d.addField(QRectF(161, 0.4 + t, 52, t), QStringLiteral("USUARIO"), names).wrapped().under(sectorLine);
+    d.addField(QRectF(215, 0.4 + t, 52, t), QStringLiteral("USUARIO_DESTINO"), names)
+        .wrapped()
+        .under(unitLine);
+    const int destinationLine = d.lastIndex();
     const double y3 = 0.4 + 2 * t;
     d.addFields(QRectF(215, y3, 25, 3),
-                {QStringLiteral("DATA_RECEBIMENTO"), QStringLiteral("HORA_RECEBIMENTO")}, plain(6));
-    d.addText(QRectF(240, y3, 3, 3), QStringLiteral("/"), bold(6).centred());
+                {QStringLiteral("DATA_RECEBIMENTO"), QStringLiteral("HORA_RECEBIMENTO")}, plain(6))
+        .under(destinationLine);
+    d.addText(QRectF(240, y3, 3, 3), QStringLiteral("/"), bold(6).centred()).under(destinationLine);
     d.addFields(QRectF(243, y3, 25, 3),
                 {QStringLiteral("DATA_RECEBIMENTO_FISICO"), QStringLiteral("HORA_RECEBIMENTO_FISICO")},
-                plain(6));
+                plain(6))
+        .under(destinationLine);
 
     Band& s = r->summary;
     s.height = 10.5;
@@ -582,13 +607,17 @@ std::unique_ptr<Report> createDispatch() {
     d.addText(QRectF(76, y, 9, 5), QStringLiteral("Hora :"), bold(8));
     d.addField(QRectF(85, y, 15, 5), QStringLiteral("HORA_PROCESSO"), plain(8));
     d.addText(QRectF(102, y, 9, 5), QStringLiteral("Tipo :"), bold(8));
+    // The type name goes on under itself rather than being cut; the subject moves down with it.
     d.addFields(QRectF(111, y, w - 111, 5),
                 {QStringLiteral("IDTIPOPROCESSO"), QStringLiteral("TIPOPROCESSO")}, plain(8))
-        .elided();
-    y += 5.3;
-    d.addText(QRectF(0, y, 34, line), QStringLiteral("Assunto :"), bold(8).valigned(Qt::AlignTop));
-    d.addField(QRectF(34, y, w - 34, line), QStringLiteral("ASSUNTO"), plain(8).valigned(Qt::AlignTop))
         .wrapped();
+    const int typeLine = d.lastIndex();
+    y += 5.3;
+    d.addText(QRectF(0, y, 34, line), QStringLiteral("Assunto :"), bold(8).valigned(Qt::AlignTop))
+        .under(typeLine);
+    d.addField(QRectF(34, y, w - 34, line), QStringLiteral("ASSUNTO"), plain(8).valigned(Qt::AlignTop))
+        .wrapped()
+        .under(typeLine);
     d.height = y + line + 0.3;
 
     // The parties, the destination sector and the instruction, which runs on as long as it is.
@@ -690,7 +719,7 @@ std::unique_ptr<Report> buildDispatch(const QString& registro, QString* errorTex
     keepOnePage(r->data);
     const core::AppValues& v = core::appValues();
     r->setLabel(QStringLiteral("Estado"), v.profile.stateName);
-    r->setLabel(QStringLiteral("Empresa"), upperAsciiLetters(v.profile.organisationName));
+    r->setLabel(QStringLiteral("Empresa"), organisationInCapitals(v.profile.organisationName));
     return r;
 }
 

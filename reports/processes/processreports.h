@@ -30,9 +30,9 @@ struct ProcessLabels {
 // The labels from the installation profile and the logged-in user.
 ProcessLabels processLabels();
 
-// The organisation name as the dispatch sheet prints it: only the letters a to z are raised,
-// accented letters keep their case ("Câmara" -> "CâMARA").
-QString upperAsciiLetters(const QString& text);
+// The organisation name as the dispatch sheet prints it: every letter in capitals, accented ones
+// too ("Câmara" -> "CÂMARA"); raising a to z alone printed "DEMONSTRAçãO".
+QString organisationInCapitals(const QString& text);
 
 // "05 de março de 2019": two-digit day, the month's Portuguese name, four-digit year.
 QString writtenDate(const QDate& date);

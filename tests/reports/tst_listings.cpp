@@ -3,6 +3,7 @@
 #include "core/menucommands.h"
 #include "db/update.h"
 #include "reports/engine/exports.h"
+#include "reports/engine/layout.h"
 #include "reports/engine/preview.h"
 #include "reports/listings/listings.h"
 #include "reports/reports.h"
@@ -13,6 +14,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QPrinter>
 #include <QSqlQuery>
 #include <QTest>
@@ -194,6 +196,8 @@ private slots:
     void readFailureShowsTheErrorBox();
     void organisationRecordKeepsToOneLine();
     void applicantsInNameOrderWithAndWithoutTheIndex();
+    void columnTitlesNeverBreakInsideAWord_data();
+    void columnTitlesNeverBreakInsideAWord();
 };
 
 void TestListings::initTestCase() {
@@ -718,6 +722,36 @@ void TestListings::applicantsInNameOrderWithAndWithoutTheIndex() {
     QVERIFY2(report, qPrintable(error));
     QVERIFY(!report->data.complete());
     QCOMPARE(pdfOf(*report, dir.filePath(QStringLiteral("atualizada.pdf"))), streamedPdf);
+}
+
+void TestListings::columnTitlesNeverBreakInsideAWord_data() {
+    QTest::addColumn<int>("listing");
+    const QList<QPair<const char*, Listing>> all{
+        {"unidades", Listing::BudgetUnits}, {"tipos de unidades", Listing::UnitTypes},
+        {"empresa", Listing::Organisation}, {"tipos de processos", Listing::ProcessTypes},
+        {"setores", Listing::Sectors},      {"requerentes", Listing::Applicants},
+        {"usuários", Listing::Users}};
+    for (const auto& [name, listing] : all)
+        QTest::newRow(name) << int(listing);
+}
+
+void TestListings::columnTitlesNeverBreakInsideAWord() {
+    // Titles wrap between words only, so each word has to fit its column in the type it is
+    // printed in ("Códig" / "o" was the organisation listing's first column).
+    QFETCH(int, listing);
+    const std::unique_ptr<Report> r = createListing(Listing(listing));
+    int titles = 0;
+    for (const Element& e : r->columnHeader.elements) {
+        if (e.kind != ElementKind::Text || e.source != TextSource::Static || e.text.trimmed().isEmpty())
+            continue;
+        QVERIFY2(e.keepWords, qPrintable(e.text));
+        const QFontMetricsF metrics(reportFont(e.style));
+        for (const QString& word : e.text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            QVERIFY2(metrics.horizontalAdvance(word) <= mmToUnits(e.rect.width()),
+                     qPrintable(word + QStringLiteral(" in ") + QString::number(e.rect.width()) + " mm"));
+        ++titles;
+    }
+    QVERIFY(titles >= 2);
 }
 
 QTEST_MAIN(TestListings)

@@ -179,6 +179,8 @@ private slots:
     void everyExportKeepsTheText_data();
     void everyExportKeepsTheText();
     void picturesReplacedByWorkingFolderFiles();
+    void longValuesKeepThePaperInShape_data();
+    void longValuesKeepThePaperInShape();
 };
 
 void TestProcessReports::initTestCase() {
@@ -192,9 +194,11 @@ void TestProcessReports::textHelpers_data() {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
     QTest::newRow("câmara") << "upper" << QStringLiteral("Câmara Municipal de Satuba")
-                            << QStringLiteral("CâMARA MUNICIPAL DE SATUBA");
-    QTest::newRow("acentos minúsculos ficam") << "upper" << QStringLiteral("Prefeitura de São José da Laje")
-                                              << QStringLiteral("PREFEITURA DE SãO JOSé DA LAJE");
+                            << QStringLiteral("CÂMARA MUNICIPAL DE SATUBA");
+    QTest::newRow("acentos também") << "upper" << QStringLiteral("Prefeitura de São José da Laje")
+                                    << QStringLiteral("PREFEITURA DE SÃO JOSÉ DA LAJE");
+    QTest::newRow("demonstração") << "upper" << QStringLiteral("PREFEITURA MUNICIPAL DE DEMONSTRAçãO")
+                                  << QStringLiteral("PREFEITURA MUNICIPAL DE DEMONSTRAÇÃO");
     QTest::newRow("março") << "date"
                            << "2019-03-05" << QStringLiteral("05 de março de 2019");
     QTest::newRow("dezembro") << "date"
@@ -211,7 +215,7 @@ void TestProcessReports::textHelpers() {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QString result;
     if (kind == QLatin1String("upper"))
-        result = upperAsciiLetters(input);
+        result = organisationInCapitals(input);
     else if (kind == QLatin1String("date"))
         result = writtenDate(QDate::fromString(input, Qt::ISODate));
     else
@@ -596,7 +600,7 @@ void TestProcessReports::dispatchSheet() {
     QCOMPARE(p.pageCount(), 1);
     const QString text = pdftools::text(pdfOf(*withSector, p, dir, "despacho"), 0, 0, false).simplified();
     const QStringList inOrder{QStringLiteral("Estado de Alagoas"),
-                              QStringLiteral("CâMARA MUNICIPAL DE SATUBA"),
+                              QStringLiteral("CÂMARA MUNICIPAL DE SATUBA"),
                               QStringLiteral("Nº Processo : 00000021"),
                               QStringLiteral("Data : 04/03/2019"),
                               QStringLiteral("Hora : 08:15:00"),
@@ -955,6 +959,107 @@ void TestProcessReports::picturesReplacedByWorkingFolderFiles() {
     QVERIFY2(onReceipt.red() > 180 && onReceipt.green() < 60, qPrintable(onReceipt.name()));
     const QColor onSheet = pdftools::colourAtMm(d, dpi, 30 + 165.0 / 2, 10 + 11.5);
     QVERIFY2(onSheet.green() > 120 && onSheet.red() < 60, qPrintable(onSheet.name()));
+}
+
+void TestProcessReports::longValuesKeepThePaperInShape_data() {
+    // paper, pages it must keep to (0: as many as it needs), texts page 1 must show whole
+    QTest::addColumn<QString>("paper");
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<QStringList>("onFirstPage");
+    const QString unit =
+        QStringLiteral("SECRETARIA MUNICIPAL DE INFRAESTRUTURA, OBRAS PÚBLICAS, SERVIÇOS URBANOS E "
+                       "HABITAÇÃO POPULAR");
+    const QString type = QStringLiteral("REQUERIMENTO DE REVISÃO DE LANÇAMENTO TRIBUTÁRIO COM PEDIDO DE "
+                                        "RESTITUIÇÃO E COMPENSAÇÃO");
+    const QString user = QStringLiteral("MARIA APARECIDA DOS SANTOS NASCIMENTO DE ALBUQUERQUE FILHA");
+    QTest::newRow("protocolo") << "receipt" << 1
+                               << QStringList{QStringLiteral("D O C U M E N T O S"),
+                                              QStringLiteral("ASSINATURA DO REQUERENTE"),
+                                              QStringLiteral("CPF/CI :"), QStringLiteral("JOÃO ESCRIVÃO")};
+    QTest::newRow("capa") << "cover" << 1
+                          << QStringList{QStringLiteral("M O V I M E N T A Ç Ã O"),
+                                         QStringLiteral("Dt.Recebido"), QStringLiteral("Assinatura"),
+                                         QStringLiteral("07/03/2019"), QStringLiteral("JOÃO ESCRIVÃO")};
+    QTest::newRow("histórico") << "history" << 1
+                               << QStringList{unit, QStringLiteral("0002 ") + type, user,
+                                              QStringLiteral("Total de Registros : 000001")};
+    QTest::newRow("despacho") << "dispatch" << 0 << QStringList{QStringLiteral("0002 ") + type};
+}
+
+void TestProcessReports::longValuesKeepThePaperInShape() {
+    QFETCH(QString, paper);
+    QFETCH(int, pages);
+    QFETCH(QStringList, onFirstPage);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    fillRegisters(db);
+    QVERIFY(
+        db.insert(QStringLiteral("TIPOPROCESSO"),
+                  {{"IDTIPO", "0002"},
+                   {"TIPO", QStringLiteral("REQUERIMENTO DE REVISÃO DE LANÇAMENTO TRIBUTÁRIO COM PEDIDO DE "
+                                           "RESTITUIÇÃO E COMPENSAÇÃO")}}));
+    QVERIFY(db.insert(
+        QStringLiteral("UNIDADES"),
+        {{"IDUNIDADE", "0003"},
+         {"UNIDADE", QStringLiteral("SECRETARIA MUNICIPAL DE INFRAESTRUTURA, OBRAS PÚBLICAS, SERVIÇOS "
+                                    "URBANOS E HABITAÇÃO POPULAR")}}));
+    QVERIFY(
+        db.insert(QStringLiteral("USUARIOS"),
+                  {{"COD_USUARIO", "00000003"},
+                   {"USUARIO", QStringLiteral("MARIA APARECIDA DOS SANTOS NASCIMENTO DE ALBUQUERQUE FILHA")},
+                   {"CPF", "111.444.777-35"}}));
+    // The longest subject the column holds, an instruction of several pages' worth of text and a
+    // long list of documents.
+    QString subject =
+        QStringLiteral("REVISÃO DO LANÇAMENTO DO IPTU DOS EXERCÍCIOS ANTERIORES COM RESTITUIÇÃO ");
+    while (subject.size() < 255)
+        subject += QStringLiteral("E COMPENSAÇÃO DOS VALORES PAGOS ");
+    subject = subject.left(255);
+    QString instruction;
+    for (int i = 1; i <= 40; ++i)
+        instruction += QStringLiteral("Parágrafo %1 da instrução, com a história do imóvel e dos pagamentos "
+                                      "feitos ao longo dos anos pelo requerente.\n")
+                           .arg(i);
+    addProcess(db, "00000077", "2019", subject, instruction);
+    QVERIFY(db.exec(QStringLiteral("UPDATE PROCESSOS SET IDTIPOPROCESSO = '0002', DOCUMENTOS_ANEXADOS = ? "
+                                   "WHERE IDPROCESSO = '00000077'"),
+                    {QStringLiteral("Escritura, certidão de ônus reais, planta, ART, ").repeated(12)}));
+    addMovement(db, 5, "00000077", "2019", 2,
+                {{"IDUNIDADE", "0003"},
+                 {"COD_USUARIO_DESTINO", "00000003"},
+                 {"COD_USUARIO", "00000002"},
+                 {"IDSETOR", QVariant(QMetaType::fromType<QString>())}});
+
+    QString error;
+    std::unique_ptr<Report> r;
+    if (paper == QLatin1String("receipt"))
+        r = buildReceipt("00000077", "2019", testLabels(), &error);
+    else if (paper == QLatin1String("cover"))
+        r = buildCover("00000077", "2019", testLabels(), &error);
+    else if (paper == QLatin1String("history"))
+        r = buildHistory("00000077", "2019", &error);
+    else
+        r = buildDispatch("00000005", &error);
+    QVERIFY2(r, qPrintable(error));
+    const PreparedReport p = prepare(*r);
+    QTemporaryDir dir;
+    const QString pdf = pdfOf(*r, p, dir, paper);
+    if (pages > 0) {
+        QCOMPARE(p.pageCount(), pages);
+        QCOMPARE(pdftools::pageCount(pdf), pages);
+    }
+    const QString first = pdftools::text(pdf, 1, 1, false).simplified();
+    for (const QString& whole : onFirstPage)
+        QVERIFY2(first.contains(whole), qPrintable(whole + QStringLiteral("\n---\n") + first));
+    if (paper == QLatin1String("receipt") || paper == QLatin1String("cover")) {
+        // The subject and the instruction begin as typed and end cut where their box ends.
+        QVERIFY(first.contains(subject.left(40)));
+        QVERIFY(first.contains(QStringLiteral("Parágrafo 1 da instrução")));
+        QVERIFY(!first.contains(QStringLiteral("Parágrafo 40 ")));
+        QVERIFY(first.contains(QStringLiteral("\u2026")));
+    }
+    const QString keep = qEnvironmentVariable("PROTOCOLO_KEEP_PAPERS");
+    if (!keep.isEmpty()) QFile::copy(pdf, QDir(keep).filePath(paper + QStringLiteral(".pdf")));
 }
 
 QTEST_MAIN(TestProcessReports)

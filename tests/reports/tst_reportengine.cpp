@@ -143,6 +143,9 @@ private slots:
     void pulledRowsPrintAsLoadedRows_data();
     void pulledRowsPrintAsLoadedRows();
     void readFailurePartWayIsShownAndNeverSaved();
+    void fittedTextKeepsToItsBox_data();
+    void fittedTextKeepsToItsBox();
+    void linesUnderAGrowingTextMoveDown();
 };
 
 void TestReportEngine::arialResolvesToAnInstalledMetricTwin() {
@@ -671,6 +674,91 @@ void TestReportEngine::readFailurePartWayIsShownAndNeverSaved() {
     QVERIFY(!preview.saveTo(pdf, ExportFormat::Pdf));
     VERIFY_DIALOGS(again);
     QVERIFY(!QFile::exists(pdf));
+}
+
+void TestReportEngine::fittedTextKeepsToItsBox_data() {
+    // words of the text, whether it is printed whole, whether the type had to be smaller
+    QTest::addColumn<int>("words");
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<bool>("smaller");
+    QTest::newRow("fits as designed") << 8 << true << false;
+    QTest::newRow("fits in smaller type") << 40 << true << true;
+    QTest::newRow("cut at the smallest type") << 400 << false << true;
+}
+
+void TestReportEngine::fittedTextKeepsToItsBox() {
+    QFETCH(int, words);
+    QFETCH(bool, whole);
+    QFETCH(bool, smaller);
+    QString text;
+    for (int i = 1; i <= words; ++i)
+        text += QStringLiteral("termo%1 ").arg(i);
+    Report r(QStringLiteral("Capa"));
+    r.detail.height = 20;
+    // A box of 100 x 12 mm: three lines of 10 points.
+    r.detail.addField(QRectF(0, 2, 100, 12), QStringLiteral("T"), TextStyle(10).valigned(Qt::AlignTop))
+        .fitted(7);
+    r.detail.addText(QRectF(0, 15, 100, 5), QStringLiteral("DEPOIS"), TextStyle(10));
+    r.data.setColumns({QStringLiteral("T")});
+    r.data.addRow({text.trimmed()});
+    const PreparedReport p = prepare(r);
+    QCOMPARE(p.pageCount(), 1);
+    QCOMPARE(bandsOf(p, BandKind::Detail).first()->height, 20.0); // the box never grows
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("f.pdf"));
+    QVERIFY(exportPdf(r, p, pdf));
+    const QString read = pdftools::text(pdf, 0, 0, false).simplified();
+    QVERIFY(read.contains(QStringLiteral("termo1 ")));
+    QCOMPARE(read.contains(QStringLiteral("termo%1").arg(words)), whole);
+    QCOMPARE(read.contains(QStringLiteral("\u2026")), !whole);
+    QVERIFY(read.endsWith(QStringLiteral("DEPOIS")));
+    // The type size shows in the height of the text's ink: a smaller size leaves the first line
+    // lower than 10 points would.
+    const int dpi = 150;
+    const QImage page = pdftools::pageImage(pdf, 1, dpi);
+    int inkRows = 0;
+    for (int y = int((10 + 2) / 25.4 * dpi); y < int((10 + 2 + 3.6) / 25.4 * dpi); ++y)
+        for (int x = int(10 / 25.4 * dpi); x < int(60 / 25.4 * dpi); ++x)
+            if (page.pixelColor(x, y).lightness() < 128) {
+                ++inkRows;
+                break;
+            }
+    const double capitalMm = double(inkRows) / dpi * 25.4;
+    QVERIFY2(smaller ? capitalMm < 2.3 : capitalMm > 2.3, qPrintable(QString::number(capitalMm)));
+}
+
+void TestReportEngine::linesUnderAGrowingTextMoveDown() {
+    Report r(QStringLiteral("Histórico"));
+    Band& d = r.detail;
+    d.height = 8;
+    d.addField(QRectF(0, 0, 40, 4), QStringLiteral("UNIDADE"), TextStyle(8).valigned(Qt::AlignTop)).wrapped();
+    const int unit = d.lastIndex();
+    d.addField(QRectF(0, 4, 40, 4), QStringLiteral("USUARIO"), TextStyle(8).valigned(Qt::AlignTop))
+        .under(unit);
+    d.addField(QRectF(50, 4, 40, 4), QStringLiteral("OUTRA"), TextStyle(8).valigned(Qt::AlignTop));
+    r.data.setColumns({QStringLiteral("UNIDADE"), QStringLiteral("USUARIO"), QStringLiteral("OUTRA")});
+    r.data.addRow({QStringLiteral("SECRETARIA"), QStringLiteral("MARIA"), QStringLiteral("FIXA")});
+    r.data.addRow({QStringLiteral("SECRETARIA MUNICIPAL DE INFRAESTRUTURA, OBRAS PÚBLICAS E HABITAÇÃO"),
+                   QStringLiteral("JOSÉ"), QStringLiteral("FIXA")});
+    const PreparedReport p = prepare(r);
+    const auto details = bandsOf(p, BandKind::Detail);
+    QCOMPARE(details[0]->height, 8.0);
+    const double lineHeight = QFontMetricsF(reportFont(TextStyle(8))).lineSpacing() * 25.4 / kLayoutDpi;
+    QVERIFY2(details[1]->height > 8 + lineHeight, qPrintable(QString::number(details[1]->height)));
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("u.pdf"));
+    QVERIFY(exportPdf(r, p, pdf));
+    // Laid out as on the page: the user comes on the line after the unit's last, the other
+    // column stays on the band's second line.
+    const QStringList lines = pdftools::text(pdf).split(QLatin1Char('\n'));
+    int lastUnitLine = -1, userLine = -1, otherLine = -1;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines[i].contains(QStringLiteral("HABITAÇÃO"))) lastUnitLine = i;
+        if (lines[i].contains(QStringLiteral("JOSÉ"))) userLine = i;
+        if (lines[i].contains(QStringLiteral("FIXA"))) otherLine = i; // the second record's
+    }
+    QVERIFY(lastUnitLine >= 0 && userLine > lastUnitLine);
+    QVERIFY(otherLine >= 0 && otherLine < userLine);
 }
 
 QTEST_MAIN(TestReportEngine)
