@@ -722,7 +722,7 @@ void TestRecebimentoPendencia::waitingAndDeadline() {
     const QImage shot = grid->viewport()->grab().toImage();
     const QColor bar = shot.pixelColor(rect.left() + 2, rect.center().y());
     const QColor mark = model->index(0, 0).data(forms::kRowMarkRole).value<QColor>();
-    QCOMPARE(bar, overdue ? forms::GridModel::selectedMarkColour(mark) : QColor(0, 0, 128));
+    QCOMPARE(bar.rgb(), (overdue ? forms::GridModel::selectedMarkColour(mark) : QColor(0, 0, 128)).rgb());
 }
 
 void TestRecebimentoPendencia::waitingColumnsSortByTheirDays() {
