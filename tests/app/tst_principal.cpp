@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -302,6 +303,11 @@ void TestPrincipal::statusBarShowsUserAndLastAction() {
     core::announceFinished(QStringLiteral("Processo 12110001/2026 enviado para PAULO ROBERTO NUNES"));
     QCOMPARE(panel->text(), QStringLiteral("Usuário: CARLA MENDES   |   Processo 12110001/2026 enviado para "
                                            "PAULO ROBERTO NUNES"));
+    if (const QString dir = qEnvironmentVariable("PROTOCOLO_SCREENSHOTS"); !dir.isEmpty()) {
+        window.resize(1280, 720);
+        window.show();
+        window.grab().save(dir + "/Frm_Principal.png");
+    }
     VERIFY_DIALOGS(dialogs);
 }
 

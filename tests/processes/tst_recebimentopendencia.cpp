@@ -720,6 +720,8 @@ void TestRecebimentoPendencia::waitingAndDeadline() {
     grid->selectRow(0);
     const QRect rect = grid->visualRect(model->index(0, 0));
     const QImage shot = grid->viewport()->grab().toImage();
+    if (const QString dir = qEnvironmentVariable("PROTOCOLO_SCREENSHOTS"); !dir.isEmpty() && overdue)
+        w.form->grab().save(dir + "/Frm_RecebimentoPendencia_atrasado.png");
     const QColor bar = shot.pixelColor(rect.left() + 2, rect.center().y());
     const QColor mark = model->index(0, 0).data(forms::kRowMarkRole).value<QColor>();
     QCOMPARE(bar.rgb(), (overdue ? forms::GridModel::selectedMarkColour(mark) : QColor(0, 0, 128)).rgb());

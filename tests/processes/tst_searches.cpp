@@ -21,6 +21,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDate>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -597,6 +598,10 @@ void TestSearches::fixedWidthValuesFitTheirColumns() {
     }
     // Year, date, time and the codes (the process search); the stamps too (the dispatches).
     QVERIFY(measured >= (dispatches ? 14 : 10));
+    if (const QString dir = qEnvironmentVariable("PROTOCOLO_SCREENSHOTS"); !dir.isEmpty()) {
+        QDir().mkpath(dir);
+        w->grab().save(dir + "/" + w->objectName() + ".png");
+    }
 }
 
 void TestSearches::titleClickKeepsTheColumnInView() {
