@@ -60,6 +60,12 @@ DashboardChart::DashboardChart(QWidget* parent)
     m_notice->hide();
     layout->addWidget(m_notice);
 
+    // The figures are a moment's picture: the panel says which moment.
+    m_readAt = new QLabel(this);
+    m_readAt->setObjectName(QStringLiteral("LidoEm"));
+    m_readAt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(m_readAt);
+
     draw({});
 }
 
@@ -86,7 +92,9 @@ void DashboardChart::refreshNow() {
         return;
     }
     m_loads = loads;
+    m_figuresAt = now;
     draw(loads);
+    m_readAt->setText(readAtText());
     // Empty axes would leave the user guessing whether anything was read: say so in words.
     if (loads.isEmpty()) {
         m_notice->setText(describe(loads));
@@ -97,6 +105,13 @@ void DashboardChart::refreshNow() {
         m_notice->hide();
         m_view->show();
     }
+}
+
+QString DashboardChart::readAtText() const {
+    if (!m_figuresAt.isValid()) return {};
+    if (m_figuresAt.date() == m_clock().date())
+        return QStringLiteral("Lido às ") + m_figuresAt.toString(QStringLiteral("hh:mm:ss"));
+    return QStringLiteral("Lido em ") + m_figuresAt.toString(QStringLiteral("dd/MM/yyyy 'às' hh:mm:ss"));
 }
 
 QString DashboardChart::describe(const QList<core::UnitLoad>& loads) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/clock.h"
 #include "core/dashboard.h"
 
 #include <QDateTime>
@@ -33,6 +34,8 @@ public:
 
     const QList<core::UnitLoad>& loads() const { return m_loads; }
     int readCount() const { return m_reads; }
+    // "Lido às 14:32:05": when the figures shown were read (a failed read leaves it as it was).
+    QString readAtText() const;
     // The figures as words, as the screen reader gets them.
     static QString describe(const QList<core::UnitLoad>& loads);
 
@@ -43,8 +46,10 @@ private:
     QLabel* m_notice = nullptr;
     QList<core::UnitLoad> m_loads;
     QDateTime m_lastRead;
+    QDateTime m_figuresAt; // of the figures shown
     int m_reads = 0;
-    std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
+    QLabel* m_readAt = nullptr;
+    std::function<QDateTime()> m_clock = [] { return core::now(); };
 };
 
 } // namespace app

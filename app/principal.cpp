@@ -2,7 +2,9 @@
 
 #include "app/dashboardchart.h"
 
+#include "core/activity.h"
 #include "core/appvalues.h"
+#include "core/clock.h"
 #include "core/connection.h"
 #include "core/dialogs.h"
 #include "core/menucommands.h"
@@ -112,7 +114,7 @@ TFrm_Principal::TFrm_Principal(QWidget* parent)
     layout->setSpacing(0);
 
     auto* background = new BackgroundPicture(central);
-    m_labelAno = new QLabel(QStringLiteral("2019"), background);
+    m_labelAno = new QLabel(core::appValues().exerciseYear, background);
     m_labelAno->setObjectName(QStringLiteral("LabelAno"));
     QFont yearFont(QStringLiteral("Arial"), 48, QFont::Bold);
     yearFont.setUnderline(true);
@@ -137,7 +139,7 @@ TFrm_Principal::TFrm_Principal(QWidget* parent)
                        "navy; }"
                        "QCalendarWidget QToolButton { color: white; background-color: navy; "
                        "font-weight: bold; }"));
-    m_calendar->setSelectedDate(QDate::currentDate());
+    m_calendar->setSelectedDate(core::today());
     // The chart stays hidden until the rights say the user may see it.
     m_dashboard = new DashboardChart(central);
     m_dashboard->setFixedWidth(420);
@@ -151,11 +153,13 @@ TFrm_Principal::TFrm_Principal(QWidget* parent)
     m_statusBar->setSizeGripEnabled(false);
     m_statusBar->setStyleSheet(
         QStringLiteral("QStatusBar#StatusBar_Principal { background: rgb(192, 192, 192); }"));
-    auto* panel = new QLabel(m_statusBar);
-    panel->setObjectName(QStringLiteral("Panel0"));
-    panel->setAlignment(Qt::AlignCenter);
-    m_statusBar->addWidget(panel, 1);
+    m_panel = new QLabel(m_statusBar);
+    m_panel->setObjectName(QStringLiteral("Panel0"));
+    m_panel->setAlignment(Qt::AlignCenter);
+    m_statusBar->addWidget(m_panel, 1);
     setStatusBar(m_statusBar);
+    // The last finished action of any window shows here at once, also while that window is open.
+    connect(&core::activity(), &core::Activity::announced, this, &TFrm_Principal::showStatus);
 
     buildMenu();
     Frm_Principal = this;
@@ -271,8 +275,22 @@ void TFrm_Principal::showEvent(QShowEvent* event) {
     }
 }
 
+QString TFrm_Principal::statusText() {
+    const QString user = core::currentUser().name.trimmed();
+    const QString last = core::activity().last();
+    QStringList parts;
+    if (!user.isEmpty()) parts << QStringLiteral("Usuário: ") + user;
+    if (!last.isEmpty()) parts << last;
+    return parts.join(QStringLiteral("   |   "));
+}
+
+void TFrm_Principal::showStatus() {
+    m_panel->setText(statusText());
+}
+
 void TFrm_Principal::FormActivate() {
-    m_calendar->setSelectedDate(QDate::currentDate());
+    showStatus();
+    m_calendar->setSelectedDate(core::today());
     m_calendar->showToday();
     applyAccessRights();
     showDashboardByRight();

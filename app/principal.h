@@ -48,6 +48,9 @@ public:
     void openEntry(const QString& title);
 
     QLabel* yearLabel() const { return m_labelAno; }
+    // The status bar's panel: who is logged in and the last finished action.
+    QLabel* statusPanel() const { return m_panel; }
+    static QString statusText();
     QCalendarWidget* calendar() const { return m_calendar; }
     DashboardChart* dashboard() const { return m_dashboard; }
 
@@ -63,12 +66,14 @@ private:
     void buildMenu();
     void setEntryEnabled(MenuEntry& entry, bool enabled);
     void showDashboardByRight();
+    void showStatus();
 
     QList<MenuEntry> m_entries;
     QLabel* m_labelAno = nullptr;
     QCalendarWidget* m_calendar = nullptr;
     DashboardChart* m_dashboard = nullptr;
     QStatusBar* m_statusBar = nullptr;
+    QLabel* m_panel = nullptr;
     // A failure to read the rights is shown once; the activations that follow (the first one
     // being the return from the error box itself) retry silently until a read succeeds.
     bool m_rightsFailed = false;

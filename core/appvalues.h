@@ -2,6 +2,7 @@
 
 #include "core/routines.h"
 
+#include <QDate>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -24,7 +25,17 @@ struct InstallationProfile {
     // The amount every stored password is shifted by (README: "Senhas gravadas"). An installation
     // whose passwords were stored with another amount keeps that amount here, or nobody could log in.
     quint16 passwordShift = routines::kPasswordShift;
+    // An installation that works in another exercise than the workstation's year (closing the
+    // previous year in its first days) names it here; empty: the year of the workstation's date.
+    QString exerciseYear;
 };
+
+// The exercise year of a day: the profile's own when it names one, otherwise the day's year.
+QString exerciseYearFor(const QDate& today, const QString& profileYear = {});
+
+// The entries of a year list: the exercise year, then every year before it down to the earliest
+// year that has processes (only the exercise year when there is none before it).
+QStringList exerciseYears(const QString& exerciseYear, const QString& earliestYear);
 
 // Values fixed at start-up and read everywhere; nothing changes them after start-up
 // except the working folder, which the connection step sets in the local modes.
@@ -36,7 +47,7 @@ struct AppValues {
     QString makerPhone;
     QString makerEmail;
     QString makerSite;
-    QString exerciseYear = QStringLiteral("2019");
+    QString exerciseYear = exerciseYearFor(QDate::currentDate());
     QString highlightColourName = QStringLiteral("clSkyBlue");
     QStringList rowColourNames{QStringLiteral("clSilver"), QStringLiteral("clWhite")};
     int profileNumber = 0;

@@ -96,4 +96,14 @@ ProcessNumber nextProcessNumber(const QSqlDatabase& db, NumberingScheme scheme, 
     return {ProcessNumber::Outcome::Assigned, monthDay + padded(next, 4), QString()};
 }
 
+QString earliestProcessYear(const QSqlDatabase& db) {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    // Years are four digits; anything else an older program may have stored is no year.
+    if (!q.exec(QStringLiteral("SELECT MIN(ANO) FROM PROCESSOS WHERE ANO BETWEEN '1000' AND '9999'")) ||
+        !q.next() || q.isNull(0))
+        return {};
+    return q.value(0).toString().trimmed();
+}
+
 } // namespace core

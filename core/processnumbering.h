@@ -41,4 +41,8 @@ struct ProcessNumber {
 ProcessNumber nextProcessNumber(const QSqlDatabase& db, NumberingScheme scheme, const QDate& date,
                                 const QString& year);
 
+// The earliest year that has processes (four digits), or empty when there is none or the
+// database cannot say: the bottom of the year lists.
+QString earliestProcessYear(const QSqlDatabase& db);
+
 } // namespace core

@@ -1,5 +1,6 @@
 #include "core/routing.h"
 
+#include "core/clock.h"
 #include "core/connection.h"
 #include "core/routines.h"
 
@@ -381,7 +382,7 @@ QString pendingCondition() {
 // --- writing --------------------------------------------------------------------------------------
 
 QDateTime workstationNow() {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = core::now();
     const QTime t = now.time();
     return QDateTime(now.date(), QTime(t.hour(), t.minute(), t.second()));
 }

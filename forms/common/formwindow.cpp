@@ -42,8 +42,14 @@ protected:
             if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
             QWidget* focused = QApplication::focusWidget();
             // A check box is a field, not a command: Enter moves on from it as from an edit.
-            if (!focused || (qobject_cast<QAbstractButton*>(focused) && !qobject_cast<QCheckBox*>(focused)) ||
-                qobject_cast<QPlainTextEdit*>(focused) || qobject_cast<QTextEdit*>(focused))
+            auto* button = qobject_cast<QAbstractButton*>(focused);
+            if (button && !qobject_cast<QCheckBox*>(focused)) {
+                // Enter on a focused button presses it. A push button that is not an automatic
+                // default leaves Enter to its window, which would otherwise do nothing with it.
+                if (button->isEnabled() && button->window() == m_dialog) button->click();
+                return true;
+            }
+            if (!focused || qobject_cast<QPlainTextEdit*>(focused) || qobject_cast<QTextEdit*>(focused))
                 return false;
             QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
             QApplication::sendEvent(focused, &tab);
@@ -67,13 +73,14 @@ protected:
 
 private:
     // The title bar's close button (or Alt+F4) is the window's own "Fechar": it runs that button's
-    // handler, with its questions and checks, when the button may be pressed. While it may not
-    // (a record being edited, work under way) the user is told why the window stays, rather than
-    // a button that silently does nothing. A window without "Fechar" cannot be closed this way.
+    // handler, with its questions and checks, when the button may be pressed, whichever tab is
+    // showing (the button may sit on a tab not in view). While it may not (a record being edited,
+    // work under way) the user is told why the window stays, rather than a button that silently
+    // does nothing. A window without "Fechar" cannot be closed this way.
     void closeRequested() {
         auto* fechar = m_dialog->findChild<QAbstractButton*>(QStringLiteral("Botao_Fechar"));
         if (!fechar || fechar->window() != m_dialog) return;
-        if (fechar->isEnabled() && fechar->isVisibleTo(m_dialog)) {
+        if (fechar->isEnabled() && !fechar->isHidden()) {
             // Queued: the handler may close and destroy the window, which must not happen
             // inside the window system's close event.
             QTimer::singleShot(0, fechar, &QAbstractButton::click);

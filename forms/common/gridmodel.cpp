@@ -1,12 +1,51 @@
 #include "forms/common/gridmodel.h"
 
 #include <QDate>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTime>
 
 namespace forms {
+
+namespace {
+
+// The character of a set that is widest in the font: digits are not equally wide in every font.
+QChar widest(const QFontMetrics& metrics, QStringView characters) {
+    QChar best = characters.front();
+    for (QChar c : characters)
+        if (metrics.horizontalAdvance(c) > metrics.horizontalAdvance(best)) best = c;
+    return best;
+}
+
+// Paints a selected marked row in the mark's own dark shade instead of the navy bar.
+class GridDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!(option->state & QStyle::State_Selected)) return;
+        const QVariant mark = index.data(kRowMarkRole);
+        if (!mark.isValid()) return;
+        const QColor bar = GridModel::selectedMarkColour(mark.value<QColor>());
+        option->palette.setColor(QPalette::Active, QPalette::Highlight, bar);
+        option->palette.setColor(QPalette::Inactive, QPalette::Highlight, bar);
+    }
+};
+
+// Room a cell gives its text beside the text itself: the item margins on both sides and the
+// grid line.
+int cellMargins(const QTableView* view) {
+    return 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1) + 2;
+}
+
+} // namespace
 
 GridModel::GridModel(RowSource* source, const QList<GridColumn>& columns, QObject* parent)
     : QAbstractTableModel(parent)
@@ -62,6 +101,37 @@ RowMark GridModel::rowMark(int row) const {
     return m_rowMark(*m_source, row);
 }
 
+QColor GridModel::selectedMarkColour(const QColor& mark) {
+    // Dark enough for the white text of the cursor bar, of the mark's hue so that it still reads
+    // as the mark (a dark red bar on an overdue row).
+    return QColor::fromHsv(std::max(0, mark.hsvHue()), 255, 150);
+}
+
+QString GridModel::widestValue(int column, const QFontMetrics& metrics) const {
+    const GridColumn& c = m_columns.at(column);
+    const int f = m_fieldOfColumn.value(column, -1);
+    if (c.text || !m_source || f < 0) return {};
+    const QChar digit = widest(metrics, u"0123456789");
+    switch (m_source->fieldType(f)) {
+    case FieldType::Date:
+        return QString(2, digit) + u'/' + QString(2, digit) + u'/' + QString(4, digit);
+    case FieldType::Time:
+        return QString(2, digit) + u':' + QString(2, digit) + u':' + QString(2, digit);
+    case FieldType::Integer:
+        return QString(std::clamp(m_source->fieldWidth(f), 1, 18), digit);
+    case FieldType::Text: {
+        // Short texts are codes, years and numbers (digits) or flags ("X", "SIM"); longer ones
+        // are names and subjects, whose widths are the columns' own.
+        const int width = m_source->fieldWidth(f);
+        if (width <= 0 || width > 8) return {};
+        if (width <= 3) return QString(width, widest(metrics, u"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"));
+        return QString(width, digit);
+    }
+    default:
+        return {};
+    }
+}
+
 int GridModel::columnWidth(int column, int averageCharWidth) const {
     const GridColumn& c = m_columns.at(column);
     if (c.width > 0) return c.width;
@@ -108,6 +178,10 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     case Qt::BackgroundRole: {
         const QColor marked = rowMark(index.row()).background;
         return marked.isValid() ? marked : columnColour(index.column());
+    }
+    case kRowMarkRole: {
+        const QColor marked = rowMark(index.row()).background;
+        return marked.isValid() ? QVariant(marked) : QVariant();
     }
     case Qt::AccessibleDescriptionRole: {
         const QString spoken = rowMark(index.row()).spoken;
@@ -161,9 +235,16 @@ void setupGrid(QTableView* view, GridModel* model) {
     pal.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::white);
     view->setPalette(pal);
 
-    const int avg = view->fontMetrics().averageCharWidth();
+    if (!dynamic_cast<GridDelegate*>(view->itemDelegate())) view->setItemDelegate(new GridDelegate(view));
+
+    const QFontMetrics metrics = view->fontMetrics();
+    const int avg = metrics.averageCharWidth();
     for (int c = 0; c < model->columnCount(); ++c) {
-        view->setColumnWidth(c, model->columnWidth(c, avg));
+        int width = model->columnWidth(c, avg);
+        const QString widestText = model->widestValue(c, metrics);
+        if (!widestText.isEmpty())
+            width = std::max(width, metrics.horizontalAdvance(widestText) + cellMargins(view));
+        view->setColumnWidth(c, width);
         view->setColumnHidden(c, model->columns().at(c).hidden);
     }
 
@@ -188,11 +269,28 @@ void setupGrid(QTableView* view, GridModel* model) {
         while (column < model->columnCount() && view->isColumnHidden(column))
             ++column;
         const QModelIndex target = model->index(row, std::min(column, model->columnCount() - 1));
+        // Only up and down: the columns in view stay where the user put them (a title clicked
+        // far to the right stays in view when the list is ordered by it). Making the cell
+        // current scrolls to it as well.
+        QScrollBar* across = view->horizontalScrollBar();
+        const int left = across->value();
         sel->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         view->scrollTo(target);
+        across->setValue(left);
     };
     QObject::connect(source, &RowSource::currentRowChanged, link, showCurrent);
-    QObject::connect(model, &QAbstractItemModel::modelReset, link, showCurrent);
+    // A new order replaces every row: the view would go back to its first column, taking the
+    // clicked title out of view. It keeps its sideways position instead.
+    QObject::connect(model, &QAbstractItemModel::modelAboutToBeReset, link, [view, link] {
+        link->setProperty("left", view->horizontalScrollBar()->value());
+    });
+    QObject::connect(model, &QAbstractItemModel::modelReset, link, [view, link, showCurrent] {
+        showCurrent();
+        const QVariant left = link->property("left");
+        if (!left.isValid()) return;
+        view->horizontalScrollBar()->setValue(left.toInt());
+        link->setProperty("left", QVariant());
+    });
     QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, link,
                      [source](const QModelIndex& current) {
                          if (current.isValid() && current.row() != source->currentRow())

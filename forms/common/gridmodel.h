@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class QFontMetrics;
 class QTableView;
 
 namespace forms {
@@ -40,6 +41,9 @@ struct RowMark {
     QString spoken;
 };
 
+// The model role that answers the mark's background of a row (invalid when the row has none).
+inline constexpr int kRowMarkRole = Qt::UserRole + 1;
+
 // Wide columns (names, subjects) in the grids of the registers.
 inline constexpr int kWideColumn = 300;
 
@@ -64,8 +68,15 @@ public:
         m_rowMark = std::move(mark);
     }
     RowMark rowMark(int row) const;
+    // The colour a marked row keeps while it is the selected row: the navy cursor bar would hide
+    // the mark, so the bar of a marked row takes a dark shade of the mark's own hue.
+    static QColor selectedMarkColour(const QColor& mark);
     // Default pixel width of a column (its given width or one derived from the field).
     int columnWidth(int column, int averageCharWidth) const;
+    // The widest text a column of fixed-width values (dates, times, years, numbers, codes, flags)
+    // can show, built from the widest digit (or capital) of the font, so that its width is
+    // measured rather than guessed; empty for free text and worked-out columns.
+    QString widestValue(int column, const QFontMetrics& metrics) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -88,7 +99,9 @@ private:
 
 // Prepares a QTableView as a `DBGrid1`: read-only, whole-row cursor that follows the source's
 // current row (and moves it when a row is clicked), clickable column titles, skipped by Tab,
-// column widths and hidden columns from the model.
+// column widths and hidden columns from the model. A column of fixed-width values is never
+// narrower than its widest value in the grid's font; moving the cursor (a new order, a search)
+// never scrolls the grid sideways, so the chosen column stays in view.
 void setupGrid(QTableView* view, GridModel* model);
 
 } // namespace forms

@@ -63,8 +63,11 @@ void GridSearch::PROCURAChange(const QString& text) {
     // cleared by a column choice or after the message does not reach here.
     RowSource* source = m_model->source();
     LocateResult result = LocateResult::NoOrder;
-    if (m_column >= 0) {
-        const QString field = m_model->columns().at(m_column).field;
+    // Before any title click the search runs in the order the list already shows (the dispatch
+    // search opens ordered by Registro); a list without an order of its own has nothing to search.
+    const int column = m_column >= 0 ? m_column : m_model->columnOfField(source->sortField());
+    if (column >= 0 && !source->sortField().isEmpty()) {
+        const QString field = m_model->columns().at(column).field;
         result = source->locateNearest(searchKey(text, field, m_rules));
     }
     if (result == LocateResult::NoOrder || result == LocateResult::Incompatible) {

@@ -94,11 +94,18 @@ bool LookupDialog::eventFilter(QObject* watched, QEvent* event) {
         DBGrid1DblClick();
         return false;
     }
-    if (watched == m_procura && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down) {
-        // The grid is skipped by Tab; the Down arrow takes the keyboard from the search to the rows.
-        m_grid->setFocus();
-        return true;
+    if (watched == m_procura && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Down) {
+            // The grid is skipped by Tab; the Down arrow takes the keyboard from the search to the rows.
+            m_grid->setFocus();
+            return true;
+        }
+        // Enter after typing picks the row the search landed on, as a double click would.
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_records->currentRow() >= 0) {
+            DBGrid1DblClick();
+            return true;
+        }
     }
     if (watched == m_grid && event->type() == QEvent::KeyPress) {
         // Enter on a row picks it as a double click does: the keyboard's way to choose.

@@ -299,7 +299,8 @@ void RegistryForm::installNextCode() {
             return;
         case core::NextCode::Outcome::Failed:
             m_records->cancel();
-            if (!core::noteConnectionFailure(m_records->database(), this)) core::dialogs().error(this, next.detail);
+            if (!core::noteConnectionFailure(m_records->database(), this))
+                core::dialogs().error(this, next.detail);
             return;
         case core::NextCode::Outcome::NotNumeric:
             m_records->cancel();

@@ -1,5 +1,9 @@
 #include "forms/processes/pesqprocesso.h"
 
+#include "core/appvalues.h"
+#include "core/connection.h"
+#include "core/processnumbering.h"
+
 #include "forms/common/formwindow.h"
 #include "forms/common/lookupresult.h"
 
@@ -165,10 +169,11 @@ TFrm_PesqProcesso::TFrm_PesqProcesso(QWidget* owner)
     styleCaption(yearsLabel);
     m_exercicios = new QComboBox(this);
     m_exercicios->setObjectName(QStringLiteral("Exercicios"));
-    m_exercicios->addItems({QStringLiteral("0000"), QStringLiteral("2019"), QStringLiteral("2018"),
-                            QStringLiteral("2017"), QStringLiteral("2016"), QStringLiteral("2015"),
-                            QStringLiteral("2014"), QStringLiteral("2013"),
-                            QStringLiteral("Selecionar tudo")});
+    // "0000", the exercise year down to the earliest year that has processes, "Selecionar tudo".
+    m_exercicios->addItem(QStringLiteral("0000"));
+    m_exercicios->addItems(core::exerciseYears(core::appValues().exerciseYear,
+                                               core::earliestProcessYear(core::mainConnection())));
+    m_exercicios->addItem(QStringLiteral("Selecionar tudo"));
     m_exercicios->setCurrentIndex(0);
     yearsLabel->setBuddy(m_exercicios);
     years->addWidget(yearsLabel);

@@ -1,5 +1,8 @@
 #include "forms/processes/processos.h"
 
+#include "core/activity.h"
+#include "core/clock.h"
+
 #include "core/appvalues.h"
 #include "core/connection.h"
 #include "core/dialogs.h"
@@ -158,11 +161,8 @@ QString processosListQuery() {
     return processosQuery(QString(), QString());
 }
 
-QStringList exercicios(const QString& exerciseYear) {
-    QStringList years;
-    const int year = exerciseYear.toInt();
-    for (int y = year; y > year - 7; --y)
-        years << QString::number(y);
+QStringList exercicios(const QString& exerciseYear, const QString& earliestYear) {
+    QStringList years = core::exerciseYears(exerciseYear, earliestYear);
     years << TFrm_Processos::everyYear();
     return years;
 }
@@ -303,7 +303,8 @@ TFrm_Processos::TFrm_Processos(QWidget* owner)
     styleCaption(yearLabel);
     m_exercicios = new QComboBox;
     m_exercicios->setObjectName(QStringLiteral("Exercicios"));
-    m_exercicios->addItems(exercicios(core::appValues().exerciseYear));
+    // The years before the exercise come from the database when the form is prepared.
+    m_exercicios->addItems(exercicios(core::appValues().exerciseYear, QString()));
     m_exercicios->setCurrentIndex(0);
     yearLabel->setBuddy(m_exercicios);
     yearRow->addWidget(yearLabel);
@@ -389,6 +390,9 @@ bool TFrm_Processos::readList(const QString& year, QString* error) {
 
 bool TFrm_Processos::prepare(QString* error) {
     const QString year = core::appValues().exerciseYear;
+    m_exercicios->clear();
+    m_exercicios->addItems(exercicios(year, core::earliestProcessYear(m_list->database())));
+    m_exercicios->setCurrentIndex(0);
     // No process number yet: the record part opens empty.
     if (!readRecordPart(year, QVariant(QMetaType::fromType<QString>()), error)) return false;
     if (!readList(year, error)) return false;
@@ -398,10 +402,10 @@ bool TFrm_Processos::prepare(QString* error) {
 
 void TFrm_Processos::cdsDadosAfterInsert() {
     RecordSet* r = records();
-    const QDate today = QDate::currentDate();
+    const QDate today = core::today();
     r->setValue(QStringLiteral("ANO"), today.toString(QStringLiteral("dd/MM/yyyy")).mid(6, 4));
     r->setValue(QStringLiteral("DATA"), today);
-    r->setValue(QStringLiteral("HORA"), QTime::currentTime());
+    r->setValue(QStringLiteral("HORA"), core::now().time());
     for (const char* copy : {"RG", "CPF", "COMPROVANTE_RESIDENCIA", "CARTEIRA_PROFISSIONAL"})
         r->setValue(QLatin1String(copy), QStringLiteral("N"));
     r->setValue(QStringLiteral("COD_USUARIO"), core::currentUser().code);
@@ -550,6 +554,17 @@ bool TFrm_Processos::writeChanges(QString* message) {
         *message = routedMessage();
     }
     return false;
+}
+
+void TFrm_Processos::beforePost() {
+    m_savingNew = records()->state() == RecordSet::State::Insert;
+}
+
+void TFrm_Processos::afterSave() {
+    RecordSet* r = records();
+    core::announceFinished(
+        core::processName(r->text(QStringLiteral("IDPROCESSO")), r->text(QStringLiteral("ANO"))) +
+        (m_savingNew ? QStringLiteral(" registrado") : QStringLiteral(" alterado")));
 }
 
 void TFrm_Processos::afterSaveFailed() {

@@ -20,8 +20,9 @@ QString processosListQuery();
 // Process registration (PROCESSOS) on the registry pattern.
 forms::RegistrySpec processosSpec();
 
-// The year choices of the list: the exercise year and the six before it, then every year.
-QStringList exercicios(const QString& exerciseYear);
+// The year choices of the list: the exercise year and every year before it down to the earliest
+// year that has processes, then every year.
+QStringList exercicios(const QString& exerciseYear, const QString& earliestYear);
 
 class TFrm_Processos : public forms::RegistryForm {
     Q_OBJECT
@@ -67,6 +68,9 @@ protected:
     // has no movement.
     bool writeChanges(QString* message) override;
     void afterSaveFailed() override;
+    // The status bar of the main window says what was saved (the save itself stays silent).
+    void beforePost() override;
+    void afterSave() override;
 
 private:
     // cdsDadosAfterInsert: the defaults of a new process.
@@ -77,6 +81,7 @@ private:
     void applyOwnStates();
     bool readRecordPart(const QString& year, const QVariant& process, QString* error);
     bool readList(const QString& year, QString* error);
+    bool m_savingNew = false;
     // The saved process shown in the record part, as the menu entries act on it.
     bool savedProcessShown() const;
     void printPaper(const QString& entry);

@@ -67,6 +67,7 @@ SearchWindow::SearchWindow(const SearchWindowSpec& spec, QWidget* owner)
     setupGrid(m_grid, m_model);
     m_search = new GridSearch(m_label, m_procura, m_grid, m_model, spec.search, this);
     m_grid->viewport()->installEventFilter(this);
+    m_procura->installEventFilter(this);
     m_grid->setContextMenuPolicy(Qt::DefaultContextMenu);
     m_layout->addWidget(m_grid, 1);
 
@@ -101,6 +102,14 @@ QMenu* SearchWindow::buildContextMenu(QWidget* parent) const {
 }
 
 bool SearchWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_procura && event->type() == QEvent::KeyPress) {
+        // Enter after typing picks the row the search landed on, as a double click would.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_rows->currentRow() >= 0) {
+            DBGrid1DblClick();
+            return true;
+        }
+    }
     if (watched == m_grid->viewport()) {
         if (event->type() == QEvent::MouseButtonDblClick) {
             // The first click of the double click has already put the cursor on the row.

@@ -1,5 +1,6 @@
 #include "forms/processes/tramitacao.h"
 
+#include "core/activity.h"
 #include "core/appvalues.h"
 #include "core/connection.h"
 #include "core/dialogs.h"
@@ -650,6 +651,8 @@ void TFrm_Tramitacao::Botao_SalvarClick() {
     m_records->setValue(QStringLiteral("DATA"), outcome.sentAt.date());
     m_records->setValue(QStringLiteral("HORA"), outcome.sentAt.time());
     m_sentRegister = s.registro;
+    core::announceFinished(core::processName(s.process, s.year) + QStringLiteral(" enviado para ") +
+                           m_records->text(kNomeDestino));
     m_records->cancel();
     QString error;
     if (!reload(m_sentRegister, &error)) core::dialogs().error(this, error);

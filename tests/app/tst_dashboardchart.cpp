@@ -140,6 +140,10 @@ void TestDashboardChart::hiddenWithoutTheRight() {
     QVERIFY(notice && notice->isVisible());
     QCOMPARE(notice->text(), QStringLiteral("Nenhum processo pendente."));
     QVERIFY(!window.dashboard()->findChild<QChartView*>(QStringLiteral("graficoPendencias"))->isVisible());
+    // The panel says when it read the figures.
+    auto* readAt = window.dashboard()->findChild<QLabel*>(QStringLiteral("LidoEm"));
+    QVERIFY(readAt && readAt->isVisible());
+    QCOMPARE(readAt->text(), QStringLiteral("Lido às ") + m_now.toString(QStringLiteral("hh:mm:ss")));
     VERIFY_DIALOGS(dialogs);
 }
 

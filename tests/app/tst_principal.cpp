@@ -1,5 +1,6 @@
 #include "app/principal.h"
 #include "app/wiring.h"
+#include "core/activity.h"
 #include "core/appvalues.h"
 #include "core/connection.h"
 #include "core/menucommands.h"
@@ -12,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -73,6 +75,7 @@ private slots:
     void grantsThatChangeNothing_data();
     void grantsThatChangeNothing();
     void tramitacaoStaysInvisible();
+    void statusBarShowsUserAndLastAction();
     void activationAppliesRightsAgain();
     void readFailureShowsErrorAndSkips();
     void menuEntryOpensThroughRegistry();
@@ -284,6 +287,28 @@ void TestPrincipal::tramitacaoStaysInvisible() {
     const Entry processos = entry(window, "Processos", 1);
     QVERIFY(processos.enabled && processos.action->isVisible());
     QVERIFY(processos.action->isEnabled());
+}
+
+void TestPrincipal::statusBarShowsUserAndLastAction() {
+    testsupport::ScriptedDialogs dialogs;
+    core::currentUser().name = QStringLiteral("CARLA MENDES");
+    app::TFrm_Principal window;
+    window.FormActivate();
+    // The year label shows the exercise year.
+    QCOMPARE(window.yearLabel()->text(), core::appValues().exerciseYear);
+    auto* panel = window.statusBar()->findChild<QLabel*>(QStringLiteral("Panel0"));
+    QCOMPARE(panel, window.statusPanel());
+    QVERIFY(panel->text().startsWith(QStringLiteral("Usuário: CARLA MENDES")));
+    // A finished action shows at once, beside the user.
+    core::announceFinished(QStringLiteral("Processo 12110001/2026 enviado para PAULO ROBERTO NUNES"));
+    QCOMPARE(panel->text(), QStringLiteral("Usuário: CARLA MENDES   |   Processo 12110001/2026 enviado para "
+                                           "PAULO ROBERTO NUNES"));
+    if (const QString dir = qEnvironmentVariable("PROTOCOLO_SCREENSHOTS"); !dir.isEmpty()) {
+        window.resize(1280, 720);
+        window.show();
+        window.grab().save(dir + "/Frm_Principal.png");
+    }
+    VERIFY_DIALOGS(dialogs);
 }
 
 void TestPrincipal::activationAppliesRightsAgain() {

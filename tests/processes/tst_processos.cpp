@@ -2,6 +2,7 @@
 // the applicant that becomes the holder, the checks on saving, the state table, the list by
 // year, "Tramitar" and two workstations registering at the same moment.
 #include "core/appvalues.h"
+#include "core/clock.h"
 #include "core/connection.h"
 #include "core/handoff.h"
 #include "core/menucommands.h"
@@ -152,6 +153,11 @@ class TestProcessos : public QObject {
 private slots:
     void initTestCase();
     void init();
+    void cleanup();
+    void exerciseFollowsTheClock_data();
+    void exerciseFollowsTheClock();
+    void closeBoxActsAsFechar_data();
+    void closeBoxActsAsFechar();
     void openingShowsTheUnroutedProcessesOfTheYear();
     void sameRowsAsTheNotInForm();
     void yearList_data();
@@ -195,6 +201,88 @@ void TestProcessos::init() {
     logIn(kUser);
     core::appValues().profileNumber = 0;
     core::appValues().exerciseYear = QStringLiteral("2019");
+}
+
+void TestProcessos::cleanup() {
+    core::setClock(QDateTime());
+}
+
+void TestProcessos::exerciseFollowsTheClock_data() {
+    QTest::addColumn<QDateTime>("now");
+    QTest::addColumn<QStringList>("years");
+    // Processes of 2018 and 2019 are stored.
+    QTest::newRow("2019") << QDateTime(QDate(2019, 3, 4), QTime(9, 0))
+                          << QStringList{"2019", "2018", "Selecionar tudo"};
+    QTest::newRow("2026") << QDateTime(QDate(2026, 7, 15), QTime(15, 30))
+                          << QStringList{"2026", "2025", "2024", "2023", "2022",
+                                         "2021", "2020", "2019", "2018", "Selecionar tudo"};
+    QTest::newRow("1 January") << QDateTime(QDate(2020, 1, 1), QTime(0, 0, 5))
+                               << QStringList{"2020", "2019", "2018", "Selecionar tudo"};
+}
+
+void TestProcessos::exerciseFollowsTheClock() {
+    // The form opens on the year of the workstation's date, and a process registered that day
+    // is still there when the form is opened again.
+    QFETCH(QDateTime, now);
+    QFETCH(QStringList, years);
+    core::setClock(now);
+    core::initialiseAppValues(0);
+    QCOMPARE(core::appValues().exerciseYear, QString::number(now.date().year()));
+    TestDatabase db;
+    QVERIFY_DB(db);
+    insertRegisters(db);
+    insertProcess(db, "00000001", "2018", kUser, "A");
+    insertProcess(db, "00000002", "2019", kUser, "B");
+    {
+        auto f = openForm();
+        QStringList items;
+        for (int i = 0; i < f->exerciciosBox()->count(); ++i)
+            items << f->exerciciosBox()->itemText(i);
+        QCOMPARE(items, years);
+        fillNewProcess(f.get(), QStringLiteral("REGISTRADO HOJE"));
+        QCOMPARE(f->records()->text("ANO"), years.first());
+        QCOMPARE(f->records()->value("DATA").toDate(), now.date());
+        click(f.get(), "Botao_Salvar");
+        QCOMPARE(f->records()->state(), RecordSet::State::Browse);
+    }
+    auto again = openForm();
+    const QStringList keys = listKeys(again.get());
+    QVERIFY2(std::any_of(keys.begin(), keys.end(),
+                         [&](const QString& k) { return k.endsWith(QLatin1Char('/') + years.first()); }),
+             qPrintable(keys.join(' ')));
+}
+
+void TestProcessos::closeBoxActsAsFechar_data() {
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<bool>("editing");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("Processos, browsing") << 0 << false << true;
+    QTest::newRow("Pesquisa, browsing") << 1 << false << true;
+    QTest::newRow("Processos, entering") << 0 << true << false;
+    QTest::newRow("Pesquisa, entering") << 1 << true << false;
+}
+
+void TestProcessos::closeBoxActsAsFechar() {
+    QFETCH(int, tab);
+    QFETCH(bool, editing);
+    QFETCH(bool, closes);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    insertRegisters(db);
+    ScriptedDialogs dialogs;
+    auto f = openForm();
+    if (editing) click(f.get(), "Botao_Incluir");
+    child<QTabWidget>(f.get(), "PageControl1")->setCurrentIndex(tab);
+    if (!closes)
+        dialogs.expectMessage(
+            QStringLiteral("Conclua ou cancele a operação em andamento antes de fechar esta "
+                           "janela."));
+    f->close();
+    if (closes)
+        QTRY_VERIFY(!f->isVisible());
+    else
+        QVERIFY(f->isVisible());
+    VERIFY_DIALOGS(dialogs);
 }
 
 void TestProcessos::openingShowsTheUnroutedProcessesOfTheYear() {
@@ -273,7 +361,7 @@ void TestProcessos::yearList_data() {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QStringList>("keys");
     QTest::newRow("2018") << "2018" << QStringList{"00000001/2018"};
-    QTest::newRow("a year without processes") << "2015" << QStringList{};
+    QTest::newRow("the exercise year") << "2019" << QStringList{"00000001/2019", "00000005/2019"};
     QTest::newRow("Selecionar tudo") << "Selecionar tudo"
                                      << QStringList{"00000001/2018", "00000001/2019", "00000005/2019"};
 }
@@ -294,7 +382,8 @@ void TestProcessos::yearList() {
     QStringList items;
     for (int i = 0; i < years->count(); ++i)
         items << years->itemText(i);
-    QCOMPARE(items, (QStringList{"2019", "2018", "2017", "2016", "2015", "2014", "2013", "Selecionar tudo"}));
+    // From the exercise year down to the earliest year that has processes.
+    QCOMPARE(items, (QStringList{"2019", "2018", "Selecionar tudo"}));
     QCOMPARE(years->currentText(), QStringLiteral("2019"));
     years->setCurrentIndex(years->findText(chosen));
     QCOMPARE(listKeys(f.get()), keys);

@@ -20,6 +20,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -715,6 +716,15 @@ void TestRecebimentoPendencia::waitingAndDeadline() {
         QCOMPARE(colour == forms::whiteColour(), !overdue);
         QCOMPARE(cell.data(Qt::AccessibleDescriptionRole).toString(), overdue ? state : QString());
     }
+    // Selected, an overdue row keeps its mark: the cursor bar takes a dark shade of it, not navy.
+    grid->selectRow(0);
+    const QRect rect = grid->visualRect(model->index(0, 0));
+    const QImage shot = grid->viewport()->grab().toImage();
+    if (const QString dir = qEnvironmentVariable("PROTOCOLO_SCREENSHOTS"); !dir.isEmpty() && overdue)
+        w.form->grab().save(dir + "/Frm_RecebimentoPendencia_atrasado.png");
+    const QColor bar = shot.pixelColor(rect.left() + 2, rect.center().y());
+    const QColor mark = model->index(0, 0).data(forms::kRowMarkRole).value<QColor>();
+    QCOMPARE(bar.rgb(), (overdue ? forms::GridModel::selectedMarkColour(mark) : QColor(0, 0, 128)).rgb());
 }
 
 void TestRecebimentoPendencia::waitingColumnsSortByTheirDays() {

@@ -1,6 +1,7 @@
 // The process search and the dispatch search as a clerk uses them: the year list, the reading
 // time, the blinking hint, column choice and padded search, the pick by double click, the
 // right-click menu, and a server failure while scrolling.
+#include "core/appvalues.h"
 #include "core/connection.h"
 #include "core/menucommands.h"
 #include "forms/common/formwindow.h"
@@ -16,16 +17,20 @@
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
 
+#include <QAbstractItemDelegate>
 #include <QAction>
 #include <QComboBox>
 #include <QDate>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QSqlQuery>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QTest>
 
@@ -115,6 +120,7 @@ void clickTitle(SearchWindow& w, const QString& title) {
 class TestSearches : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void menuEntries();
     void processSearchOpensEmptyAndReadsTheChosenYear_data();
     void processSearchOpensEmptyAndReadsTheChosenYear();
@@ -130,7 +136,19 @@ private slots:
     void paperEntriesPrintTheCurrentRow_data();
     void paperEntriesPrintTheCurrentRow();
     void serverFailureWhileScrollingIsShown();
+    void dispatchSearchTypedBeforeATitleClick_data();
+    void dispatchSearchTypedBeforeATitleClick();
+    void fixedWidthValuesFitTheirColumns_data();
+    void fixedWidthValuesFitTheirColumns();
+    void titleClickKeepsTheColumnInView();
+    void enterPicksOrPresses_data();
+    void enterPicksOrPresses();
 };
+
+void TestSearches::initTestCase() {
+    // The year lists run from the exercise year down to the earliest year with processes (2017).
+    core::appValues().exerciseYear = QStringLiteral("2020");
+}
 
 void TestSearches::menuEntries() {
     registerSearchCommands();
@@ -145,7 +163,7 @@ void TestSearches::processSearchOpensEmptyAndReadsTheChosenYear_data() {
     QTest::newRow("2018") << "2018" << 59 << "2018";
     QTest::newRow("0000: every year") << "0000" << 3 * 59 << "2019";
     QTest::newRow("Selecionar tudo: every year") << "Selecionar tudo" << 3 * 59 << "2019";
-    QTest::newRow("a year without processes") << "2013" << 0 << "";
+    QTest::newRow("a year without processes") << "2020" << 0 << "";
 }
 
 void TestSearches::processSearchOpensEmptyAndReadsTheChosenYear() {
@@ -162,8 +180,8 @@ void TestSearches::processSearchOpensEmptyAndReadsTheChosenYear() {
     QStringList entries;
     for (int i = 0; i < w.exercicios()->count(); ++i)
         entries << w.exercicios()->itemText(i);
-    QCOMPARE(entries, (QStringList{"0000", "2019", "2018", "2017", "2016", "2015", "2014", "2013",
-                                   "Selecionar tudo"}));
+    // The exercise year (2020 here) down to the earliest year that has processes.
+    QCOMPARE(entries, (QStringList{"0000", "2020", "2019", "2018", "2017", "Selecionar tudo"}));
     QCOMPARE(w.exercicios()->currentText(), QStringLiteral("0000"));
     QCOMPARE(w.processando()->text(), QStringLiteral("Buscando dados : "));
     QCOMPARE(w.gridModel()->rowCount(), 0);
@@ -489,3 +507,167 @@ void TestSearches::paperEntriesPrintTheCurrentRow() {
 
 QTEST_MAIN(TestSearches)
 #include "tst_searches.moc"
+
+void TestSearches::dispatchSearchTypedBeforeATitleClick_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("registro");
+    QTest::newRow("a whole number") << "00000042"
+                                    << "00000042";
+    QTest::newRow("its beginning") << "000001"
+                                   << "00000100";
+    QTest::newRow("beyond the last") << "9"
+                                     << "00000150";
+}
+
+void TestSearches::dispatchSearchTypedBeforeATitleClick() {
+    // The list opens in Registro order: typing searches that order, no column chosen.
+    QFETCH(QString, typed);
+    QFETCH(QString, registro);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    fill(db);
+    fillMovements(db, 150);
+    ScriptedDialogs dialogs; // any message fails the test
+    TFrm_PesqDespacho w(nullptr);
+    QString error;
+    QVERIFY2(w.reload(&error), qPrintable(error));
+    w.show();
+    QTRY_VERIFY(w.records()->isComplete());
+    QTest::keyClicks(testsupport::edit(&w, "PROCURA"), typed);
+    QTRY_VERIFY(!w.records()->isSeeking());
+    QCOMPARE(testsupport::edit(&w, "PROCURA")->text(), typed);
+    QCOMPARE(cell(w, w.records()->currentRow(), "REGISTRO"), registro);
+    QCOMPARE(w.findChild<QLabel*>(QStringLiteral("LProcura"))->text(), QStringLiteral("Informe"));
+}
+
+void TestSearches::fixedWidthValuesFitTheirColumns_data() {
+    QTest::addColumn<bool>("dispatches");
+    QTest::newRow("Pesquisa Processo") << false;
+    QTest::newRow("Pesquisa Despacho") << true;
+}
+
+void TestSearches::fixedWidthValuesFitTheirColumns() {
+    // Years, dates, times and codes are shown whole: each column of such values is at least as
+    // wide as the item delegate needs for every value it shows, in the grid's own font.
+    QFETCH(bool, dispatches);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    fill(db);
+    fillMovements(db, 60);
+    // Stamps on every movement, so that every date and time column has values to measure.
+    db.exec(QStringLiteral("UPDATE TRAMITACAO SET HORA = '23:58:59', DATA_RECEBIMENTO = DATA, "
+                           "HORA_RECEBIMENTO = '20:48:08', DATA_RECEBIMENTO_FISICO = DATA, "
+                           "HORA_RECEBIMENTO_FISICO = '18:08:38', DATA_ARQUIVAMENTO = DATA, "
+                           "HORA_ARQUIVAMENTO = '08:08:08', DATA_DESARQUIVAMENTO = DATA, "
+                           "HORA_DESARQUIVAMENTO = '00:00:01'"));
+    db.exec(QStringLiteral("UPDATE PROCESSOS SET HORA = '22:48:58', IDTITULAR = '000008', "
+                           "IDREQUERENTE = '080808', IDTIPOPROCESSO = '0808', RG = 'X', CPF = 'N'"));
+    ScriptedDialogs dialogs;
+    std::unique_ptr<SearchWindow> w;
+    if (dispatches) {
+        auto* d = new TFrm_PesqDespacho(nullptr);
+        w.reset(d);
+        QString error;
+        QVERIFY2(d->reload(&error), qPrintable(error));
+    } else {
+        auto* p = new TFrm_PesqProcesso(nullptr);
+        w.reset(p);
+        chooseYear(*p, QStringLiteral("Selecionar tudo"));
+    }
+    w->show();
+    QTRY_VERIFY(w->records()->isComplete());
+    QTableView* grid = w->grid();
+    forms::GridModel* model = w->gridModel();
+    QStyleOptionViewItem option;
+    option.initFrom(grid);
+    option.font = grid->font();
+    option.fontMetrics = grid->fontMetrics();
+    int measured = 0;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        if (grid->isColumnHidden(c) || model->widestValue(c, grid->fontMetrics()).isEmpty()) continue;
+        ++measured;
+        for (int r = 0; r < model->rowCount(); ++r) {
+            const QModelIndex index = model->index(r, c);
+            const int needed = grid->itemDelegateForIndex(index)->sizeHint(option, index).width();
+            QVERIFY2(needed <= grid->columnWidth(c),
+                     qPrintable(QStringLiteral("%1 \"%2\": %3 px, coluna %4 px")
+                                    .arg(model->columns().at(c).title, index.data().toString())
+                                    .arg(needed)
+                                    .arg(grid->columnWidth(c))));
+        }
+    }
+    // Year, date, time and the codes (the process search); the stamps too (the dispatches).
+    QVERIFY(measured >= (dispatches ? 14 : 10));
+    if (const QString dir = qEnvironmentVariable("PROTOCOLO_SCREENSHOTS"); !dir.isEmpty()) {
+        QDir().mkpath(dir);
+        w->grab().save(dir + "/" + w->objectName() + ".png");
+    }
+}
+
+void TestSearches::titleClickKeepsTheColumnInView() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    fill(db);
+    ScriptedDialogs dialogs;
+    TFrm_PesqProcesso w(nullptr);
+    w.show();
+    chooseYear(w, QStringLiteral("2019"));
+    QScrollBar* across = w.grid()->horizontalScrollBar();
+    across->setValue(across->maximum());
+    const int shown = across->value();
+    QVERIFY(shown > 0);
+    // A column in view only at the right end of the grid.
+    const int c = w.gridModel()->columnOfField(QStringLiteral("USUARIO"));
+    QVERIFY(w.grid()->columnViewportPosition(c) >= 0);
+    clickTitle(w, QStringLiteral("Usuário"));
+    QTRY_VERIFY(w.records()->isComplete());
+    QCOMPARE(w.gridSearch()->chosenColumn(), c);
+    QCOMPARE(across->value(), shown);
+    const int x = w.grid()->columnViewportPosition(c);
+    QVERIFY(x >= 0 && x < w.grid()->viewport()->width());
+    // A search in that column moves up and down only.
+    QTest::keyClicks(testsupport::edit(&w, "PROCURA"), QStringLiteral("B"));
+    QTRY_VERIFY(!w.records()->isSeeking());
+    QCOMPARE(cell(w, w.records()->currentRow(), "USUARIO"), QStringLiteral("BRUNO"));
+    QCOMPARE(across->value(), shown);
+}
+
+void TestSearches::enterPicksOrPresses_data() {
+    QTest::addColumn<bool>("onFechar");
+    QTest::addColumn<bool>("picked");
+    QTest::newRow("Enter in the search box picks the row found") << false << true;
+    QTest::newRow("Enter on a focused Fechar presses it") << true << false;
+}
+
+void TestSearches::enterPicksOrPresses() {
+    QFETCH(bool, onFechar);
+    QFETCH(bool, picked);
+    TestDatabase db;
+    QVERIFY_DB(db);
+    fill(db);
+    ScriptedDialogs dialogs;
+    bool closed = false;
+    testsupport::onNextModal([&](QWidget* modal) {
+        auto* w = qobject_cast<TFrm_PesqProcesso*>(modal);
+        QVERIFY(w);
+        chooseYear(*w, QStringLiteral("2018"));
+        clickTitle(*w, QStringLiteral("Processo Nº"));
+        QLineEdit* box = testsupport::edit(w, "PROCURA");
+        QTest::keyClicks(box, QStringLiteral("42")); // no 42: lands on 00000043
+        QTRY_VERIFY(!w->records()->isSeeking());
+        QWidget* target = box;
+        if (onFechar) {
+            target = w->findChild<QWidget*>(QStringLiteral("Botao_Fechar"));
+            target->setFocus();
+        }
+        QTest::keyClick(target, Qt::Key_Return);
+        closed = !w->isVisible();
+    });
+    QString numero, ano, assunto;
+    QCOMPARE(pesquisaProcesso(nullptr, &numero, &ano, &assunto), picked);
+    QVERIFY(closed);
+    if (picked) {
+        QCOMPARE(numero, QStringLiteral("00000043"));
+        QCOMPARE(ano, QStringLiteral("2018"));
+    }
+}

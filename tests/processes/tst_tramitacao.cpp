@@ -1,6 +1,7 @@
 // The routing form: opened from the process form (nothing shown) and from the pending list (the
 // pending movement shown), the sending with its checks, the unit and user choice, a save another
 // workstation beat, the state table.
+#include "core/activity.h"
 #include "core/handoff.h"
 #include "core/menucommands.h"
 #include "core/routing.h"
@@ -225,6 +226,9 @@ void TestTramitacao::openedFromTheProcessForm() {
     QVERIFY(acted);
     QVERIFY(processes::Frm_Tramitacao.isNull());
     VERIFY_DIALOGS(dialogs);
+    // No box: the main window's status bar says what was done.
+    QCOMPARE(core::activity().last(),
+             QStringLiteral("Processo 00000001/2019 enviado para PAULO ROBERTO NUNES"));
     const QVariantList row =
         m_db->rows(
                 "SELECT REGISTRO, IDPROCESSO, ANO, IDUNIDADE, COD_USUARIO_DESTINO, COD_USUARIO, DATA, HORA, "

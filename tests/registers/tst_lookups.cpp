@@ -96,6 +96,7 @@ private slots:
     void doubleClickOnEmptyListWritesAnEmptyCode_data() { addLookupRows(); }
     void doubleClickOnEmptyListWritesAnEmptyCode();
     void searchInTheList();
+    void keyboardPick_data();
     void keyboardPick();
     void emptiedSearchBoxGoesBackToTheFirstRow();
 };
@@ -131,9 +132,6 @@ void TestLookups::windowAndPickWhileInserting() {
         QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Código"));
         QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(), l.nameTitle);
         QCOMPARE(grid->model()->rowCount(), 5);
-        // Enter does not pick.
-        QTest::keyClick(child<QLineEdit>(d, "PROCURA"), Qt::Key_Return);
-        QVERIFY(d->isVisible());
         if (const QString dir = qEnvironmentVariable("PROTOCOLO_SCREENSHOTS"); !dir.isEmpty()) {
             QDir().mkpath(dir);
             grid->horizontalHeader()->sectionClicked(1);
@@ -243,8 +241,19 @@ void TestLookups::searchInTheList() {
     QCOMPARE(caller.records.text("TIPO_UNIDADE"), QStringLiteral("0010"));
 }
 
+void TestLookups::keyboardPick_data() {
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("picked");
+    QTest::newRow("Down to the grid, Enter on the row") << "grid" << true;
+    QTest::newRow("Enter in the search box") << "search" << true;
+    QTest::newRow("Enter on a focused Fechar") << "fechar" << false;
+}
+
 void TestLookups::keyboardPick() {
-    // Typing finds the row, the Down arrow reaches the grid, Enter picks as a double click does.
+    // Typing finds the row; Enter picks it as a double click does, from the search box or from the
+    // grid; Enter on a focused button presses it.
+    QFETCH(QString, way);
+    QFETCH(bool, picked);
     const Lookup& l = lookups().at(1);
     TestDatabase db;
     QVERIFY_DB(db);
@@ -259,15 +268,23 @@ void TestLookups::keyboardPick() {
         auto* grid = child<QTableView>(d, "DBGrid1");
         grid->horizontalHeader()->sectionClicked(1);
         QTest::keyClicks(procura, "ce");
-        QTest::keyClick(procura, Qt::Key_Down);
-        QCOMPARE(d->focusWidget(), grid);
+        QWidget* target = procura;
+        if (way == QLatin1String("grid")) {
+            QTest::keyClick(procura, Qt::Key_Down);
+            QCOMPARE(d->focusWidget(), grid);
+            target = grid;
+        } else if (way == QLatin1String("fechar")) {
+            target = child<QPushButton>(d, "Botao_Fechar");
+            target->setFocus();
+        }
         QVERIFY(d->isVisible());
-        QTest::keyClick(grid, Qt::Key_Return);
+        QTest::keyClick(target, Qt::Key_Return);
         QVERIFY(!d->isVisible());
     });
-    QVERIFY(l.open(nullptr, &caller.records, "TIPO_UNIDADE"));
-    QCOMPARE(forms::lookupResult().name, QStringLiteral("CERTIDAO"));
-    QCOMPARE(caller.records.text("TIPO_UNIDADE"), QStringLiteral("0002"));
+    QCOMPARE(l.open(nullptr, &caller.records, "TIPO_UNIDADE"), picked);
+    QCOMPARE(forms::lookupResult().selected, picked);
+    QCOMPARE(caller.records.text("TIPO_UNIDADE"), picked ? QStringLiteral("0002") : QString());
+    if (picked) QCOMPARE(forms::lookupResult().name, QStringLiteral("CERTIDAO"));
 }
 
 void TestLookups::emptiedSearchBoxGoesBackToTheFirstRow() {
