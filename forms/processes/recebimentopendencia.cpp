@@ -1,5 +1,6 @@
 #include "forms/processes/recebimentopendencia.h"
 
+#include "core/activity.h"
 #include "core/connection.h"
 #include "core/dialogs.h"
 #include "core/handoff.h"
@@ -286,6 +287,25 @@ routing::MovementStamps TFrm_RecebimentoPendencia::currentStamps() const {
     return m;
 }
 
+namespace {
+
+// What the status bar says after a stamp, behind the process's name.
+QString finishedWords(routing::Stamp stamp) {
+    switch (stamp) {
+    case routing::Stamp::ElectronicReceipt:
+        return QStringLiteral(" recebido");
+    case routing::Stamp::PhysicalReceipt:
+        return QStringLiteral(" recebido fisicamente");
+    case routing::Stamp::Archiving:
+        return QStringLiteral(" arquivado");
+    case routing::Stamp::Unarchiving:
+        return QStringLiteral(" desarquivado");
+    }
+    return {};
+}
+
+} // namespace
+
 bool TFrm_RecebimentoPendencia::readyAfterOutage() {
     if (!core::mainConnectionLost()) return true;
     // The list's statements went with the lost connection: it is opened again and the list read
@@ -335,9 +355,11 @@ void TFrm_RecebimentoPendencia::runStamp(Stamp stamp, const QString& question) {
             return;
         }
     }
+    const QString process = core::processName(currentText("IDPROCESSO"), currentText("ANO"));
     const routing::Outcome outcome = routing::stamp(core::mainConnection(), stamp, movement, reason);
     switch (outcome.kind) {
     case routing::Outcome::Done:
+        core::announceFinished(process + finishedWords(stamp));
         reread();
         break;
     case routing::Outcome::Refused:

@@ -3,6 +3,7 @@
 // and after the routing form, a receipt another workstation made first, the list read in windows
 // keeping the pending rule's rows, and the waiting time and deadline columns.
 #include "app/startup.h"
+#include "core/activity.h"
 #include "core/handoff.h"
 #include "core/menucommands.h"
 #include "core/routing.h"
@@ -320,6 +321,8 @@ void TestRecebimentoPendencia::electronicReceipt() {
     const QDateTime stamped(w.value(QStringLiteral("00000002"), "DATA_RECEBIMENTO").toDate(),
                             w.value(QStringLiteral("00000002"), "HORA_RECEBIMENTO").toTime());
     QVERIFY(stamped >= before && stamped <= QDateTime::currentDateTime());
+    // The status bar's last action, without a box.
+    QCOMPARE(core::activity().last(), QStringLiteral("Processo 00000001/2019 recebido"));
 
     dialogs.expectMessage(QStringLiteral("Atenção, procedimento cancelado! Documento já recebido."));
     w.menu(0, "RecebeProcessoEletronico");
