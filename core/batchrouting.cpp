@@ -75,7 +75,8 @@ int Summary::count(Result::Kind kind) const {
     return n;
 }
 
-Summary run(const QSqlDatabase& db, const Request& request, const QList<Item>& items, const Progress& progress) {
+Summary run(const QSqlDatabase& db, const Request& request, const QList<Item>& items,
+            const Progress& progress) {
     Summary summary;
     summary.action = request.action;
     summary.sending = request.sending;
@@ -87,11 +88,10 @@ Summary run(const QSqlDatabase& db, const Request& request, const QList<Item>& i
     const int total = int(items.size());
     for (int i = 0; i < total; ++i) {
         Result& r = summary.results[i];
-        const routing::Outcome outcome =
-            request.action == Action::SendingOn
-                ? sendOne(db, request.sending, r.item)
-                : routing::stamp(db, stampOf(request.action), r.item.stamps, request.reason,
-                                 routing::workstationNow());
+        const routing::Outcome outcome = request.action == Action::SendingOn
+                                             ? sendOne(db, request.sending, r.item)
+                                             : routing::stamp(db, stampOf(request.action), r.item.stamps,
+                                                              request.reason, routing::workstationNow());
         switch (outcome.kind) {
         case routing::Outcome::Done:
             r.kind = Result::Done;

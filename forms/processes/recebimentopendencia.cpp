@@ -12,11 +12,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QHBoxLayout>
-#include <QProgressDialog>
-#include <QSet>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSet>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -485,7 +485,8 @@ void TFrm_RecebimentoPendencia::runBatch(core::batch::Action action, const QList
         items << item;
         chosen.insert(item.stamps.registro);
     }
-    if (!dialogs.question(this, batch::question(action, int(items.size())), core::DialogService::DefaultButton::Yes))
+    if (!dialogs.question(this, batch::question(action, int(items.size())),
+                          core::DialogService::DefaultButton::Yes))
         return;
     batch::Request request;
     request.action = action;
@@ -565,7 +566,8 @@ void TFrm_RecebimentoPendencia::runBatch(core::batch::Action action, const QList
         if (select() < chosen.size() && !m_records->isComplete() && m_records->waitForComplete()) select();
         if (first >= 0) {
             m_records->setCurrentRow(first);
-            m_grid->selectionModel()->select(keep, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            m_grid->selectionModel()->select(keep,
+                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         }
     }
     showBatchSummary(summary, this);

@@ -62,7 +62,8 @@ TFrm_ResumoLote::TFrm_ResumoLote(const core::batch::Summary& summary, QWidget* o
     button("Botao_Imprimir", QStringLiteral("&Imprimir"), &TFrm_ResumoLote::Botao_ImprimirClick);
     button("Botao_Copiar", QStringLiteral("&Copiar"), &TFrm_ResumoLote::Botao_CopiarClick);
     buttons->addStretch(1);
-    QPushButton* fechar = button("Botao_Fechar", QStringLiteral("&Fechar"), &TFrm_ResumoLote::Botao_FecharClick);
+    QPushButton* fechar =
+        button("Botao_Fechar", QStringLiteral("&Fechar"), &TFrm_ResumoLote::Botao_FecharClick);
     fechar->setAutoDefault(true);
     fechar->setDefault(true);
 }

@@ -565,8 +565,9 @@ void TFrm_Tramitacao::showEvent(QShowEvent* event) {
 
 void TFrm_Tramitacao::setBatch(int count) {
     m_batchCount = count;
-    m_batchLabel->setText(QStringLiteral("Tramitação em lote: %1 processos, cada um com este destino e este despacho.")
-                              .arg(count));
+    m_batchLabel->setText(
+        QStringLiteral("Tramitação em lote: %1 processos, cada um com este destino e este despacho.")
+            .arg(count));
     m_batchLabel->setVisible(count > 0);
     // The processes are the ones selected in the list: none is picked here.
     findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->setEnabled(count == 0);
