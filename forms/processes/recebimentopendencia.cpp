@@ -185,6 +185,10 @@ TFrm_RecebimentoPendencia::TFrm_RecebimentoPendencia(QWidget* owner)
     countFont.setBold(true);
     m_selectionCount->setFont(countFont);
     m_selectionCount->setPalette(headingPal);
+    // Room for the longest count, so that the text never waits for the layout to grow.
+    m_selectionCount->setMinimumWidth(
+        QFontMetrics(countFont).horizontalAdvance(QStringLiteral("99999 processos selecionados")) + 4);
+    m_selectionCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     top->addWidget(m_selectionCount, 0, Qt::AlignBottom);
     layout->addLayout(top);
 
