@@ -264,7 +264,11 @@ void setupGrid(QTableView* view, GridModel* model) {
             return;
         }
         const QModelIndex current = sel->currentIndex();
-        if (current.isValid() && current.row() == row && sel->isRowSelected(row)) return;
+        // A grid that selects several rows lets Ctrl and Shift decide what is selected: the
+        // cursor row alone is not forced into the selection.
+        if (current.isValid() && current.row() == row &&
+            (sel->isRowSelected(row) || view->selectionMode() != QAbstractItemView::SingleSelection))
+            return;
         int column = current.isValid() ? current.column() : 0;
         while (column < model->columnCount() && view->isColumnHidden(column))
             ++column;

@@ -7,11 +7,17 @@
 #include "core/session.h"
 #include "core/waiting.h"
 #include "forms/common/formwindow.h"
+#include "forms/processes/resumolote.h"
+#include "forms/processes/tramitacao.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSet>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -169,7 +175,23 @@ TFrm_RecebimentoPendencia::TFrm_RecebimentoPendencia(QWidget* owner)
     QPalette headingPal = heading->palette();
     headingPal.setColor(QPalette::WindowText, Qt::white);
     heading->setPalette(headingPal);
-    layout->addWidget(heading);
+    // The heading, and at its right how many rows are selected.
+    auto* top = new QHBoxLayout;
+    top->addWidget(heading);
+    top->addStretch(1);
+    m_selectionCount = new QLabel(this);
+    m_selectionCount->setObjectName(QStringLiteral("LSelecionados"));
+    QFont countFont(QStringLiteral("Arial"));
+    countFont.setPointSize(11);
+    countFont.setBold(true);
+    m_selectionCount->setFont(countFont);
+    m_selectionCount->setPalette(headingPal);
+    // Room for the longest count, so that the text never waits for the layout to grow.
+    m_selectionCount->setMinimumWidth(
+        QFontMetrics(countFont).horizontalAdvance(QStringLiteral("99999 processos selecionados")) + 4);
+    m_selectionCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    top->addWidget(m_selectionCount, 0, Qt::AlignBottom);
+    layout->addLayout(top);
 
     m_grid = new QTableView(this);
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
@@ -207,6 +229,11 @@ TFrm_RecebimentoPendencia::TFrm_RecebimentoPendencia(QWidget* owner)
         return RowMark{kOverdue, core::deadlineText(state)};
     });
     setupGrid(m_grid, m_model);
+    // Several rows can be selected and worked at once.
+    m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    connect(m_grid->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TFrm_RecebimentoPendencia::showSelectionCount);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &TFrm_RecebimentoPendencia::showSelectionCount);
     // A title click orders the list by that column (there is no search box).
     m_search = new GridSearch(nullptr, nullptr, m_grid, m_model, {}, this);
 
@@ -231,7 +258,12 @@ TFrm_RecebimentoPendencia::TFrm_RecebimentoPendencia(QWidget* owner)
     connect(m_grid, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         // The row under the pointer becomes the current one, as a right click selects it.
         const QModelIndex index = m_grid->indexAt(pos);
-        if (index.isValid()) m_records->setCurrentRow(index.row());
+        // On a row of the selection the selection stays (the entries act on all of it); on any
+        // other row that row alone is chosen.
+        if (index.isValid() && m_grid->selectionModel()->isRowSelected(index.row(), QModelIndex()))
+            m_grid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        else if (index.isValid())
+            m_records->setCurrentRow(index.row());
         m_menu->popup(m_grid->viewport()->mapToGlobal(pos));
     });
 
@@ -375,23 +407,43 @@ void TFrm_RecebimentoPendencia::runStamp(Stamp stamp, const QString& question) {
 }
 
 void TFrm_RecebimentoPendencia::RecebeProcessoEletronicoClick() {
+    if (const QList<int> rows = selectedRows(); rows.size() > 1) {
+        runBatch(core::batch::Action::ElectronicReceipt, rows);
+        return;
+    }
     runStamp(Stamp::ElectronicReceipt, receiveQuestion());
 }
 
 void TFrm_RecebimentoPendencia::RecebeProcessoFisicoClick() {
+    if (const QList<int> rows = selectedRows(); rows.size() > 1) {
+        runBatch(core::batch::Action::PhysicalReceipt, rows);
+        return;
+    }
     // The physical receipt asks with the same words as the electronic one.
     runStamp(Stamp::PhysicalReceipt, receiveQuestion());
 }
 
 void TFrm_RecebimentoPendencia::ArquivarProcessoClick() {
+    if (const QList<int> rows = selectedRows(); rows.size() > 1) {
+        runBatch(core::batch::Action::Archiving, rows);
+        return;
+    }
     runStamp(Stamp::Archiving, archiveQuestion());
 }
 
 void TFrm_RecebimentoPendencia::DesarquivarProcessoClick() {
+    if (const QList<int> rows = selectedRows(); rows.size() > 1) {
+        runBatch(core::batch::Action::Unarchiving, rows);
+        return;
+    }
     runStamp(Stamp::Unarchiving, unarchiveQuestion());
 }
 
 void TFrm_RecebimentoPendencia::TramitarClick() {
+    if (const QList<int> rows = selectedRows(); rows.size() > 1) {
+        runBatch(core::batch::Action::SendingOn, rows);
+        return;
+    }
     if (!readyAfterOutage()) return;
     if (m_records->rowCount() == 0 || m_records->currentRow() < 0) {
         core::dialogs().message(this, routing::noProcessMessage());
@@ -417,6 +469,134 @@ void TFrm_RecebimentoPendencia::TramitarClick() {
     core::openRouting(this, currentText("IDPROCESSO"), currentText("ANO"), currentText("REGISTRO"));
     // Also after a routing form closed with nothing sent, or ended by an error.
     reread();
+}
+
+QList<int> TFrm_RecebimentoPendencia::selectedRows() const {
+    QList<int> rows;
+    for (const QItemSelectionRange& range : m_grid->selectionModel()->selection())
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            if (!rows.contains(r)) rows << r;
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void TFrm_RecebimentoPendencia::showSelectionCount() {
+    const int n = int(selectedRows().size());
+    m_selectionCount->setText(n == 0   ? QString()
+                              : n == 1 ? QStringLiteral("1 processo selecionado")
+                                       : QStringLiteral("%1 processos selecionados").arg(n));
+}
+
+void TFrm_RecebimentoPendencia::runBatch(core::batch::Action action, const QList<int>& rows) {
+    namespace batch = core::batch;
+    core::DialogService& dialogs = core::dialogs();
+    // The movements as the list last read them; every rule is checked again for each one as it is
+    // written.
+    QList<batch::Item> items;
+    QSet<QString> chosen;
+    // Read in place: moving the cursor would drop the selection.
+    for (int row : rows) {
+        auto value = [&](const char* field) {
+            return m_records->valueAt(row, m_records->fieldIndex(QString::fromLatin1(field)));
+        };
+        batch::Item item;
+        item.stamps.registro = value("REGISTRO").toString();
+        item.stamps.received = value("DATA_RECEBIMENTO").toDate();
+        item.stamps.physicallyReceived = value("DATA_RECEBIMENTO_FISICO").toDate();
+        item.stamps.archived = value("DATA_ARQUIVAMENTO").toDate();
+        item.stamps.unarchived = value("DATA_DESARQUIVAMENTO").toDate();
+        item.process = value("IDPROCESSO").toString();
+        item.year = value("ANO").toString();
+        item.subject = value("ASSUNTO").toString();
+        items << item;
+        chosen.insert(item.stamps.registro);
+    }
+    if (!dialogs.question(this, batch::question(action, int(items.size())),
+                          core::DialogService::DefaultButton::Yes))
+        return;
+    batch::Request request;
+    request.action = action;
+    if (action == batch::Action::Archiving || action == batch::Action::Unarchiving) {
+        const routing::Stamp stamp =
+            action == batch::Action::Archiving ? routing::Stamp::Archiving : routing::Stamp::Unarchiving;
+        const std::optional<QString> typed = dialogs.input(
+            this, QStringLiteral("Atenção"),
+            stamp == routing::Stamp::Archiving ? archiveReasonPrompt() : unarchiveReasonPrompt());
+        if (!typed) {
+            dialogs.message(this, routing::cancelledMessage());
+            return;
+        }
+        const QString problem = routing::reasonRefusal(stamp, *typed);
+        if (!problem.isEmpty()) {
+            dialogs.message(this, problem);
+            return;
+        }
+        request.reason = *typed;
+    }
+    if (action == batch::Action::SendingOn) {
+        // One destination and one dispatch for all, chosen in the routing form's batch mode; closed
+        // with nothing chosen, nothing is sent and the list stays as it is.
+        Frm_Tramitacao = new TFrm_Tramitacao(this);
+        QString error;
+        std::optional<routing::Sending> sending;
+        if (Frm_Tramitacao->reload(QStringLiteral("00000000"), &error)) {
+            Frm_Tramitacao->setBatch(int(items.size()));
+            Frm_Tramitacao->exec();
+            sending = Frm_Tramitacao->batchSending();
+        } else {
+            showOpeningError(this, error);
+        }
+        delete Frm_Tramitacao.data();
+        Frm_Tramitacao = nullptr;
+        if (!sending) return;
+        request.sending = *sending;
+    }
+
+    // A batch that takes more than a moment shows its progress; the events are processed between
+    // movements, so the window stays alive and "Cancelar" stops before the next one.
+    QProgressDialog progress(batch::progressText(action, 0, int(items.size())), QStringLiteral("Cancelar"), 0,
+                             int(items.size()), this);
+    progress.setObjectName(QStringLiteral("ProgressoLote"));
+    progress.setWindowTitle(batch::actionName(action) + QStringLiteral(" em lote"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setValue(0);
+    const batch::Summary summary =
+        batch::run(core::mainConnection(), request, items, [&progress, action](int done, int total) {
+            progress.setValue(done);
+            progress.setLabelText(batch::progressText(action, done, total));
+            QApplication::processEvents();
+            return !progress.wasCanceled();
+        });
+    progress.close();
+
+    // The list once, keeping selected what is still in it (a process sent on has left it).
+    if (!summary.connectionLost && reread()) {
+        QItemSelection keep;
+        int first = -1;
+        auto select = [&] {
+            keep.clear();
+            first = -1;
+            int found = 0;
+            for (int r = 0; r < m_records->rowCount(); ++r) {
+                const QStringList key = m_records->keyAt(r);
+                if (key.isEmpty() || !chosen.contains(key.first())) continue;
+                keep.select(m_model->index(r, 0), m_model->index(r, m_model->columnCount() - 1));
+                if (first < 0) first = r;
+                ++found;
+            }
+            return found;
+        };
+        if (select() < chosen.size() && !m_records->isComplete() && m_records->waitForComplete()) select();
+        if (first >= 0) {
+            m_records->setCurrentRow(first);
+            m_grid->selectionModel()->select(keep,
+                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        }
+    }
+    showBatchSummary(summary, this);
 }
 
 void TFrm_RecebimentoPendencia::Botao_FecharClick() {

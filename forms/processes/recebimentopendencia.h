@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/batchrouting.h"
 #include "core/routing.h"
 #include "forms/common/gridmodel.h"
 #include "forms/common/gridsearch.h"
@@ -9,6 +10,7 @@
 #include <QPointer>
 
 class QAction;
+class QLabel;
 class QMenu;
 class QPushButton;
 class QTableView;
@@ -49,6 +51,11 @@ public:
         return QStringLiteral(
             "Para tramitar processo é necessário recebê-lo, deseja receber Processo Eletrônico ?");
     }
+    // Rows selected in the grid (Shift and Ctrl with click and arrows, Ctrl+A), in list order. With
+    // more than one the entries act on all of them at once (unarchiving included); with one or none
+    // they act on the current row as always.
+    QList<int> selectedRows() const;
+
     static QString archiveQuestion() { return QStringLiteral("Deseja Arquivar Processo Eletrônico ?"); }
     static QString unarchiveQuestion() { return QStringLiteral("Deseja Desarquivar Processo Eletrônico ?"); }
     static QString archiveReasonPrompt() { return QStringLiteral("Informe motivo do arquivamento"); }
@@ -66,6 +73,12 @@ private:
     // is read again when something was written, or when another workstation had stamped first.
     void runStamp(core::routing::Stamp stamp, const QString& question);
     bool reread();
+    // The same entry on several rows: one question naming the count (and one reason, or one
+    // destination and dispatch through the routing form), each movement in its own transaction with
+    // a progress window that can be cancelled, the list read once at the end keeping the selection
+    // of what is still in it, and the summary.
+    void runBatch(core::batch::Action action, const QList<int>& rows);
+    void showSelectionCount();
 
     QVariant current(const char* field) const;
     QString currentText(const char* field) const;
@@ -76,6 +89,7 @@ private:
     QTableView* m_grid = nullptr;
     QMenu* m_menu = nullptr;
     QPushButton* m_fechar = nullptr;
+    QLabel* m_selectionCount = nullptr;
     QString m_user;
 };
 

@@ -321,6 +321,14 @@ void TFrm_Tramitacao::buildRoutingTab() {
     l->addWidget(remetente, 0, Qt::AlignBottom);
     l->addWidget(nomeRemetente, 0, Qt::AlignBottom);
     l->addStretch(1);
+    // Shown only in the batch mode: how many processes the one dispatch goes with.
+    l = line(right);
+    m_batchLabel = sectionLabel("LLote", QString());
+    m_batchLabel->setMinimumWidth(0);
+    m_batchLabel->setMaximumWidth(QWIDGETSIZE_MAX);
+    m_batchLabel->setVisible(false);
+    l->addWidget(m_batchLabel);
+    l->addStretch(1);
     right->addStretch(1);
 
     connect(pesquisaProcesso, &QToolButton::clicked, this, &TFrm_Tramitacao::SpeedButton1Click);
@@ -556,8 +564,30 @@ void TFrm_Tramitacao::showEvent(QShowEvent* event) {
     if (m_incluir->isEnabled()) m_incluir->setFocus();
 }
 
+void TFrm_Tramitacao::setBatch(int count) {
+    m_batchCount = count;
+    m_batchLabel->setText(
+        QStringLiteral("Tramitação em lote: %1 processos, cada um com este destino e este despacho.")
+            .arg(count));
+    m_batchLabel->setVisible(count > 0);
+    // The processes are the ones selected in the list: none is picked here.
+    findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->setEnabled(count == 0);
+    m_title->setText(count > 0 ? QStringLiteral("Tramitação em lote (%1 processos)").arg(count)
+                               : QStringLiteral("Tramitação"));
+    refreshState();
+}
+
 void TFrm_Tramitacao::Botao_IncluirClick() {
     if (m_records->isEditing()) return;
+    if (m_batchCount > 0) {
+        // Each movement of the batch is checked and numbered when it is written; here only the
+        // destination and the dispatch are chosen.
+        if (!m_records->append()) return;
+        m_records->setValue(kRemetente, core::currentUser().code);
+        refreshState();
+        m_campo4->setFocus();
+        return;
+    }
     const QString refusal = routing::sendingStartRefusal(m_shown);
     if (!refusal.isEmpty()) {
         core::dialogs().message(this, refusal);
@@ -599,12 +629,22 @@ void TFrm_Tramitacao::Botao_SalvarClick() {
     s.destinationName = m_records->text(kNomeDestino);
     s.sender = m_records->text(kRemetente);
     s.dispatch = m_records->text(QStringLiteral("DESPACHO"));
+    // In the batch mode every process is checked as it is sent; the checks here are those of the
+    // destination and the dispatch, which all of them share.
+    if (m_batchCount > 0) s.subject = m_batchLabel->text();
     const routing::SendingRefusal refusal = routing::sendingRefusal(s);
     if (refusal.refused()) {
         core::dialogs().message(this, refusal.message);
         if (refusal.focus == QLatin1String("Campo2")) m_campo2->setFocus();
         if (refusal.focus == QLatin1String("Campo4")) m_campo4->setFocus();
         if (refusal.focus == QLatin1String("Campo3")) m_campo3->setFocus();
+        return;
+    }
+    if (m_batchCount > 0) {
+        s.subject.clear();
+        m_batchSending = s;
+        m_records->cancel();
+        closeWindow(this, QDialog::Accepted);
         return;
     }
     // Where the window saw the process: on the movement it shows, or (opened from the process form)

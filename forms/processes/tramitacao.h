@@ -58,6 +58,15 @@ public:
     // The register number of the movement written by the last successful "&Enviar".
     QString sentRegister() const { return m_sentRegister; }
 
+    // The batch mode, for several movements of the pending list sent on at once: the window shows
+    // how many go, "&Incluir" starts one sending with no process, "&Enviar" checks the destination
+    // and the dispatch and closes the window without writing; the list then sends each process
+    // with batchSending(). 0 is the usual window.
+    void setBatch(int count);
+    int batchCount() const { return m_batchCount; }
+    // What "&Enviar" accepted in the batch mode (unit, destination and its name, sender, dispatch).
+    std::optional<core::routing::Sending> batchSending() const { return m_batchSending; }
+
     static QString applyErrorMessage() {
         return QStringLiteral("Atenção, dados inconsistentes, confirme informações!");
     }
@@ -112,6 +121,9 @@ private:
     // A save the database refused: the next attempt takes a fresh register number.
     bool m_saveFailed = false;
     QString m_sentRegister;
+    QLabel* m_batchLabel = nullptr;
+    int m_batchCount = 0;
+    std::optional<core::routing::Sending> m_batchSending;
 };
 
 // Set while the window is open.
