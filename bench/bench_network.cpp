@@ -254,9 +254,14 @@ int main(int argc, char** argv) {
                           window.reset(w);
                           w->show();
                           QApplication::processEvents();
-                          w->records()->valueAt(0, 0);
+                          forms::WindowedSource* s = w->records();
+                          s->setParameter(QStringLiteral("P_ANO"), core::appValues().exerciseYear);
+                          if (!s->open()) return false;
+                          for (int r = 0; r < std::min(30, s->rowCount()); ++r)
+                              for (int f = 0; f < s->fieldCount(); ++f)
+                                  s->valueAt(r, f);
                           w->grab();
-                          return w->records()->rowCount() > 0;
+                          return s->rowCount() > 0;
                       },
                       [&] { window.reset(); }};
     actions << Action{QStringLiteral("dispatch search, first rows"), 1, [&] { return true; },
@@ -266,9 +271,12 @@ int main(int argc, char** argv) {
                           if (!w->reload(&error)) return false;
                           w->show();
                           QApplication::processEvents();
-                          w->records()->valueAt(0, 0);
+                          forms::WindowedSource* s = w->records();
+                          for (int r = 0; r < std::min(30, s->rowCount()); ++r)
+                              for (int f = 0; f < s->fieldCount(); ++f)
+                                  s->valueAt(r, f);
                           w->grab();
-                          return w->records()->rowCount() > 0;
+                          return s->rowCount() > 0;
                       },
                       [&] { window.reset(); }};
     // "&Salvar" on a typed process: the number drawn and the row written in one statement (1),
