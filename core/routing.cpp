@@ -141,6 +141,48 @@ LockResult lockProcess(const QSqlDatabase& db, const QString& process, const QSt
     return LockResult::Held;
 }
 
+// The lock of lockProcess() and the latest movement of readLatest() in one statement: over a
+// network each statement costs a prepare and an execution round trip, and a sending needs both
+// answers before it can decide. The lock is still taken first, so the latest is read under it.
+LockResult lockProcessReadLatest(const QSqlDatabase& db, const QString& process, const QString& year,
+                                 QString* registrant, LatestMovement* latest, QString* error) {
+    *latest = LatestMovement();
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral(
+            "EXECUTE BLOCK (P VARCHAR(8) = ?, Y VARCHAR(4) = ?) RETURNS (FOUND SMALLINT, REGISTRANT "
+            "VARCHAR(8), REGISTRO VARCHAR(8), DESTINATION VARCHAR(8), SENT_ON DATE, SENT_AT TIME, "
+            "ARCHIVED DATE, UNARCHIVED DATE) AS BEGIN "
+            "FOUND = 0; "
+            "FOR SELECT COD_USUARIO FROM PROCESSOS WHERE IDPROCESSO = :P AND ANO = :Y WITH LOCK "
+            "INTO :REGISTRANT DO FOUND = 1; "
+            // "+ 0" keeps the optimizer on the process's own index, as in readLatest().
+            "IF (FOUND = 1) THEN SELECT FIRST 1 REGISTRO, COD_USUARIO_DESTINO, DATA, HORA, "
+            "DATA_ARQUIVAMENTO, DATA_DESARQUIVAMENTO FROM TRAMITACAO WHERE IDPROCESSO = :P AND ANO = :Y "
+            "ORDER BY DATA + 0 DESC, HORA + 0 DESC, REGISTRO || '' DESC "
+            "INTO :REGISTRO, :DESTINATION, :SENT_ON, :SENT_AT, :ARCHIVED, :UNARCHIVED; "
+            "SUSPEND; END"))) {
+        *error = q.lastError().text();
+        return LockResult::Failed;
+    }
+    q.addBindValue(process);
+    q.addBindValue(year);
+    if (!q.exec() || !q.next()) {
+        *error = q.lastError().text();
+        return LockResult::Failed;
+    }
+    if (q.value(0).toInt() != 1) return LockResult::Missing;
+    if (registrant) *registrant = q.value(1).toString().trimmed();
+    if (!q.value(2).isNull()) {
+        latest->registro = q.value(2).toString();
+        latest->destination = q.value(3).toString().trimmed();
+        latest->date = q.value(4).toDate();
+        latest->time = q.value(5).toTime();
+        latest->archived = !q.value(6).isNull() && q.value(7).isNull();
+    }
+    return LockResult::Held;
+}
+
 // After a statement changed nothing or collided with another workstation's: the refusal the stored
 // row gives now, or the database's text when the row gives none.
 Outcome explainUnchanged(const QSqlDatabase& db, Stamp stamp, const QString& registro,
@@ -446,7 +488,8 @@ Outcome send(const QSqlDatabase& database, const Sending& s) {
     return inTransaction(database, [&](const QSqlDatabase& db) -> Outcome {
         QString registrant;
         QString error;
-        switch (lockProcess(db, s.process, s.year, &registrant, &error)) {
+        LatestMovement latest;
+        switch (lockProcessReadLatest(db, s.process, s.year, &registrant, &latest, &error)) {
         case LockResult::Failed:
             return failed(error);
         case LockResult::Missing:
@@ -454,8 +497,6 @@ Outcome send(const QSqlDatabase& database, const Sending& s) {
         case LockResult::Held:
             break;
         }
-        LatestMovement latest;
-        if (!readLatest(db, s.process, s.year, &latest, &error)) return failed(error);
         if (s.expectedLatest && *s.expectedLatest != latest.registro)
             return refused(alreadyForwardedMessage());
         // One holder: the destination of the latest movement, or before the first sending the user
