@@ -24,6 +24,10 @@ struct InstallationProfile {
     // The amount every stored password is shifted by (README: "Senhas gravadas"). An installation
     // whose passwords were stored with another amount keeps that amount here, or nobody could log in.
     quint16 passwordShift = routines::kPasswordShift;
+    // Where citizens look their processes up (the lookup service behind the office's web
+    // address, README "Consulta pública"); printed on the receipt with a QR code. Empty: the
+    // installation offers no public look-up and the receipt has no such block.
+    QString publicLookupAddress;
 };
 
 // Values fixed at start-up and read everywhere; nothing changes them after start-up
