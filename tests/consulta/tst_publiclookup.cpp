@@ -1,5 +1,7 @@
+#include "app/consultapublica.h"
 #include "core/publiclookup.h"
 #include "tests/support/lookupoffice.h"
+#include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
 
 #include <QJsonDocument>
@@ -18,6 +20,7 @@ private slots:
     void lookupCases();
     void noPersonalData();
     void secretKeptAndRenewed();
+    void renewalAsksFirst();
 
 private:
     std::unique_ptr<testsupport::TestDatabase> m_db;
@@ -170,6 +173,32 @@ void TestPublicLookup::secretKeptAndRenewed() {
              LookupResult::NotFound);
     QVERIFY(renewConfirmationText().contains(QStringLiteral("deixarão de funcionar")));
     m_secret = renewed;
+}
+
+// "Apoio" > "Renova Código de Consulta Pública": nothing changes until the administrator says yes
+// to a question that says the printed codes stop working.
+void TestPublicLookup::renewalAsksFirst() {
+    QSqlDatabase conn = m_db->connection();
+    const QByteArray before = readSecret(conn);
+    {
+        testsupport::ScriptedDialogs dialogs;
+        dialogs.expectQuestion(renewConfirmationText(), false);
+        app::renewPublicLookupCode(nullptr);
+        QVERIFY(dialogs.verifyAllShown(__FILE__, __LINE__));
+        QCOMPARE(dialogs.lastQuestionDefault(), core::DialogService::DefaultButton::No);
+    }
+    QCOMPARE(readSecret(conn), before);
+    {
+        testsupport::ScriptedDialogs dialogs;
+        dialogs.expectQuestion(renewConfirmationText(), true);
+        dialogs.expectMessage(QStringLiteral("Código de consulta pública renovado com sucesso!"));
+        app::renewPublicLookupCode(nullptr);
+        QVERIFY(dialogs.verifyAllShown(__FILE__, __LINE__));
+    }
+    const QByteArray after = readSecret(conn);
+    QCOMPARE(after.size(), 32);
+    QVERIFY(after != before);
+    m_secret = after;
 }
 
 QTEST_GUILESS_MAIN(TestPublicLookup)
