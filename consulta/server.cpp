@@ -14,6 +14,8 @@
 #include <QThread>
 #include <QUuid>
 
+#include <unordered_map>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -72,6 +74,8 @@ enum MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url
                : MHD_NO;
 }
 
+constexpr qint64 kSecretLifetimeMs = 60 * 1000;
+
 // How big a request may be: request line and headers within the connection's memory, no body.
 constexpr size_t kConnectionMemory = 16 * 1024;
 
@@ -100,6 +104,23 @@ bool RateLimiter::allow(const QString& address, qint64 nowMs, int* retryAfterSec
     }
     times.append(nowMs);
     return true;
+}
+
+Service::ThreadState& Service::threadState() {
+    // One per thread of the library's pool and service; gone with the thread when the service stops.
+    thread_local std::unordered_map<const Service*, std::unique_ptr<ThreadState>> states;
+    std::unique_ptr<ThreadState>& state = states[this];
+    if (!state) {
+        state = std::make_unique<ThreadState>();
+        const QString name =
+            m_connectionPrefix + QLatin1Char('-') + QString::number(quintptr(QThread::currentThreadId()));
+        state->db = QSqlDatabase::addDatabase(QStringLiteral("QIBASE"), name);
+        state->db.setDatabaseName(m_settings.database);
+        state->db.setUserName(m_settings.user);
+        state->db.setPassword(m_settings.password);
+        state->db.setConnectOptions(QStringLiteral("ISC_DPB_LC_CTYPE=UTF8"));
+    }
+    return *state;
 }
 
 Service::Service(const Settings& settings)
@@ -234,32 +255,31 @@ Answer Service::answer(const QString& path, const QHash<QString, QString>& query
 
     QElapsedTimer timer;
     timer.start();
-    // This thread's own connection, opened at its first lookup and again after a failure.
-    const QString name =
-        m_connectionPrefix + QLatin1Char('-') + QString::number(quintptr(QThread::currentThreadId()));
-    QSqlDatabase db = QSqlDatabase::contains(name)
-                          ? QSqlDatabase::database(name, false)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QIBASE"), name);
-    if (db.databaseName().isEmpty()) {
-        db.setDatabaseName(m_settings.database);
-        db.setUserName(m_settings.user);
-        db.setPassword(m_settings.password);
-        db.setConnectOptions(QStringLiteral("ISC_DPB_LC_CTYPE=UTF8"));
-    }
+    // This thread's own connection and statements, opened at its first lookup and again after a
+    // failure (a restarted server). The secret is read again every minute, so a renewal reaches
+    // the service within one.
+    ThreadState& ts = threadState();
     cl::PublicStatus status;
     QString error;
     cl::LookupResult result = cl::LookupResult::Failed;
     for (int attempt = 0; attempt < 2 && result == cl::LookupResult::Failed; ++attempt) {
-        if (attempt > 0 || !db.isOpen()) {
-            db.close();
-            if (!db.open()) {
-                error = db.lastError().text();
+        if (attempt > 0 || !ts.db.isOpen()) {
+            ts.reader.reset();
+            ts.secret.clear();
+            ts.db.close();
+            if (!ts.db.open()) {
+                error = ts.db.lastError().text();
                 continue;
             }
+            ts.reader = std::make_unique<cl::Reader>(ts.db);
         }
-        const QByteArray secret = cl::readSecret(db, &error);
-        if (secret.isEmpty()) continue;
-        result = cl::lookup(db, secret, form.number, form.year, form.code, &status, &error);
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        if (ts.secret.isEmpty() || now - ts.secretReadAt > kSecretLifetimeMs) {
+            ts.secret = cl::readSecret(ts.db, &error);
+            ts.secretReadAt = now;
+            if (ts.secret.isEmpty()) continue;
+        }
+        result = ts.reader->lookup(ts.secret, form.number, form.year, form.code, &status, &error);
     }
     const char* outcome = result == cl::LookupResult::Found      ? "encontrado"
                           : result == cl::LookupResult::NotFound ? "não encontrado ou código errado"

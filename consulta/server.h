@@ -1,12 +1,16 @@
 #pragma once
 
 #include "consulta/settings.h"
+#include "core/publiclookup.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QMutex>
+#include <QSqlDatabase>
 #include <QString>
+
+#include <memory>
 
 struct MHD_Daemon;
 struct MHD_Connection;
@@ -59,6 +63,17 @@ public:
                       const char* version, const char* uploadData, size_t* uploadDataSize, void** state);
 
 private:
+    struct ThreadState {
+        ~ThreadState() {
+            reader.reset();
+            db = QSqlDatabase();
+        }
+        QSqlDatabase db;
+        std::unique_ptr<core::consulta::Reader> reader;
+        QByteArray secret;
+        qint64 secretReadAt = 0;
+    };
+    ThreadState& threadState();
     QString clientAddress(MHD_Connection* connection);
 
     Settings m_settings;

@@ -138,30 +138,71 @@ QString renewedText() {
     return QStringLiteral("Código de consulta pública renovado com sucesso!");
 }
 
-LookupResult lookup(const QSqlDatabase& db, const QByteArray& secret, const QString& number,
-                    const QString& year, const QString& code, PublicStatus* status, QString* errorText) {
+namespace {
+
+const QString kProcessSql =
+    QStringLiteral("SELECT P.DATA, U.REGISTRO, U.DATA, U.ARQUIVADO, N.UNIDADE FROM PROCESSOS P "
+                   "LEFT JOIN ULTIMA_TRAMITACAO U ON U.IDPROCESSO = P.IDPROCESSO AND U.ANO = P.ANO "
+                   "LEFT JOIN UNIDADES N ON N.IDUNIDADE = U.IDUNIDADE "
+                   "WHERE P.IDPROCESSO = ? AND P.ANO = ?");
+const QString kMovementsSql =
+    QStringLiteral("SELECT T.REGISTRO, T.DATA, T.DATA_RECEBIMENTO, T.DATA_ARQUIVAMENTO, N.UNIDADE "
+                   "FROM TRAMITACAO T LEFT JOIN UNIDADES N ON N.IDUNIDADE = T.IDUNIDADE "
+                   "WHERE T.IDPROCESSO = ? AND T.ANO = ? ORDER BY T.DATA, T.HORA, T.REGISTRO");
+
+} // namespace
+
+struct Reader::Statements {
+    explicit Statements(const QSqlDatabase& db)
+        : process(db)
+        , movements(db) {
+        process.setForwardOnly(true);
+        movements.setForwardOnly(true);
+    }
+    QSqlQuery process;
+    QSqlQuery movements;
+    bool prepared = false;
+};
+
+Reader::Reader(const QSqlDatabase& db)
+    : m_db(db)
+    , m_statements(std::make_unique<Statements>(db)) {}
+
+Reader::~Reader() = default;
+
+LookupResult Reader::lookup(const QByteArray& secret, const QString& number, const QString& year,
+                            const QString& code, PublicStatus* status, QString* errorText) {
     const QString n = normaliseNumber(number);
     const QString y = normaliseYear(year);
     if (n.isEmpty() || y.isEmpty() || normaliseCode(code).size() != kCodeLength) return LookupResult::Invalid;
     if (!codeMatches(secret, n, y, code)) return LookupResult::NotFound;
 
+    Statements& st = *m_statements;
+    bool own = false; // a transaction of the caller's is left to the caller
+    const auto failed = [&](const QSqlQuery& q) {
+        if (errorText) *errorText = q.lastError().text();
+        if (own) m_db.rollback();
+        st.prepared = false; // a lost connection takes its statements with it
+        return LookupResult::Failed;
+    };
+    if (!st.prepared) {
+        if (!st.process.prepare(kProcessSql)) return failed(st.process);
+        if (!st.movements.prepare(kMovementsSql)) return failed(st.movements);
+        st.prepared = true;
+    }
+    own = m_db.transaction();
     PublicStatus s;
     s.number = n;
     s.year = y;
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    // Both rows by their primary keys.
-    q.prepare(QStringLiteral("SELECT P.DATA, U.REGISTRO, U.DATA, U.ARQUIVADO, N.UNIDADE FROM PROCESSOS P "
-                             "LEFT JOIN ULTIMA_TRAMITACAO U ON U.IDPROCESSO = P.IDPROCESSO AND U.ANO = P.ANO "
-                             "LEFT JOIN UNIDADES N ON N.IDUNIDADE = U.IDUNIDADE "
-                             "WHERE P.IDPROCESSO = ? AND P.ANO = ?"));
+    QSqlQuery& q = st.process;
     q.addBindValue(n);
     q.addBindValue(y);
-    if (!q.exec()) {
-        if (errorText) *errorText = q.lastError().text();
-        return LookupResult::Failed;
+    if (!q.exec()) return failed(q);
+    if (!q.next()) {
+        q.finish();
+        if (own) m_db.commit();
+        return LookupResult::NotFound;
     }
-    if (!q.next()) return LookupResult::NotFound;
     s.registered = q.value(0).toDate();
     const QString latest = q.value(1).toString();
     s.sent = !latest.isEmpty();
@@ -171,18 +212,10 @@ LookupResult lookup(const QSqlDatabase& db, const QByteArray& secret, const QStr
     q.finish();
 
     if (s.sent) {
-        QSqlQuery m(db);
-        m.setForwardOnly(true);
-        m.prepare(
-            QStringLiteral("SELECT T.REGISTRO, T.DATA, T.DATA_RECEBIMENTO, T.DATA_ARQUIVAMENTO, N.UNIDADE "
-                           "FROM TRAMITACAO T LEFT JOIN UNIDADES N ON N.IDUNIDADE = T.IDUNIDADE "
-                           "WHERE T.IDPROCESSO = ? AND T.ANO = ? ORDER BY T.DATA, T.HORA, T.REGISTRO"));
+        QSqlQuery& m = st.movements;
         m.addBindValue(n);
         m.addBindValue(y);
-        if (!m.exec()) {
-            if (errorText) *errorText = m.lastError().text();
-            return LookupResult::Failed;
-        }
+        if (!m.exec()) return failed(m);
         while (m.next()) {
             PublicMovement pm;
             pm.unit = m.value(4).toString().trimmed();
@@ -194,9 +227,17 @@ LookupResult lookup(const QSqlDatabase& db, const QByteArray& secret, const QStr
                 if (s.archived) s.archivedOn = m.value(3).toDate();
             }
         }
+        m.finish();
     }
+    if (own) m_db.commit();
     if (status) *status = s;
     return LookupResult::Found;
+}
+
+LookupResult lookup(const QSqlDatabase& db, const QByteArray& secret, const QString& number,
+                    const QString& year, const QString& code, PublicStatus* status, QString* errorText) {
+    Reader reader(db);
+    return reader.lookup(secret, number, year, code, status, errorText);
 }
 
 QString situationText(const PublicStatus& s) {

@@ -7,6 +7,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <memory>
+
 // The citizen's own look-up of a process: the verification code printed on the receipt, the
 // installation's secret it is made from, and the state of a process as the public may see it.
 // Shared by the client (receipt, process form, renewal of the secret) and the lookup service.
@@ -81,6 +83,24 @@ enum class LookupResult {
 LookupResult lookup(const QSqlDatabase& db, const QByteArray& secret, const QString& number,
                     const QString& year, const QString& code, PublicStatus* status,
                     QString* errorText = nullptr);
+
+// The same look-up with its two statements prepared once, for a program that answers many (the
+// lookup service keeps one per connection): preparing costs more than running them. Both run in
+// one transaction, so they see the process in one state.
+class Reader {
+public:
+    explicit Reader(const QSqlDatabase& db);
+    ~Reader();
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+    LookupResult lookup(const QByteArray& secret, const QString& number, const QString& year,
+                        const QString& code, PublicStatus* status, QString* errorText = nullptr);
+
+private:
+    struct Statements;
+    QSqlDatabase m_db;
+    std::unique_ptr<Statements> m_statements;
+};
 
 // The state in words, as the page and the JSON say it.
 QString situationText(const PublicStatus& status);
