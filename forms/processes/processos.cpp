@@ -363,10 +363,16 @@ TFrm_Processos::TFrm_Processos(QWidget* owner)
 // The verification code of the citizens' look-up, beside the typist: a clerk can read it out on
 // the phone to an applicant who lost the receipt. Read-only and outside the tab order.
 void TFrm_Processos::addLookupCode() {
+    // A column of its own (caption over the box) at the end of the typist's row.
     QWidget* typist = control(QStringLiteral("DBEdit8"));
+    const QList<QBoxLayout*> layouts = editingPage()->findChildren<QBoxLayout*>();
+    QBoxLayout* column = nullptr;
+    for (QBoxLayout* l : layouts)
+        if (l->indexOf(typist) >= 0) column = l;
     QBoxLayout* row = nullptr;
-    for (QBoxLayout* l : editingPage()->findChildren<QBoxLayout*>())
-        if (l->indexOf(typist) >= 0) row = l;
+    for (QBoxLayout* l : layouts)
+        for (int i = 0; i < l->count() && column; ++i)
+            if (l->itemAt(i)->layout() == column) row = l;
     auto* label = new QLabel(QStringLiteral("Código de consulta :"));
     label->setObjectName(QStringLiteral("LCodigoConsulta"));
     styleCaption(label);
@@ -380,8 +386,14 @@ void TFrm_Processos::addLookupCode() {
     m_lookupCode->setAccessibleName(QStringLiteral("Código de consulta"));
     label->setBuddy(m_lookupCode);
     if (row) {
-        row->addWidget(label);
-        row->addWidget(m_lookupCode);
+        auto* own = new QVBoxLayout;
+        own->setSpacing(column->spacing());
+        own->addWidget(label);
+        own->addWidget(m_lookupCode);
+        row->addLayout(own);
+    } else if (column) {
+        column->addWidget(label);
+        column->addWidget(m_lookupCode);
     }
     connect(this, &RegistryForm::stateRefreshed, this, &TFrm_Processos::showLookupCode);
     connect(records(), &RecordSet::recordChanged, this, &TFrm_Processos::showLookupCode);

@@ -937,9 +937,13 @@ void TestProcessos::doubleClickReadsOneProcess() {
     QCOMPARE(edit(f.get(), "DBEdit6")->text(), QStringLiteral("CERTIDÃO"));
     QCOMPARE(edit(f.get(), "DBEdit8")->text(), QStringLiteral("CARLA MENDES"));
     // The citizens' look-up code, for a clerk to read out on the phone.
-    QCOMPARE(edit(f.get(), "CodigoConsulta")->text(),
-             core::consulta::verificationCode(core::consulta::readSecret(db.connection()), "00000002", "2019"));
+    QCOMPARE(
+        edit(f.get(), "CodigoConsulta")->text(),
+        core::consulta::verificationCode(core::consulta::readSecret(db.connection()), "00000002", "2019"));
     QVERIFY(edit(f.get(), "CodigoConsulta")->isReadOnly());
+    // To look at the window: PROTOCOLO_KEEP_PAPERS=/some/folder.
+    if (qEnvironmentVariableIsSet("PROTOCOLO_KEEP_PAPERS"))
+        f->grab().save(qEnvironmentVariable("PROTOCOLO_KEEP_PAPERS") + "/processos-codigo.png");
     QVERIFY(child<QCheckBox>(f.get(), "DBCheckBox1")->isChecked());
     QVERIFY(!child<QCheckBox>(f.get(), "DBCheckBox2")->isChecked());
     QVERIFY(child<QCheckBox>(f.get(), "DBCheckBox4")->isChecked());
