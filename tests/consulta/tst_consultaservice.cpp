@@ -1,5 +1,6 @@
 // The lookup service as the office runs it: the real program, reading a database on a Firebird
 // server through a user that may only read, answering through a real socket.
+#include "consulta/server.h"
 #include "consulta/settings.h"
 #include "core/connection.h"
 #include "core/publiclookup.h"
@@ -57,6 +58,7 @@ private slots:
     void routes();
     void wrongCodeAnswersAsUnknown();
     void rateLimit();
+    void rateWindowSlides();
     void malformed_data();
     void malformed();
     void slowClients();
@@ -264,6 +266,24 @@ void TestConsultaService::rateLimit() {
     QCOMPARE(get(target, QStringLiteral("10.0.3.2")).status, 200);
     // The bare page and the style sheet are not lookups.
     QCOMPARE(get(QStringLiteral("/"), QStringLiteral("10.0.3.1")).status, 200);
+}
+
+// The limit counts the last sixty seconds: the eleventh lookup waits until the first is a minute
+// old, and is told how long.
+void TestConsultaService::rateWindowSlides() {
+    consulta::RateLimiter limiter(10);
+    const qint64 t0 = 1'000'000;
+    for (int i = 0; i < 10; ++i)
+        QVERIFY(limiter.allow(QStringLiteral("a"), t0 + i * 1000));
+    int wait = 0;
+    QVERIFY(!limiter.allow(QStringLiteral("a"), t0 + 30'000, &wait));
+    QCOMPARE(wait, 30);
+    QVERIFY(limiter.allow(QStringLiteral("b"), t0 + 30'000));
+    QVERIFY(!limiter.allow(QStringLiteral("a"), t0 + 59'999, &wait));
+    QCOMPARE(wait, 1);
+    QVERIFY(limiter.allow(QStringLiteral("a"), t0 + 60'000));
+    QVERIFY(!limiter.allow(QStringLiteral("a"), t0 + 60'500));
+    QVERIFY(limiter.allow(QStringLiteral("a"), t0 + 61'000));
 }
 
 void TestConsultaService::malformed_data() {
