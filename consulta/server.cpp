@@ -229,7 +229,8 @@ Answer Service::answer(const QString& path, const QHash<QString, QString>& query
         return a;
     };
     // The bare page: nothing asked yet.
-    if (isPage && form.number.isEmpty() && form.year.isEmpty() && form.code.isEmpty())
+    if (isPage && !query.contains(QStringLiteral("numero")) && !query.contains(QStringLiteral("ano")) &&
+        !query.contains(QStringLiteral("codigo")))
         return pageAnswer(200, nullptr, QString());
 
     // The log names the process as stored (or what was typed, cut short and without anything that

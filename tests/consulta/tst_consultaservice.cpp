@@ -209,6 +209,7 @@ void TestConsultaService::routes_data() {
     QTest::newRow("json wrong code") << "/api/processos/2026/2?codigo=ABCDEFGH" << 404 << json
                                      << "Processo não encontrado";
     QTest::newRow("json without code") << "/api/processos/2026/2" << 400 << json << "código de verificação";
+    QTest::newRow("page sent empty") << "/?numero=&ano=&codigo=" << 400 << html << "role=\"alert\"";
     QTest::newRow("page wrong form") << "/?numero=abc&ano=26&codigo=x" << 400 << html << "role=\"alert\"";
     QTest::newRow("unknown route") << "/admin" << 404 << "text/plain; charset=utf-8"
                                    << "não encontrada";
