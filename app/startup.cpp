@@ -127,6 +127,9 @@ int runClient(QApplication& application) {
     // statement is cut half-way since the request is handled between two events.
     core::onTerminationRequest([] { QCoreApplication::exit(0); });
     core::initialiseAppValues(PROTOCOLO_PROFILE);
+    // Like the profile, the address of the citizens' look-up is fixed when the installation's
+    // program is built (-DPROTOCOLO_CONSULTA_URL=...); empty, the receipt prints no such block.
+    core::appValues().profile.publicLookupAddress = QStringLiteral(PROTOCOLO_CONSULTA_URL);
     wireMenuCommands();
     StartupOptions options;
     options.currentFolder = QDir::currentPath();

@@ -1,6 +1,7 @@
 #include "app/wiring.h"
 
 #include "app/atualizabancodados.h"
+#include "app/consultapublica.h"
 #include "app/dashboardchart.h"
 #include "app/principal.h"
 #include "app/sobre.h"
@@ -31,6 +32,7 @@ void wireMenuCommands() {
     processes::registerSearchCommands();
     reports::registerMenuCommands();
     registerDatabaseUpdateCommand();
+    registerPublicLookupCommand();
     exchange::registerMenuCommands();
 }
 

@@ -28,6 +28,10 @@ struct InstallationProfile {
     // An installation that works in another exercise than the workstation's year (closing the
     // previous year in its first days) names it here; empty: the year of the workstation's date.
     QString exerciseYear;
+    // Where citizens look their processes up (the lookup service behind the office's web
+    // address, README "Consulta pública"); printed on the receipt with a QR code. Empty: the
+    // installation offers no public look-up and the receipt has no such block.
+    QString publicLookupAddress;
 };
 
 // The exercise year of a day: the profile's own when it names one, otherwise the day's year.

@@ -60,6 +60,7 @@ const QList<MenuEntrySpec>& menuTree() {
         {2, QStringLiteral("Relatório dos Usuários - Ordem Alfabética"), K::Report, false},
         {0, QStringLiteral("Apoio"), K::TopOrSeparator, false},
         {1, QStringLiteral("Atualiza Banco de Dados"), K::Utility, false},
+        {1, QStringLiteral("Renova Código de Consulta Pública"), K::Utility, false},
         {1, QStringLiteral("Recebe dados - TCE/AL"), K::Always, false},
         {2, QStringLiteral("Tipos de Unidades"), K::Utility, false},
         {0, QStringLiteral("Sobre"), K::TopOrSeparator, false},

@@ -2,6 +2,7 @@
 
 #include "core/connection.h"
 #include "core/menutree.h"
+#include "core/publiclookup.h"
 #include "core/routines.h"
 #include "db/update.h"
 #include "schema_sql.h"
@@ -188,6 +189,14 @@ bool createDatabase(const QString& location, QString* errorText, bool* created) 
             if (!indexError.isEmpty()) {
                 ok = false;
                 if (errorText) *errorText = indexError;
+            }
+        }
+        // Every installation gets its own secret for the verification codes of its receipts.
+        if (ok) {
+            QString secretError;
+            if (!core::consulta::ensureSecret(conn, &secretError)) {
+                ok = false;
+                if (errorText) *errorText = secretError;
             }
         }
         conn.close();

@@ -221,6 +221,17 @@ CREATE TABLE ULTIMA_TRAMITACAO (
     CONSTRAINT PK_ULTIMA_TRAMITACAO PRIMARY KEY (IDPROCESSO, ANO)
 );
 
+-- The installation's secret for the citizens' look-up: the verification code printed on each
+-- receipt is made from it (an HMAC of the number and year), so a code cannot be worked out from
+-- the number. One row (ID 1), written at random by the creation and the update; renewing it
+-- makes every printed code stop working. The lookup service's user may read it (README).
+CREATE TABLE CONSULTA_SEGREDO (
+    ID SMALLINT NOT NULL,
+    SEGREDO VARCHAR(64) NOT NULL,
+    CRIADO TIMESTAMP,
+    CONSTRAINT PK_CONSULTA_SEGREDO PRIMARY KEY (ID)
+);
+
 -- Procedure and trigger bodies hold ";" inside: between the two SET TERM lines a statement ends
 -- with "^" instead.
 SET TERM ^ ;

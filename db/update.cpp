@@ -1,5 +1,6 @@
 #include "db/update.h"
 
+#include "core/publiclookup.h"
 #include "db/database.h"
 
 #include <QRegularExpression>
@@ -427,6 +428,9 @@ UpdateOutcome updateDatabase(QSqlDatabase& connection, const std::function<void(
         if (afterStep) afterStep(n);
     }
     outcome.tablesCreated = createMissingTables(connection);
+    // The citizens' look-up needs the installation's secret; one already there is kept, or the
+    // codes on the receipts printed so far would stop working.
+    const bool secretThere = core::consulta::ensureSecret(connection, nullptr, &outcome.secretCreated);
     if (afterStep) afterStep(kAfterTables);
     outcome.routinesCreated = createMissingRoutines(connection);
     if (afterStep) afterStep(kAfterRoutines);
@@ -450,6 +454,8 @@ UpdateOutcome updateDatabase(QSqlDatabase& connection, const std::function<void(
         if (primaryKeyColumns(connection, QStringLiteral("PROCESSOS")).isEmpty() && !oldKey.isEmpty())
             outcome.problem += QStringLiteral(" A tabela de processos ficou sem chave primária.");
     }
+    if (!secretThere && !core::consulta::readSecret(connection).size())
+        outcome.missing << QStringLiteral("o segredo da consulta pública (tabela CONSULTA_SEGREDO)");
     if (!outcome.missing.isEmpty()) outcome.complete = false;
     return outcome;
 }

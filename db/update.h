@@ -32,6 +32,7 @@ struct UpdateOutcome {
     QStringList indicesRebuilt;  // indices whose name it held with other columns or direction
     QStringList routinesCreated; // procedures and triggers of the schema the database lacked
     bool latestFilled = false;   // ULTIMA_TRAMITACAO was written again from every movement
+    bool secretCreated = false;  // the look-up secret (CONSULTA_SEGREDO) was written at random
     QStringList missing;         // parts of the schema the catalogue lacks afterwards (for the user)
     QString backupFile;          // the copy taken before the update, where this workstation sees it
 };

@@ -11,6 +11,7 @@ PKGS=(
   qt6-charts-dev libqt6opengl6-dev
   firebird3.0-server-core firebird3.0-utils firebird3.0-server libfbclient2 firebird-dev
   libfreexl-dev
+  libmicrohttpd-dev libqrencode-dev zbar-tools
   poppler-utils xvfb xauth fonts-liberation fonts-dejavu-core
 )
 missing=()

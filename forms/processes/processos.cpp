@@ -10,6 +10,7 @@
 #include "core/menucommands.h"
 #include "core/processnumbering.h"
 #include "core/processpapers.h"
+#include "core/publiclookup.h"
 #include "core/session.h"
 #include "forms/common/formwindow.h"
 #include "forms/registers/interessados.h"
@@ -333,6 +334,8 @@ TFrm_Processos::TFrm_Processos(QWidget* owner)
     connect(button("SpeedButton6"), &QAbstractButton::clicked, this,
             [this] { registers::openTiposProcessos(this); });
 
+    addLookupCode();
+
     records()->addAfterInsert([this] { cdsDadosAfterInsert(); });
     records()->addFieldChange(QStringLiteral("IDREQUERENTE"), [this] { cdsDadosIDREQUERENTEChange(); });
 
@@ -356,6 +359,57 @@ TFrm_Processos::TFrm_Processos(QWidget* owner)
     connect(m_tramitar, &QAction::triggered, this, &TFrm_Processos::TramitarClick);
 
     connect(this, &RegistryForm::stateRefreshed, this, &TFrm_Processos::applyOwnStates);
+}
+
+// The verification code of the citizens' look-up, beside the typist: a clerk can read it out on
+// the phone to an applicant who lost the receipt. Read-only and outside the tab order.
+void TFrm_Processos::addLookupCode() {
+    // A column of its own (caption over the box) at the end of the typist's row.
+    QWidget* typist = control(QStringLiteral("DBEdit8"));
+    const QList<QBoxLayout*> layouts = editingPage()->findChildren<QBoxLayout*>();
+    QBoxLayout* column = nullptr;
+    for (QBoxLayout* l : layouts)
+        if (l->indexOf(typist) >= 0) column = l;
+    QBoxLayout* row = nullptr;
+    for (QBoxLayout* l : layouts)
+        for (int i = 0; i < l->count() && column; ++i)
+            if (l->itemAt(i)->layout() == column) row = l;
+    auto* label = new QLabel(QStringLiteral("Código de consulta :"));
+    label->setObjectName(QStringLiteral("LCodigoConsulta"));
+    styleCaption(label);
+    m_lookupCode = new QLineEdit;
+    m_lookupCode->setObjectName(QStringLiteral("CodigoConsulta"));
+    m_lookupCode->setReadOnly(true);
+    m_lookupCode->setFocusPolicy(Qt::NoFocus);
+    m_lookupCode->setMaxLength(core::consulta::kCodeLength);
+    m_lookupCode->setFixedWidth(m_lookupCode->fontMetrics().horizontalAdvance(QStringLiteral("WWWWWWWWWW")));
+    m_lookupCode->setStyleSheet(QStringLiteral("background-color: rgb(192, 192, 192);"));
+    m_lookupCode->setAccessibleName(QStringLiteral("Código de consulta"));
+    label->setBuddy(m_lookupCode);
+    if (row) {
+        auto* own = new QVBoxLayout;
+        own->setSpacing(column->spacing());
+        own->addWidget(label);
+        own->addWidget(m_lookupCode);
+        row->addLayout(own);
+    } else if (column) {
+        column->addWidget(label);
+        column->addWidget(m_lookupCode);
+    }
+    connect(this, &RegistryForm::stateRefreshed, this, &TFrm_Processos::showLookupCode);
+    connect(records(), &RecordSet::recordChanged, this, &TFrm_Processos::showLookupCode);
+}
+
+void TFrm_Processos::showLookupCode() {
+    RecordSet* r = records();
+    const QString number = r->value(QStringLiteral("IDPROCESSO")).toString();
+    // Only a saved process has its number (a new one holds the placeholder until it is saved).
+    const bool saved = r->isOpen() && r->state() == RecordSet::State::Browse && r->rowCount() > 0 &&
+                       !number.isEmpty() && number != QLatin1String("77777777");
+    if (saved && m_lookupSecret.isEmpty()) m_lookupSecret = core::consulta::readSecret(r->database());
+    m_lookupCode->setText(saved ? core::consulta::verificationCode(m_lookupSecret, number,
+                                                                   r->value(QStringLiteral("ANO")).toString())
+                                : QString());
 }
 
 void TFrm_Processos::setConnectionName(const QString& name) {

@@ -6,6 +6,7 @@
 
 class QAction;
 class QComboBox;
+class QLineEdit;
 class QMenu;
 
 namespace processes {
@@ -89,7 +90,13 @@ private:
     // The process shown was found routed: it leaves the record part.
     void dropRoutedProcess();
 
+    // The citizens' look-up code of the saved process shown (CodigoConsulta).
+    void addLookupCode();
+    void showLookupCode();
+
     bool m_routedOnSaving = false;
+    QLineEdit* m_lookupCode = nullptr;
+    QByteArray m_lookupSecret;
     forms::RecordSet* m_list = nullptr;
     QComboBox* m_exercicios = nullptr;
     QMenu* m_popup = nullptr;

@@ -1,10 +1,13 @@
 #include "reports/processes/processreports.h"
 
 #include "core/appvalues.h"
+#include "core/connection.h"
 #include "core/dialogs.h"
+#include "core/publiclookup.h"
 #include "core/session.h"
 #include "gui/colours.h"
 #include "reports/engine/preview.h"
+#include "reports/processes/qrcode.h"
 
 #include <QDate>
 #include <QLocale>
@@ -675,12 +678,46 @@ std::unique_ptr<Report> createDispatch() {
 // ---------------------------------------------------------------------------------------------
 // Reading and opening
 
+QString lookupCodeOf(const QString& process, const QString& year) {
+    return core::consulta::verificationCode(core::consulta::readSecret(core::mainConnection()), process,
+                                            year);
+}
+
+bool addLookupBlock(Report& r, const QString& process, const QString& year) {
+    const QString address = core::appValues().profile.publicLookupAddress;
+    if (address.trimmed().isEmpty()) return false;
+    const QString code = lookupCodeOf(process, year);
+    const QString url = core::consulta::lookupUrl(address, process, year, code);
+    if (code.isEmpty() || url.isEmpty()) return false;
+    const QImage qr = qrCode(url);
+    if (qr.isNull()) return false;
+    // Below the signatures, in the part of the page the receipt leaves blank: nothing above moves.
+    const double w = kPortraitWidth;
+    const double side = 32;
+    Band b;
+    b.height = side + 4;
+    b.addHLine(0.3, 0, w);
+    b.addText(QRectF(1, 2, w - side - 4, 6), QStringLiteral("Consulte o andamento do processo"), bold(12));
+    b.addText(QRectF(1, 9, w - side - 4, 10),
+              QStringLiteral("Acesse %1 ou aponte a câmera do celular para o código ao lado.").arg(address),
+              plain(9))
+        .wrapped();
+    b.addText(QRectF(1, 20, w - side - 4, 5), QStringLiteral("Processo %1/%2").arg(process, year), plain(10));
+    b.addText(QRectF(1, 26, w - side - 4, 6), QStringLiteral("Código de verificação: %1").arg(code),
+              bold(11));
+    b.addPicture(QRectF(w - side - 1, 2, side, side), qr);
+    r.detailChildren << b;
+    return true;
+}
+
 std::unique_ptr<Report> buildReceipt(const QString& process, const QString& year, const ProcessLabels& labels,
                                      QString* errorText) {
     std::unique_ptr<Report> r = createReceipt();
     if (!r->data.load(kProcessQuery, {{QStringLiteral("UM"), process}, {QStringLiteral("ANO"), year}},
                       errorText))
         return nullptr;
+    // Only a process that exists has a code to print.
+    if (r->data.rowCount() > 0) addLookupBlock(*r, process, year);
     keepOnePage(r->data);
     setProcessLabels(*r, labels);
     return r;

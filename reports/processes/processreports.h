@@ -49,6 +49,14 @@ QImage coatOfArmsPicture();
 QImage builtInEmblem();
 QImage builtInCoatOfArms();
 
+// The verification code of a process for the citizens' look-up (empty when the database has no
+// secret).
+QString lookupCodeOf(const QString& process, const QString& year);
+// Where the installation has a public look-up address: the block "Consulte o andamento do
+// processo" (address, code, QR code of the address with number, year and code) after the receipt's
+// last band, in the page's free space. False, and nothing added, without the address or a secret.
+bool addLookupBlock(Report& r, const QString& process, const QString& year);
+
 // Layouts, not yet read.
 std::unique_ptr<Report> createReceipt();
 std::unique_ptr<Report> createCover();

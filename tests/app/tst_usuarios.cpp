@@ -341,7 +341,8 @@ void TestUsuarios::checkListsFromTheMenu() {
         QCOMPARE(TFrm_Usuarios::itemTexts(w.list("clbCadastros")), menuTitles(core::MenuKind::Window));
         QCOMPARE(TFrm_Usuarios::itemTexts(w.list("clbRelatorios")), menuTitles(core::MenuKind::Report));
         QCOMPARE(TFrm_Usuarios::itemTexts(w.list("clbOutros")),
-                 QStringList({"Atualiza Banco de Dados", "Tipos de Unidades"}));
+                 QStringList(
+                     {"Atualiza Banco de Dados", "Renova Código de Consulta Pública", "Tipos de Unidades"}));
         QVERIFY(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).contains("Tramitação"));
         QVERIFY(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).contains("Usuários..."));
         QVERIFY(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).contains("Painel de Pendências"));

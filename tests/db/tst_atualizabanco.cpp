@@ -1,6 +1,7 @@
 #include "app/atualizabancodados.h"
 #include "core/appvalues.h"
 #include "core/connection.h"
+#include "core/publiclookup.h"
 #include "db/database.h"
 #include "db/update.h"
 #include "tests/support/modal.h"
@@ -354,7 +355,12 @@ void TestAtualizaBanco::olderDatabaseReachesNewSchema() {
     // The table of each process's latest movement arrives with the procedure and triggers that
     // keep it, and is filled once from the movements already there.
     QCOMPARE(outcome.tablesCreated,
-             (QStringList{QStringLiteral("PRAZOS_TIPOPROCESSO"), QStringLiteral("ULTIMA_TRAMITACAO")}));
+             (QStringList{QStringLiteral("PRAZOS_TIPOPROCESSO"), QStringLiteral("ULTIMA_TRAMITACAO"),
+                          QStringLiteral("CONSULTA_SEGREDO")}));
+    // The citizens' look-up gets the installation's own random secret.
+    QVERIFY(outcome.secretCreated);
+    const QByteArray secret = core::consulta::readSecret(conn);
+    QCOMPARE(secret.size(), 32);
     QCOMPARE(outcome.routinesCreated,
              (QStringList{QStringLiteral("ULTIMA_TRAMITACAO_CALCULA"), QStringLiteral("TRAMITACAO_ULTIMA"),
                           QStringLiteral("PROCESSOS_ULTIMA"), QStringLiteral("PRAZOS_ULTIMA")}));
@@ -393,6 +399,9 @@ void TestAtualizaBanco::olderDatabaseReachesNewSchema() {
     QVERIFY(outcome.indicesCreated.isEmpty());
     QVERIFY(outcome.routinesCreated.isEmpty());
     QVERIFY(!outcome.latestFilled);
+    // The secret stays: the codes on the receipts printed so far keep working.
+    QVERIFY(!outcome.secretCreated);
+    QCOMPARE(core::consulta::readSecret(conn), secret);
     QCOMPARE(select(conn, latestQuery), latest);
     QCOMPARE(catalogue(conn), expected);
     QCOMPARE(contents(conn), after);

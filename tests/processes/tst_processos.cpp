@@ -6,6 +6,7 @@
 #include "core/connection.h"
 #include "core/handoff.h"
 #include "core/menucommands.h"
+#include "core/publiclookup.h"
 #include "core/session.h"
 #include "forms/common/fieldbinder.h"
 #include "forms/common/formwindow.h"
@@ -789,6 +790,8 @@ void TestProcessos::savingDrawsTheNumber() {
     auto f = openForm();
     const int listed = f->list()->rowCount();
     fillNewProcess(f.get(), "certidão negativa");
+    // No code while the number is not drawn yet.
+    QCOMPARE(edit(f.get(), "CodigoConsulta")->text(), QString());
     auto* instrucao = child<QPlainTextEdit>(f.get(), "Campo9");
     instrucao->setFocus();
     QTest::keyClicks(instrucao, "Pedido feito em Maceio");
@@ -801,6 +804,9 @@ void TestProcessos::savingDrawsTheNumber() {
     VERIFY_DIALOGS(dialogs);
     QCOMPARE(f->records()->state(), RecordSet::State::Browse);
     QCOMPARE(edit(f.get(), "DFDF")->text(), expected);
+    QCOMPARE(edit(f.get(), "CodigoConsulta")->text(),
+             core::consulta::verificationCode(core::consulta::readSecret(db.connection()), expected,
+                                              QDate::currentDate().toString("yyyy")));
     QVERIFY(!numberDrawnInvisible(f.get()));
     QCOMPARE(QApplication::focusWidget(), f->control("Botao_Incluir"));
     QVERIFY(enabled(f.get(), "Botao_Alterar"));
@@ -1019,6 +1025,14 @@ void TestProcessos::doubleClickReadsOneProcess() {
     QCOMPARE(edit(f.get(), "CampoE1")->text(), QStringLiteral("MARIA SOUZA"));
     QCOMPARE(edit(f.get(), "DBEdit6")->text(), QStringLiteral("CERTIDÃO"));
     QCOMPARE(edit(f.get(), "DBEdit8")->text(), QStringLiteral("CARLA MENDES"));
+    // The citizens' look-up code, for a clerk to read out on the phone.
+    QCOMPARE(
+        edit(f.get(), "CodigoConsulta")->text(),
+        core::consulta::verificationCode(core::consulta::readSecret(db.connection()), "00000002", "2019"));
+    QVERIFY(edit(f.get(), "CodigoConsulta")->isReadOnly());
+    // To look at the window: PROTOCOLO_KEEP_PAPERS=/some/folder.
+    if (qEnvironmentVariableIsSet("PROTOCOLO_KEEP_PAPERS"))
+        f->grab().save(qEnvironmentVariable("PROTOCOLO_KEEP_PAPERS") + "/processos-codigo.png");
     QVERIFY(child<QCheckBox>(f.get(), "DBCheckBox1")->isChecked());
     QVERIFY(!child<QCheckBox>(f.get(), "DBCheckBox2")->isChecked());
     QVERIFY(child<QCheckBox>(f.get(), "DBCheckBox4")->isChecked());
