@@ -26,27 +26,30 @@ const QList<InstallationProfile>& profileTable() {
         t.append({QStringLiteral("Prefeitura Municipal de Demonstração"),
                   QStringLiteral("11.222.333/0001-81"), QStringLiteral("Praça da Matriz, 100, Centro"), state,
                   QStringLiteral("localhost:/var/lib/protocolo/KORVALIS_PROTOCOLO.fdb"), false, false,
-                  QStringLiteral("localhost"), sep, drive, file, routines::kPasswordShift, QString()});
+                  QStringLiteral("localhost"), sep, drive, file, routines::kPasswordShift, QString(),
+                  QString()});
         // 1: remote installation.
         t.append({QStringLiteral("Câmara Municipal de Marechal Deodoro"),
                   QStringLiteral("12.200.140/0001-05"), QStringLiteral("Rua Dr. Luiz Lavenère, 115, Centro"),
                   state, QStringLiteral("servidor-camara/3050:/dados/protocolo/KORVALIS_PROTOCOLO.fdb"), true,
                   false, QStringLiteral("servidor-camara"), sep, drive, file, routines::kPasswordShift,
-                  QString()});
+                  QString(), QString()});
         // 2: database file in the program's folder.
         t.append({QStringLiteral("Prefeitura Municipal de Pilar"), QStringLiteral("12.264.419/0001-60"),
                   QStringLiteral("Rua Barão de Atalaia, 56, Centro"), state,
                   QStringLiteral("servidor-pilar:/dados/protocolo/KORVALIS_PROTOCOLO.fdb"), false, false,
-                  QStringLiteral("servidor-pilar"), sep, drive, file, routines::kPasswordShift, QString()});
+                  QStringLiteral("servidor-pilar"), sep, drive, file, routines::kPasswordShift, QString(),
+                  QString()});
         // 3: database file in the program's folder; no remote location at all.
         t.append({QStringLiteral("Câmara Municipal de Atalaia"), QStringLiteral("12.198.702/0001-40"),
                   QString(), state, QString(), false, false, QStringLiteral("servidor-atalaia"), sep, drive,
-                  file, routines::kPasswordShift, QString()});
+                  file, routines::kPasswordShift, QString(), QString()});
         // 4: the delivered installation, a database server on the town hall's network.
         t.append({QStringLiteral("Prefeitura Municipal de Satuba"), QStringLiteral("12.200.291/0001-44"),
                   QStringLiteral("Rua Senador Rui Palmeira, 240, Centro"), state,
                   QStringLiteral("servidor-satuba/3050:/dados/protocolo/KORVALIS_PROTOCOLO.fdb"), true, false,
-                  QStringLiteral("servidor-satuba"), sep, drive, file, routines::kPasswordShift, QString()});
+                  QStringLiteral("servidor-satuba"), sep, drive, file, routines::kPasswordShift, QString(),
+                  QString()});
         return t;
     }();
     return table;
