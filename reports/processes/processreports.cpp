@@ -213,6 +213,11 @@ QString firstLine(const QString& text) {
 // ---------------------------------------------------------------------------------------------
 // Receipt
 
+namespace {
+// The height of the receipt's public look-up block ("Consulte o andamento do processo").
+constexpr double kLookupBlockHeight = 26;
+} // namespace
+
 std::unique_ptr<Report> createReceipt() {
     auto r = std::make_unique<Report>(QStringLiteral("Protocolo"));
     r->page.orientation = QPageLayout::Portrait;
@@ -257,9 +262,11 @@ std::unique_ptr<Report> createReceipt() {
     }
     d.height = y;
 
-    // Other data: the instruction text over the full width, in the room the page has left.
+    // Other data: the instruction text over the full width, in the room the page has left. The
+    // strip under the signatures (kLookupBlockHeight above the bottom margin) stays free for the
+    // public look-up block, so that a receipt with it and one without place everything else alike.
     Band other;
-    other.height = 80;
+    other.height = 76;
     other.addHLine(0.3, 0, w);
     other.addText(QRectF(0, 1, w, 5.5), QStringLiteral("O U T R O S  D A D O S"), bold(11).centred());
     other.addHLine(7, 0, w);
@@ -692,20 +699,24 @@ bool addLookupBlock(Report& r, const QString& process, const QString& year) {
     const QImage qr = qrCode(url);
     if (qr.isNull()) return false;
     // Below the signatures, in the part of the page the receipt leaves blank: nothing above moves.
+    // The instruction keeps the rest of the page, so the block is sized to the strip left under the
+    // signatures: a QR code of 24 mm is still read by a phone at arm's length.
     const double w = kPortraitWidth;
-    const double side = 32;
+    const double side = kLookupBlockHeight - 2;
     Band b;
-    b.height = side + 4;
+    b.height = kLookupBlockHeight;
     b.addHLine(0.3, 0, w);
-    b.addText(QRectF(1, 2, w - side - 4, 6), QStringLiteral("Consulte o andamento do processo"), bold(12));
-    b.addText(QRectF(1, 9, w - side - 4, 10),
+    b.addText(QRectF(1, 1.5, w - side - 4, 5.5), QStringLiteral("Consulte o andamento do processo"),
+              bold(11));
+    b.addText(QRectF(1, 7.5, w - side - 4, 8),
               QStringLiteral("Acesse %1 ou aponte a câmera do celular para o código ao lado.").arg(address),
               plain(9))
         .wrapped();
-    b.addText(QRectF(1, 20, w - side - 4, 5), QStringLiteral("Processo %1/%2").arg(process, year), plain(10));
-    b.addText(QRectF(1, 26, w - side - 4, 6), QStringLiteral("Código de verificação: %1").arg(code),
+    b.addText(QRectF(1, 16, w - side - 4, 4.5), QStringLiteral("Processo %1/%2").arg(process, year),
+              plain(10));
+    b.addText(QRectF(1, 20.5, w - side - 4, 5), QStringLiteral("Código de verificação: %1").arg(code),
               bold(11));
-    b.addPicture(QRectF(w - side - 1, 2, side, side), qr);
+    b.addPicture(QRectF(w - side - 1, 1, side, side), qr);
     r.detailChildren << b;
     return true;
 }
