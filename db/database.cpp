@@ -99,6 +99,10 @@ QList<SchemaObject> schemaTriggers() {
     return schemaRoutines(QStringLiteral("TRIGGER"));
 }
 
+QList<SchemaObject> schemaExceptions() {
+    return schemaRoutines(QStringLiteral("EXCEPTION"));
+}
+
 QList<SchemaObject> schemaTables() {
     QList<SchemaObject> tables;
     for (const QString& statement : schemaStatements()) {

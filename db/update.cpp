@@ -230,7 +230,11 @@ QStringList createMissingTables(QSqlDatabase& connection, QString* errorText) {
 }
 
 QStringList createMissingRoutines(QSqlDatabase& connection, QString* errorText) {
+    // The triggers raise the exceptions and call the procedures: those come first.
     QStringList created = createMissing(
+        connection, schemaExceptions(),
+        QStringLiteral("SELECT COUNT(*) FROM RDB$EXCEPTIONS WHERE RDB$EXCEPTION_NAME = ?"), errorText);
+    created += createMissing(
         connection, schemaProcedures(),
         QStringLiteral("SELECT COUNT(*) FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME = ?"), errorText);
     created += createMissing(connection, schemaTriggers(),
@@ -533,6 +537,12 @@ QStringList missingSchemaParts(QSqlDatabase& connection) {
     for (const SchemaObject& procedure : schemaProcedures())
         if (!procedures.contains(procedure.name))
             missing << QStringLiteral("procedimento %1").arg(procedure.name);
+    const QStringList exceptions = namesIn(
+        connection,
+        QStringLiteral("SELECT RDB$EXCEPTION_NAME FROM RDB$EXCEPTIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"));
+    for (const SchemaObject& exception : schemaExceptions())
+        if (!exceptions.contains(exception.name))
+            missing << QStringLiteral("exceção %1").arg(exception.name);
     const QStringList triggers = namesIn(
         connection,
         QStringLiteral("SELECT RDB$TRIGGER_NAME FROM RDB$TRIGGERS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"));
