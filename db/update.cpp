@@ -537,12 +537,12 @@ QStringList missingSchemaParts(QSqlDatabase& connection) {
     for (const SchemaObject& procedure : schemaProcedures())
         if (!procedures.contains(procedure.name))
             missing << QStringLiteral("procedimento %1").arg(procedure.name);
-    const QStringList exceptions = namesIn(
-        connection,
-        QStringLiteral("SELECT RDB$EXCEPTION_NAME FROM RDB$EXCEPTIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"));
+    const QStringList exceptions =
+        namesIn(connection,
+                QStringLiteral(
+                    "SELECT RDB$EXCEPTION_NAME FROM RDB$EXCEPTIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"));
     for (const SchemaObject& exception : schemaExceptions())
-        if (!exceptions.contains(exception.name))
-            missing << QStringLiteral("exceção %1").arg(exception.name);
+        if (!exceptions.contains(exception.name)) missing << QStringLiteral("exceção %1").arg(exception.name);
     const QStringList triggers = namesIn(
         connection,
         QStringLiteral("SELECT RDB$TRIGGER_NAME FROM RDB$TRIGGERS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"));
