@@ -365,12 +365,12 @@ CREATE TABLE TRILHA_CABECA (
 CREATE UNIQUE INDEX TRILHA_SELOS_ID ON TRILHA_SELOS (ID);
 -- The sealer chains on the last seal, read from here (a MAX needs a descending index).
 CREATE DESCENDING INDEX TRILHA_SELOS_SEQ_DESC ON TRILHA_SELOS (SEQ);
--- The trail window reads newest first; a record's history and a process's by their key, in order.
+-- The trail window reads newest first (a period filters the rows as they come: no index on the
+-- moment), a record's history, a process's and a user's rows through their own index.
 CREATE DESCENDING INDEX TRILHA_O_ID_DESC ON TRILHA (ID);
 CREATE INDEX TRILHA_O_CHAVE ON TRILHA (TABELA, CHAVE, ID);
 CREATE INDEX TRILHA_O_PROCESSO ON TRILHA (PROCESSO, ID);
 CREATE INDEX TRILHA_O_USUARIO ON TRILHA (USUARIO, ID);
-CREATE INDEX TRILHA_O_MOMENTO ON TRILHA (MOMENTO, ID);
 
 CREATE EXCEPTION TRILHA_IMUTAVEL 'A trilha de auditoria não pode ser alterada nem apagada.';
 
