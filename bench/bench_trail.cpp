@@ -40,21 +40,23 @@ qint64 median(QList<qint64> values) {
 
 // Units, users and processes, each process with a movement received by user 00000002.
 bool fillOffice(QString* error) {
-    return run(QStringLiteral("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= 20) DO BEGIN "
-                              "INSERT INTO UNIDADES (IDUNIDADE, UNIDADE) VALUES (LPAD(:I, 4, '0'), 'SECRETARIA ' || "
-                              ":I); "
-                              "INSERT INTO USUARIOS (COD_USUARIO, USUARIO, PROTOCOLISTA, IDUNIDADE) VALUES "
-                              "(LPAD(:I, 8, '0'), 'SERVIDOR ' || :I, 'SIM', LPAD(:I, 4, '0')); I = I + 1; END END"),
+    return run(QStringLiteral(
+                   "EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= 20) DO BEGIN "
+                   "INSERT INTO UNIDADES (IDUNIDADE, UNIDADE) VALUES (LPAD(:I, 4, '0'), 'SECRETARIA ' || "
+                   ":I); "
+                   "INSERT INTO USUARIOS (COD_USUARIO, USUARIO, PROTOCOLISTA, IDUNIDADE) VALUES "
+                   "(LPAD(:I, 8, '0'), 'SERVIDOR ' || :I, 'SIM', LPAD(:I, 4, '0')); I = I + 1; END END"),
                error) &&
-           run(QStringLiteral("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
-                              "INSERT INTO PROCESSOS (IDPROCESSO, ANO, DATA, HORA, ASSUNTO, COD_USUARIO) VALUES "
-                              "(LPAD(:I, 8, '0'), '2026', CURRENT_DATE, TIME '08:00:00', 'CERTIDÃO ' || :I, "
-                              "'00000001'); "
-                              "INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, COD_USUARIO, COD_USUARIO_DESTINO, "
-                              "IDUNIDADE, DATA, HORA, DESPACHO, DATA_RECEBIMENTO, HORA_RECEBIMENTO) VALUES "
-                              "(LPAD(:I, 8, '0'), LPAD(:I, 8, '0'), '2026', '00000001', '00000002', '0002', "
-                              "CURRENT_DATE, TIME '09:00:00', 'Para análise.', CURRENT_DATE, TIME '10:00:00'); "
-                              "I = I + 1; END END")
+           run(QStringLiteral(
+                   "EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
+                   "INSERT INTO PROCESSOS (IDPROCESSO, ANO, DATA, HORA, ASSUNTO, COD_USUARIO) VALUES "
+                   "(LPAD(:I, 8, '0'), '2026', CURRENT_DATE, TIME '08:00:00', 'CERTIDÃO ' || :I, "
+                   "'00000001'); "
+                   "INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, COD_USUARIO, COD_USUARIO_DESTINO, "
+                   "IDUNIDADE, DATA, HORA, DESPACHO, DATA_RECEBIMENTO, HORA_RECEBIMENTO) VALUES "
+                   "(LPAD(:I, 8, '0'), LPAD(:I, 8, '0'), '2026', '00000001', '00000002', '0002', "
+                   "CURRENT_DATE, TIME '09:00:00', 'Para análise.', CURRENT_DATE, TIME '10:00:00'); "
+                   "I = I + 1; END END")
                    .arg(kProcesses),
                error);
 }
@@ -70,11 +72,14 @@ bool fillTrail(qint64 rows, QString* error) {
                      "EXECUTE BLOCK AS DECLARE I INTEGER = 0; DECLARE M VARCHAR(1); BEGIN "
                      "M = RDB$SET_CONTEXT('USER_TRANSACTION', 'TRILHA_GRAVANDO', '1'); "
                      "WHILE (I < %1) DO BEGIN "
-                     "INSERT INTO TRILHA (MOMENTO, USUARIO, ENDERECO, PROGRAMA, TABELA, CHAVE, PROCESSO, ACAO, "
-                     "ALTERACOES) VALUES (DATEADD(-:I / 50 SECOND TO CURRENT_TIMESTAMP), LPAD(MOD(:I, 20) + 1, 8, "
+                     "INSERT INTO TRILHA (MOMENTO, USUARIO, ENDERECO, PROGRAMA, TABELA, CHAVE, PROCESSO, "
+                     "ACAO, "
+                     "ALTERACOES) VALUES (DATEADD(-:I / 50 SECOND TO CURRENT_TIMESTAMP), LPAD(MOD(:I, 20) + "
+                     "1, 8, "
                      "'0'), '10.0.0.' || MOD(:I, 50), '4242 protocolo', 'TRAMITACAO', LPAD(:I, 8, '0'), "
                      "LPAD(MOD(:I, 100000), 8, '0') || '/2026', 'A', "
-                     "'DATA_RECEBIMENTO|~|10:2026-03-02' || ASCII_CHAR(10) || 'HORA_RECEBIMENTO|~|13:10:30:00.0000'"
+                     "'DATA_RECEBIMENTO|~|10:2026-03-02' || ASCII_CHAR(10) || "
+                     "'HORA_RECEBIMENTO|~|13:10:30:00.0000'"
                      "); I = I + 1; END END")
                      .arg(n),
                  error))
@@ -86,11 +91,11 @@ bool fillTrail(qint64 rows, QString* error) {
 }
 
 bool setTrailTriggers(bool active, QString* error) {
-    const QStringList tables{QStringLiteral("EMPRESA"),      QStringLiteral("TIPOUNIDADE"),  QStringLiteral("UNIDADES"),
-                             QStringLiteral("SETORES"),      QStringLiteral("TIPOPROCESSO"),
-                             QStringLiteral("PRAZOS_TIPOPROCESSO"), QStringLiteral("INTERESSADOS"),
-                             QStringLiteral("USUARIOS"),     QStringLiteral("USUARIOS_ACESSOS"),
-                             QStringLiteral("PROCESSOS"),    QStringLiteral("TRAMITACAO")};
+    const QStringList tables{
+        QStringLiteral("EMPRESA"),      QStringLiteral("TIPOUNIDADE"),  QStringLiteral("UNIDADES"),
+        QStringLiteral("SETORES"),      QStringLiteral("TIPOPROCESSO"), QStringLiteral("PRAZOS_TIPOPROCESSO"),
+        QStringLiteral("INTERESSADOS"), QStringLiteral("USUARIOS"),     QStringLiteral("USUARIOS_ACESSOS"),
+        QStringLiteral("PROCESSOS"),    QStringLiteral("TRAMITACAO")};
     for (const QString& t : tables)
         if (!run(QStringLiteral("ALTER TRIGGER %1_TRILHA %2").arg(t, active ? "ACTIVE" : "INACTIVE"), error))
             return false;
@@ -103,7 +108,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const qint64 trailRows = argc > 1 ? QString::fromLatin1(argv[1]).toLongLong() : 10000000;
     QTemporaryDir dir;
-    const QString path = argc > 2 ? QString::fromLocal8Bit(argv[2]) : dir.filePath(QStringLiteral("TRILHA.fdb"));
+    const QString path =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : dir.filePath(QStringLiteral("TRILHA.fdb"));
     const bool reuse = QFileInfo::exists(path);
     QString error;
     if (!reuse && !db::createDatabase(path, &error)) {
@@ -134,10 +140,11 @@ int main(int argc, char** argv) {
     // --- sending: the same forwarding through the routing form, with and without the trail ----
     QSqlQuery received(db);
     received.setForwardOnly(true);
-    received.exec(QStringLiteral("SELECT T.REGISTRO, T.IDPROCESSO, T.ANO FROM TRAMITACAO T WHERE "
-                                 "T.COD_USUARIO_DESTINO = '00000002' AND T.DATA_RECEBIMENTO IS NOT NULL AND NOT "
-                                 "EXISTS (SELECT 1 FROM TRAMITACAO N WHERE N.IDPROCESSO = T.IDPROCESSO AND N.ANO = "
-                                 "T.ANO AND N.REGISTRO > T.REGISTRO) ORDER BY T.REGISTRO"));
+    received.exec(
+        QStringLiteral("SELECT T.REGISTRO, T.IDPROCESSO, T.ANO FROM TRAMITACAO T WHERE "
+                       "T.COD_USUARIO_DESTINO = '00000002' AND T.DATA_RECEBIMENTO IS NOT NULL AND NOT "
+                       "EXISTS (SELECT 1 FROM TRAMITACAO N WHERE N.IDPROCESSO = T.IDPROCESSO AND N.ANO = "
+                       "T.ANO AND N.REGISTRO > T.REGISTRO) ORDER BY T.REGISTRO"));
     QList<QStringList> movements;
     while (received.next())
         movements << QStringList{received.value(0).toString(), received.value(1).toString(),

@@ -108,19 +108,23 @@ void TestSchema::keysAndIndices() {
     // The table of latest movements comes with the procedure and the triggers that keep it; the
     // audit trail with the procedure that writes it, a trigger on each traced table and the
     // guards that keep it append-only.
-    QCOMPARE(db.rows("SELECT TRIM(RDB$PROCEDURE_NAME) FROM RDB$PROCEDURES WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 "
-                     "ORDER BY 1"),
-             (QList<QVariantList>{{"TRILHA_GRAVA"}, {"ULTIMA_TRAMITACAO_CALCULA"}}));
+    QCOMPARE(
+        db.rows("SELECT TRIM(RDB$PROCEDURE_NAME) FROM RDB$PROCEDURES WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 "
+                "ORDER BY 1"),
+        (QList<QVariantList>{{"TRILHA_GRAVA"}, {"ULTIMA_TRAMITACAO_CALCULA"}}));
     QList<QVariantList> triggers{{"PRAZOS_ULTIMA", "PRAZOS_TIPOPROCESSO"},
                                  {"PROCESSOS_ULTIMA", "PROCESSOS"},
                                  {"TRAMITACAO_ULTIMA", "TRAMITACAO"},
                                  {"TRILHA_SELOS_SOMENTE_INCLUSAO", "TRILHA_SELOS"},
                                  {"TRILHA_SOMENTE_INCLUSAO", "TRILHA"}};
-    for (const char* table : {"EMPRESA", "TIPOUNIDADE", "UNIDADES", "SETORES", "TIPOPROCESSO", "PRAZOS_TIPOPROCESSO",
-                              "INTERESSADOS", "USUARIOS", "USUARIOS_ACESSOS", "PROCESSOS", "TRAMITACAO"})
-        triggers << QVariantList{QString::fromLatin1(table) + QStringLiteral("_TRILHA"), QString::fromLatin1(table)};
-    std::sort(triggers.begin(), triggers.end(),
-              [](const QVariantList& a, const QVariantList& b) { return a.first().toString() < b.first().toString(); });
+    for (const char* table :
+         {"EMPRESA", "TIPOUNIDADE", "UNIDADES", "SETORES", "TIPOPROCESSO", "PRAZOS_TIPOPROCESSO",
+          "INTERESSADOS", "USUARIOS", "USUARIOS_ACESSOS", "PROCESSOS", "TRAMITACAO"})
+        triggers << QVariantList{QString::fromLatin1(table) + QStringLiteral("_TRILHA"),
+                                 QString::fromLatin1(table)};
+    std::sort(triggers.begin(), triggers.end(), [](const QVariantList& a, const QVariantList& b) {
+        return a.first().toString() < b.first().toString();
+    });
     QCOMPARE(db.rows("SELECT TRIM(RDB$TRIGGER_NAME), TRIM(RDB$RELATION_NAME) FROM RDB$TRIGGERS "
                      "WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 ORDER BY 1"),
              triggers);
