@@ -76,7 +76,7 @@ struct CheckResult {
     qint64 brokenSeq = 0;   // the first seal that does not hold (0: none)
     qint64 brokenRowId = 0; // its trail row (or the unsealed row found)
     QString problem;        // in words for the user; empty when ok
-    double rowsPerSecond = 0;
+    double rowsPerSecond = 0; // seals read and checked per second
     qint64 elapsedMs = 0;
     bool anchorChecked = false;
 };
