@@ -231,9 +231,10 @@ int main(int argc, char** argv) {
     const qint64 sealRows = argc > 3 ? QString::fromLatin1(argv[3]).toLongLong() : 0;
     if (sealRows > 0) {
         // Rows to seal as the triggers leave them: one statement writing and changing registers.
-        run(QStringLiteral("EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < %1) DO BEGIN "
-                           "UPDATE OR INSERT INTO SETORES (IDSETOR, SETOR) VALUES (LPAD(MOD(:I, 1000), 6, '0'), "
-                           "'SETOR ' || :I); I = I + 1; END END")
+        run(QStringLiteral(
+                "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < %1) DO BEGIN "
+                "UPDATE OR INSERT INTO SETORES (IDSETOR, SETOR) VALUES (LPAD(MOD(:I, 1000), 6, '0'), "
+                "'SETOR ' || :I); I = I + 1; END END")
                 .arg(sealRows),
             &error);
         clock.restart();

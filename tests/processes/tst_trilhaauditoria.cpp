@@ -4,12 +4,15 @@
 #include "forms/processes/pesqprocesso.h"
 #include "forms/processes/searches.h"
 #include "forms/processes/trilhaauditoria.h"
+#include "reports/engine/exports.h"
+#include "reports/listings/trilha.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testdatabase.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -18,6 +21,7 @@
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace processes;
@@ -58,6 +62,7 @@ private slots:
     void listsFiltersAndHistory();
     void checkNamesTheFirstBrokenRow();
     void processSearchShowsTheProcessTrail();
+    void printedTrailCarriesTheAnchor();
 
 private:
     std::unique_ptr<TestDatabase> m_db;
@@ -240,6 +245,46 @@ void TestTrilhaAuditoria::processSearchShowsTheProcessTrail() {
     QVERIFY(m_db->exec(QStringLiteral("DELETE FROM USUARIOS_ACESSOS WHERE TITULO = 'Trilha de Auditoria'")));
     dialogs.expectMessage(QStringLiteral("Atenção, sem acesso à Trilha de Auditoria."));
     entry->trigger();
+    VERIFY_DIALOGS(dialogs);
+}
+
+void TestTrilhaAuditoria::printedTrailCarriesTheAnchor() {
+    ScriptedDialogs dialogs;
+    // "Imprimir" hands the window's filter to the report engine.
+    QString sql, title;
+    QVariantMap params;
+    registerTrailReport([&](QWidget*, const QString& s, const QVariantMap& p, const QString& t) {
+        sql = s;
+        params = p;
+        title = t;
+    });
+    TFrm_TrilhaAuditoria w(nullptr);
+    TrailFilter f;
+    f.table = QStringLiteral("TRAMITACAO");
+    f.oldestFirst = true;
+    w.applyFilter(f);
+    w.findChild<QPushButton*>(QStringLiteral("Botao_Imprimir"))->click();
+    registerTrailReport({});
+    QVERIFY(!sql.isEmpty());
+    QString error;
+    std::unique_ptr<reports::Report> report = reports::buildTrailReport(sql, params, title, &error);
+    QVERIFY2(report, qPrintable(error));
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("trilha.txt"));
+    const reports::PreparedReport prepared = reports::prepare(*report);
+    QVERIFY2(reports::exportReport(*report, prepared, reports::ExportFormat::Text, file, &error),
+             qPrintable(error));
+    QFile text(file);
+    QVERIFY(text.open(QIODevice::ReadOnly));
+    const QString printed = QString::fromUtf8(text.readAll());
+    // Both changes of the movement, oldest first, each column written out, and the anchor.
+    const int sent = int(printed.indexOf(QStringLiteral("DESPACHO: (vazio) → Para análise.")));
+    const int received = int(printed.indexOf(QStringLiteral("DATA_RECEBIMENTO: (vazio) → 2018-03-03")));
+    QVERIFY2(sent > 0 && received > sent, qPrintable(printed));
+    const core::audit::Anchor anchor = core::audit::currentAnchor(m_db->connection());
+    QVERIFY2(printed.contains(core::audit::anchorText(anchor)), qPrintable(printed));
+    const QString pdf = picture(QStringLiteral("trilha-auditoria.pdf"));
+    QVERIFY(reports::exportReport(*report, prepared, reports::ExportFormat::Pdf, pdf, &error));
     VERIFY_DIALOGS(dialogs);
 }
 
