@@ -1,5 +1,6 @@
 #include "core/audit.h"
 #include "core/connection.h"
+#include "core/routing.h"
 #include "tests/support/testdatabase.h"
 
 #include <QSqlError>
@@ -55,6 +56,7 @@ private slots:
 
     void writesLeaveTheirRows_data();
     void writesLeaveTheirRows();
+    void routingWritesLeaveTheirRows();
     void rolledBackWriteLeavesNoRow();
     void clientThatDoesNotSayWhoIsUnknown();
     void trailRefusesChanges_data();
@@ -139,6 +141,60 @@ void TestAudit::writesLeaveTheirRows() {
          m_db->rows(QStringLiteral("SELECT CAST(ALTERACOES AS VARCHAR(8000)) FROM TRILHA")))
         QVERIFY(!r.first().toString().contains(QStringLiteral("segredo")) &&
                 !r.first().toString().contains(QStringLiteral("outra2")));
+}
+
+void TestAudit::routingWritesLeaveTheirRows() {
+    // The routing rules of the windows, on the program's connection: receiving, archiving and
+    // sending on, each leaving exactly its own row with the user of the connection.
+    QVERIFY(
+        m_db->exec(QStringLiteral("INSERT INTO UNIDADES (IDUNIDADE, UNIDADE) VALUES ('0001', 'GABINETE')")));
+    QVERIFY(m_db->exec(
+        QStringLiteral("INSERT INTO USUARIOS (COD_USUARIO, USUARIO, IDUNIDADE) VALUES ('00000003', "
+                       "'RUI', '0001')")));
+    QSqlDatabase conn = m_db->connection();
+    QVERIFY(core::audit::setSessionUser(conn, QStringLiteral("00000002")));
+    core::routing::MovementStamps movement;
+    movement.registro = QStringLiteral("00000001");
+    qint64 before = lastId(*m_db);
+    const QDateTime now(QDate(2026, 3, 3), QTime(8, 15, 0));
+    QVERIFY(core::routing::stamp(conn, core::routing::Stamp::ElectronicReceipt, movement, {}, now).done());
+    QCOMPARE(trailRows(*m_db, before),
+             QStringList{"00000002 TRAMITACAO 00000001 00000001/2026 A | DATA_RECEBIMENTO: 2026-03-03; "
+                         "HORA_RECEBIMENTO: 08:15:00.0000"});
+    before = lastId(*m_db);
+    movement.received = now.date();
+    QVERIFY(core::routing::stamp(conn, core::routing::Stamp::Archiving, movement, QStringLiteral("CONCLUÍDO"),
+                                 now)
+                .done());
+    QCOMPARE(trailRows(*m_db, before),
+             QStringList{"00000002 TRAMITACAO 00000001 00000001/2026 A | DATA_ARQUIVAMENTO: 2026-03-03; "
+                         "HORA_ARQUIVAMENTO: 08:15:00.0000; MOTIVO_ARQUIVAMENTO: CONCLUÍDO"});
+    before = lastId(*m_db);
+    movement.archived = now.date();
+    QVERIFY(core::routing::stamp(conn, core::routing::Stamp::Unarchiving, movement,
+                                 QStringLiteral("REABERTO"), now)
+                .done());
+    before = lastId(*m_db);
+    core::routing::Sending s;
+    s.registro = QStringLiteral("00000002");
+    s.process = QStringLiteral("00000001");
+    s.year = QStringLiteral("2026");
+    s.subject = QStringLiteral("ALVARÁ");
+    s.unit = QStringLiteral("0001");
+    s.destination = QStringLiteral("00000003");
+    s.destinationName = QStringLiteral("RUI");
+    s.sender = QStringLiteral("00000002");
+    s.dispatch = QStringLiteral("Ao gabinete.");
+    s.date = QDate(2026, 3, 4);
+    s.time = QTime(9, 0, 0);
+    s.expectedLatest = QStringLiteral("00000001");
+    const core::routing::Outcome sent = core::routing::send(conn, s);
+    QVERIFY2(sent.done(), qPrintable(sent.text));
+    QCOMPARE(trailRows(*m_db, before),
+             QStringList{
+                 "00000002 TRAMITACAO 00000002 00000001/2026 I | REGISTRO: 00000002; IDPROCESSO: 00000001; "
+                 "ANO: 2026; COD_USUARIO_DESTINO: 00000003; DATA: 2026-03-04; HORA: 09:00:00.0000; "
+                 "COD_USUARIO: 00000002; IDUNIDADE: 0001; DESPACHO: Ao gabinete."});
 }
 
 void TestAudit::rolledBackWriteLeavesNoRow() {
