@@ -212,7 +212,18 @@ QStringList createMissing(QSqlDatabase& connection, const QList<SchemaObject>& o
         }
         if (q.value(0).toInt() > 0) continue;
         q.finish();
-        const Run run = execute(connection, object.statement);
+        Run run = execute(connection, object.statement);
+        if (!run.ok) {
+            // An update killed while it created this object leaves the catalogue rows of its
+            // rolled-back work behind (an index name of the table, a field) until someone reads
+            // them: reading the catalogue clears them, and the creation is tried once more.
+            for (const char* table :
+                 {"RDB$RELATIONS", "RDB$RELATION_FIELDS", "RDB$FIELDS", "RDB$INDICES", "RDB$INDEX_SEGMENTS",
+                  "RDB$RELATION_CONSTRAINTS", "RDB$GENERATORS", "RDB$PROCEDURES", "RDB$PROCEDURE_PARAMETERS",
+                  "RDB$TRIGGERS", "RDB$DEPENDENCIES", "RDB$EXCEPTIONS"})
+                count(connection, QStringLiteral("SELECT COUNT(*) FROM %1").arg(QString::fromLatin1(table)));
+            run = execute(connection, object.statement);
+        }
         if (run.ok)
             created << object.name;
         else if (errorText)
