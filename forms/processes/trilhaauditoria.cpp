@@ -39,6 +39,8 @@ const QStringList kTables{
     QStringLiteral("INTERESSADOS"), QStringLiteral("USUARIOS"),     QStringLiteral("USUARIOS_ACESSOS"),
     QStringLiteral("PROCESSOS"),    QStringLiteral("TRAMITACAO")};
 const QString kAll = QStringLiteral("(todas)");
+// The date edits' lowest value, shown as "(sem limite)".
+const QDate kNoDate(2000, 1, 1);
 
 // The conditions in use, with their values by name.
 QStringList conditions(const TrailFilter& f, QVariantMap* params) {
@@ -185,6 +187,12 @@ TFrm_TrilhaAuditoria::TFrm_TrilhaAuditoria(QWidget* owner)
     m_to->setObjectName(QStringLiteral("DataFinal"));
     m_to->setCalendarPopup(true);
     m_to->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+    // A period left open (a record's or a process's whole history) shows as such, not as a date.
+    for (QDateEdit* edit : {m_from, m_to}) {
+        edit->setMinimumDate(kNoDate);
+        edit->setSpecialValueText(QStringLiteral("(sem limite)"));
+        edit->setDate(kNoDate);
+    }
     m_user = new QLineEdit(this);
     m_user->setObjectName(QStringLiteral("Usuario"));
     m_user->setMaxLength(8);
@@ -278,8 +286,8 @@ TFrm_TrilhaAuditoria::TFrm_TrilhaAuditoria(QWidget* owner)
 
 TrailFilter TFrm_TrilhaAuditoria::filterFromFields() const {
     TrailFilter f;
-    f.from = m_from->date();
-    f.to = m_to->date();
+    if (m_from->date() != kNoDate) f.from = m_from->date();
+    if (m_to->date() != kNoDate) f.to = m_to->date();
     f.user = m_user->text().trimmed();
     if (!f.user.isEmpty() && f.user != QLatin1String("desconhecido"))
         f.user = f.user.rightJustified(8, QLatin1Char('0'));
@@ -293,8 +301,8 @@ TrailFilter TFrm_TrilhaAuditoria::filterFromFields() const {
 
 void TFrm_TrilhaAuditoria::applyFilter(const TrailFilter& filter) {
     m_filter = filter;
-    if (filter.from.isValid()) m_from->setDate(filter.from);
-    if (filter.to.isValid()) m_to->setDate(filter.to);
+    m_from->setDate(filter.from.isValid() ? filter.from : kNoDate);
+    m_to->setDate(filter.to.isValid() ? filter.to : kNoDate);
     m_user->setText(filter.user);
     m_table->setCurrentIndex(std::max(0, int(kTables.indexOf(filter.table)) + 1));
     m_key->setText(filter.key);

@@ -11,6 +11,7 @@
 #include "tests/support/testdatabase.h"
 
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -162,6 +163,9 @@ void TestTrilhaAuditoria::listsFiltersAndHistory() {
     QCOMPARE(w.records()->rowCount(), 2);
     QCOMPARE(field(w, 0, "ACAO"), QStringLiteral("I"));
     QCOMPARE(field(w, 1, "ACAO"), QStringLiteral("A"));
+    // The period is open, and says so.
+    QCOMPARE(w.findChild<QDateEdit*>(QStringLiteral("DataInicial"))->text(), QStringLiteral("(sem limite)"));
+    QVERIFY(!w.filterFromFields().from.isValid());
     w.records()->setCurrentRow(0);
     QCOMPARE(changesShown(w), (QStringList{"IDPROCESSO: (vazio) → 00000001", "ANO: (vazio) → 2018",
                                            "DATA: (vazio) → 2018-03-02", "ASSUNTO: (vazio) → ALVARÁ"}));
