@@ -1,10 +1,12 @@
 #include "core/audit.h"
 #include "core/connection.h"
 #include "core/routing.h"
+#include "db/database.h"
 #include "tests/support/testdatabase.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <atomic>
@@ -59,6 +61,7 @@ private slots:
     void routingWritesLeaveTheirRows();
     void rolledBackWriteLeavesNoRow();
     void clientThatDoesNotSayWhoIsUnknown();
+    void serverNamesTheWorkstation();
     void trailRefusesChanges_data();
     void trailRefusesChanges();
     void valuesReadBackExactly();
@@ -223,6 +226,35 @@ void TestAudit::clientThatDoesNotSayWhoIsUnknown() {
     QVERIFY2(rows.first().at(1).isNull() ||
                  rows.first().at(1).toString().contains(QString::number(QCoreApplication::applicationPid())),
              qPrintable(rows.first().at(1).toString()));
+}
+
+void TestAudit::serverNamesTheWorkstation() {
+    // Through the office server the row carries the workstation's address and its process.
+    const QString server = qEnvironmentVariable("PROTOCOLO_TEST_SERVER");
+    if (server.isEmpty()) QSKIP("PROTOCOLO_TEST_SERVER not set (e.g. 127.0.0.1/3051)");
+    QTemporaryDir dir;
+    const QString location = server + QLatin1Char(':') + dir.filePath(QStringLiteral("TRILHA.fdb"));
+    QString error;
+    QVERIFY2(db::createDatabase(location, &error), qPrintable(error));
+    {
+        QSqlDatabase conn = core::openNamedConnection(QStringLiteral("office"), location, &error);
+        QVERIFY2(conn.isOpen(), qPrintable(error));
+        QVERIFY(core::audit::setSessionUser(conn, QStringLiteral("00000005")));
+        QVERIFY(runOn(conn, QStringLiteral("INSERT INTO SETORES (IDSETOR, SETOR) VALUES ('000001', 'A')")));
+        QSqlQuery q(conn);
+        QVERIFY(q.exec(QStringLiteral("SELECT USUARIO, ENDERECO, PROGRAMA FROM TRILHA")) && q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("00000005"));
+        QVERIFY2(q.value(1).toString().startsWith(QStringLiteral("127.0.0.1/")),
+                 qPrintable(q.value(1).toString()));
+        const QString program = q.value(2).toString();
+        QVERIFY2(program.startsWith(QString::number(QCoreApplication::applicationPid()) + QLatin1Char(' ')) &&
+                     program.contains(QStringLiteral("tst_audit")),
+                 qPrintable(program));
+        q.finish();
+        conn.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("office"));
+    QVERIFY2(db::dropDatabase(location, &error), qPrintable(error));
 }
 
 void TestAudit::trailRefusesChanges_data() {
