@@ -235,6 +235,7 @@ TFrm_TrilhaAuditoria::TFrm_TrilhaAuditoria(QWidget* owner)
     layout->addWidget(changesLabel);
     m_changes = new QTableWidget(0, 3, this);
     m_changes->setObjectName(QStringLiteral("Alteracoes"));
+    m_changes->setAccessibleName(changesLabel->text());
     m_changes->setHorizontalHeaderLabels(
         {QStringLiteral("Campo"), QStringLiteral("Antes"), QStringLiteral("Depois")});
     m_changes->horizontalHeader()->setStretchLastSection(true);
@@ -245,13 +246,16 @@ TFrm_TrilhaAuditoria::TFrm_TrilhaAuditoria(QWidget* owner)
     layout->addWidget(m_changes, 2);
 
     auto* check = new QHBoxLayout;
-    check->addWidget(new QLabel(QStringLiteral("Âncora guardada"), this));
+    auto* anchorLabel = new QLabel(QStringLiteral("Âncora guardada"), this);
+    check->addWidget(anchorLabel);
     m_anchor = new QLineEdit(this);
     m_anchor->setObjectName(QStringLiteral("Ancora"));
+    anchorLabel->setBuddy(m_anchor);
     m_anchor->setPlaceholderText(QStringLiteral("Selo <número> | <data hora> | <hash> (opcional)"));
     check->addWidget(m_anchor, 1);
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progress->setAccessibleName(QStringLiteral("Verificação da integridade"));
     m_progress->setFixedWidth(240);
     m_progress->setValue(0);
     check->addWidget(m_progress);

@@ -281,7 +281,11 @@ void TestAudit::trailRefusesChanges() {
 }
 
 void TestAudit::valuesReadBackExactly() {
-    const QString text = QStringLiteral("linha 1 | com barra\nlinha 2: ~ * 3:abc\n");
+    // Long, with accents and lines: the way a dispatch of several pages is written.
+    QString text = QStringLiteral("linha 1 | com barra\nlinha 2: ~ * 3:abc\n");
+    for (int i = 1; i <= 300; ++i)
+        text += QStringLiteral("Linha %1 do despacho, com a fundamentação legal: ÁÍÏÐÝ çã.\n")
+                    .arg(i, 3, 10, QLatin1Char('0'));
     const qint64 before = lastId(*m_db);
     QVERIFY(
         m_db->exec(QStringLiteral("UPDATE TRAMITACAO SET DESPACHO = ?, MOTIVO_ARQUIVAMENTO = ''"), {text}));
