@@ -5,6 +5,7 @@
 #include "core/activity.h"
 #include "core/appvalues.h"
 #include "core/clock.h"
+#include "core/audit.h"
 #include "core/connection.h"
 #include "core/dialogs.h"
 #include "core/menucommands.h"
@@ -28,6 +29,7 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 
 namespace app {
 
@@ -162,6 +164,18 @@ TFrm_Principal::TFrm_Principal(QWidget* parent)
     connect(&core::activity(), &core::Activity::announced, this, &TFrm_Principal::showStatus);
 
     buildMenu();
+    // The trail's rows are sealed a few seconds after they are committed, by whichever desk is
+    // idle first: sealing in the writing transaction would make every desk of the office wait
+    // for the chain's head row at each write.
+    auto* sealing = new QTimer(this);
+    sealing->setObjectName(QStringLiteral("TimerSelagem"));
+    sealing->setInterval(5000);
+    connect(sealing, &QTimer::timeout, this, [] {
+        if (core::currentUser().code.isEmpty() || core::mainConnectionLost()) return;
+        QSqlDatabase db = core::mainConnection();
+        if (db.isOpen()) core::audit::sealPending(db);
+    });
+    sealing->start();
     Frm_Principal = this;
 }
 

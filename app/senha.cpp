@@ -1,6 +1,7 @@
 #include "app/senha.h"
 
 #include "core/appvalues.h"
+#include "core/audit.h"
 #include "core/connection.h"
 #include "core/dialogs.h"
 #include "core/routines.h"
@@ -191,6 +192,8 @@ void TFrm_Senha::Botao_EntrarClick() {
     user.name = m_campoE4->text();
     user.cpf = m_campoE5->text();
     user.protocolist = m_campoE6->text();
+    // From here on the audit trail names this user for every change the connection writes.
+    core::audit::setSessionUser(core::mainConnection(), user.code);
     accept();
 }
 

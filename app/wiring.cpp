@@ -10,7 +10,9 @@
 #include "exchange/excel4.h"
 #include "forms/processes/processes.h"
 #include "forms/processes/searches.h"
+#include "forms/processes/trilhaauditoria.h"
 #include "forms/registers/registers.h"
+#include "reports/listings/trilha.h"
 #include "reports/reports.h"
 
 namespace app {
@@ -31,6 +33,8 @@ void wireMenuCommands() {
     registerUserCommands();
     processes::registerSearchCommands();
     reports::registerMenuCommands();
+    // The trail window prints through the report engine, which the searches do not link.
+    processes::registerTrailReport(&reports::openTrailReport);
     registerDatabaseUpdateCommand();
     registerPublicLookupCommand();
     exchange::registerMenuCommands();

@@ -1,6 +1,8 @@
 #include "core/connection.h"
 
+#include "core/audit.h"
 #include "core/dialogs.h"
+#include "core/session.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -125,6 +127,8 @@ bool ensureConnection(const QSqlDatabase& db) {
     applyFixedParameters(main, state.target.userName);
     main.setDatabaseName(state.target.database);
     if (!main.open()) return false;
+    // A new attachment has an empty context: the audit trail would call the user "desconhecido".
+    if (!currentUser().code.isEmpty()) audit::setSessionUser(main, currentUser().code);
     // A later outage is told again.
     state.lost = false;
     state.told = false;

@@ -55,6 +55,8 @@ const QList<MenuEntrySpec>& menuTree() {
         {2, QStringLiteral("Relatório Tipos de Unidades - Ordem Alfabética"), K::Report, false},
         {0, QStringLiteral("Usuários"), K::TopOrSeparator, false},
         {1, QStringLiteral("Usuários..."), K::Window, false},
+        // Who changed what: read-only, granted like any other window.
+        {1, QStringLiteral("Trilha de Auditoria"), K::Window, false},
         {1, QStringLiteral("Relatórios"), K::Always, false},
         {2, QStringLiteral("Relatório dos Usuários - Ordem Numérica"), K::Report, false},
         {2, QStringLiteral("Relatório dos Usuários - Ordem Alfabética"), K::Report, false},

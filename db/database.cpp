@@ -100,6 +100,10 @@ QList<SchemaObject> schemaTriggers() {
     return schemaRoutines(QStringLiteral("TRIGGER"));
 }
 
+QList<SchemaObject> schemaExceptions() {
+    return schemaRoutines(QStringLiteral("EXCEPTION"));
+}
+
 QList<SchemaObject> schemaTables() {
     QList<SchemaObject> tables;
     for (const QString& statement : schemaStatements()) {

@@ -35,6 +35,8 @@ QList<SchemaObject> schemaTables();
 // older database lacks, procedures first (the triggers call them).
 QList<SchemaObject> schemaProcedures();
 QList<SchemaObject> schemaTriggers();
+// The exceptions of schema.sql (the triggers raise them), created before the procedures.
+QList<SchemaObject> schemaExceptions();
 
 // Creates a database with no tables (dialect 3, default character set WIN1252) at a file path
 // or a server location. Refuses a local file that exists.

@@ -213,7 +213,18 @@ QStringList createMissing(QSqlDatabase& connection, const QList<SchemaObject>& o
         }
         if (q.value(0).toInt() > 0) continue;
         q.finish();
-        const Run run = execute(connection, object.statement);
+        Run run = execute(connection, object.statement);
+        if (!run.ok) {
+            // An update killed while it created this object leaves the catalogue rows of its
+            // rolled-back work behind (an index name of the table, a field) until someone reads
+            // them: reading the catalogue clears them, and the creation is tried once more.
+            for (const char* table :
+                 {"RDB$RELATIONS", "RDB$RELATION_FIELDS", "RDB$FIELDS", "RDB$INDICES", "RDB$INDEX_SEGMENTS",
+                  "RDB$RELATION_CONSTRAINTS", "RDB$GENERATORS", "RDB$PROCEDURES", "RDB$PROCEDURE_PARAMETERS",
+                  "RDB$TRIGGERS", "RDB$DEPENDENCIES", "RDB$EXCEPTIONS"})
+                count(connection, QStringLiteral("SELECT COUNT(*) FROM %1").arg(QString::fromLatin1(table)));
+            run = execute(connection, object.statement);
+        }
         if (run.ok)
             created << object.name;
         else if (errorText)
@@ -231,7 +242,11 @@ QStringList createMissingTables(QSqlDatabase& connection, QString* errorText) {
 }
 
 QStringList createMissingRoutines(QSqlDatabase& connection, QString* errorText) {
+    // The triggers raise the exceptions and call the procedures: those come first.
     QStringList created = createMissing(
+        connection, schemaExceptions(),
+        QStringLiteral("SELECT COUNT(*) FROM RDB$EXCEPTIONS WHERE RDB$EXCEPTION_NAME = ?"), errorText);
+    created += createMissing(
         connection, schemaProcedures(),
         QStringLiteral("SELECT COUNT(*) FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME = ?"), errorText);
     created += createMissing(connection, schemaTriggers(),
@@ -539,6 +554,12 @@ QStringList missingSchemaParts(QSqlDatabase& connection) {
     for (const SchemaObject& procedure : schemaProcedures())
         if (!procedures.contains(procedure.name))
             missing << QStringLiteral("procedimento %1").arg(procedure.name);
+    const QStringList exceptions =
+        namesIn(connection,
+                QStringLiteral(
+                    "SELECT RDB$EXCEPTION_NAME FROM RDB$EXCEPTIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"));
+    for (const SchemaObject& exception : schemaExceptions())
+        if (!exceptions.contains(exception.name)) missing << QStringLiteral("exceção %1").arg(exception.name);
     const QStringList triggers = namesIn(
         connection,
         QStringLiteral("SELECT RDB$TRIGGER_NAME FROM RDB$TRIGGERS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"));

@@ -3,8 +3,10 @@
 #include "core/dialogs.h"
 #include "core/menucommands.h"
 #include "core/processpapers.h"
+#include "core/rights.h"
 #include "forms/processes/pesqdespacho.h"
 #include "forms/processes/pesqprocesso.h"
+#include "forms/processes/trilhaauditoria.h"
 
 namespace processes {
 
@@ -31,7 +33,17 @@ void registerSearchPapers() {
     const SearchMenuEntry capa = paperEntry(QStringLiteral("Capa de Processo"), processo, ano);
     const SearchMenuEntry historico = paperEntry(QStringLiteral("Histórico do Processo"), processo, ano);
     // Assigned, not appended: registering twice leaves each entry once.
-    processSearchMenu() = {protocolo, capa, historico};
+    // The trail of the process and its movements goes with the trail's own right.
+    const SearchMenuEntry trilha{
+        trailEntryTitle(), [](QWidget* window, const QVariantMap& row) {
+            if (!core::userHasRight(QStringLiteral("Trilha de Auditoria"))) {
+                core::dialogs().message(window, QStringLiteral("Atenção, sem acesso à Trilha de Auditoria."));
+                return;
+            }
+            openTrilhaProcesso(window, row.value(QStringLiteral("IDPROCESSO")).toString(),
+                               row.value(QStringLiteral("ANO")).toString());
+        }};
+    processSearchMenu() = {protocolo, capa, historico, trilha};
     dispatchSearchMenu() = {protocolo, capa, historico,
                             paperEntry(QStringLiteral("Despacho"), QStringLiteral("REGISTRO"))};
 }
@@ -41,6 +53,8 @@ void registerSearchCommands() {
     auto& menu = core::menuCommands();
     menu.add(QStringLiteral("Pesquisa Processos"),
              [](QWidget* parent, const QString&) { openPesqProcesso(parent); });
+    menu.add(QStringLiteral("Trilha de Auditoria"),
+             [](QWidget* parent, const QString&) { openTrilhaAuditoria(parent); });
     menu.add(QStringLiteral("Pesquisa Despachos"),
              [](QWidget* parent, const QString&) { openPesqDespacho(parent); });
 }

@@ -118,8 +118,8 @@ void TestAccessibility::cleanupTestCase() {
 void TestAccessibility::menuWindows_data() {
     QTest::addColumn<QString>("title");
     for (const char* title : {"Tipos de Processos", "Tipo/Unidade", "Unidades Orçamentárias", "Setores",
-                              "Requerentes/Titulares", "Empresa", "Usuários...", "Processos", "Ajuda",
-                              "Atualiza Banco de Dados", "Tipos de Unidades"})
+                              "Requerentes/Titulares", "Empresa", "Usuários...", "Trilha de Auditoria",
+                              "Processos", "Ajuda", "Atualiza Banco de Dados", "Tipos de Unidades"})
         QTest::newRow(title) << QString::fromUtf8(title);
 }
 

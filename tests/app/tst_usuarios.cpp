@@ -346,7 +346,8 @@ void TestUsuarios::checkListsFromTheMenu() {
         QVERIFY(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).contains("Tramitação"));
         QVERIFY(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).contains("Usuários..."));
         QVERIFY(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).contains("Painel de Pendências"));
-        QCOMPARE(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).size(), 13);
+        QVERIFY(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).contains("Trilha de Auditoria"));
+        QCOMPARE(TFrm_Usuarios::itemTexts(w.list("clbCadastros")).size(), 14);
         // The thirteen register listings and "Processos parados".
         QCOMPARE(TFrm_Usuarios::itemTexts(w.list("clbRelatorios")).size(), 14);
         w.click("Botao_Cancelar");

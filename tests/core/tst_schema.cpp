@@ -103,18 +103,32 @@ void TestSchema::columnsReadBackFromCatalogue() {
 void TestSchema::keysAndIndices() {
     TestDatabase db;
     QVERIFY_DB(db);
-    // The ten tables, the deadlines, the latest movements and the look-up secret.
+    // The ten tables, the deadlines, the latest movements, the look-up secret and the audit trail.
     QCOMPARE(db.scalar("SELECT COUNT(*) FROM RDB$RELATIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0").toInt(),
-             13);
-    // The table of latest movements comes with the procedure and the triggers that keep it.
+             17);
+    // The table of latest movements comes with the procedure and the triggers that keep it; the
+    // audit trail with the procedure that writes it, a trigger on each traced table and the
+    // guards that keep it append-only.
     QCOMPARE(
-        db.rows("SELECT TRIM(RDB$PROCEDURE_NAME) FROM RDB$PROCEDURES WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"),
-        (QList<QVariantList>{{"ULTIMA_TRAMITACAO_CALCULA"}}));
+        db.rows("SELECT TRIM(RDB$PROCEDURE_NAME) FROM RDB$PROCEDURES WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 "
+                "ORDER BY 1"),
+        (QList<QVariantList>{{"TRILHA_GRAVA"}, {"ULTIMA_TRAMITACAO_CALCULA"}}));
+    QList<QVariantList> triggers{{"PRAZOS_ULTIMA", "PRAZOS_TIPOPROCESSO"},
+                                 {"PROCESSOS_ULTIMA", "PROCESSOS"},
+                                 {"TRAMITACAO_ULTIMA", "TRAMITACAO"},
+                                 {"TRILHA_SELOS_SOMENTE_INCLUSAO", "TRILHA_SELOS"},
+                                 {"TRILHA_SOMENTE_INCLUSAO", "TRILHA"}};
+    for (const char* table :
+         {"EMPRESA", "TIPOUNIDADE", "UNIDADES", "SETORES", "TIPOPROCESSO", "PRAZOS_TIPOPROCESSO",
+          "INTERESSADOS", "USUARIOS", "USUARIOS_ACESSOS", "PROCESSOS", "TRAMITACAO"})
+        triggers << QVariantList{QString::fromLatin1(table) + QStringLiteral("_TRILHA"),
+                                 QString::fromLatin1(table)};
+    std::sort(triggers.begin(), triggers.end(), [](const QVariantList& a, const QVariantList& b) {
+        return a.first().toString() < b.first().toString();
+    });
     QCOMPARE(db.rows("SELECT TRIM(RDB$TRIGGER_NAME), TRIM(RDB$RELATION_NAME) FROM RDB$TRIGGERS "
                      "WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 ORDER BY 1"),
-             (QList<QVariantList>{{"PRAZOS_ULTIMA", "PRAZOS_TIPOPROCESSO"},
-                                  {"PROCESSOS_ULTIMA", "PROCESSOS"},
-                                  {"TRAMITACAO_ULTIMA", "TRAMITACAO"}}));
+             triggers);
     // Primary key of PROCESSOS is number and year, by name.
     const auto pk = db.rows("SELECT S.RDB$FIELD_NAME FROM RDB$RELATION_CONSTRAINTS C "
                             "JOIN RDB$INDEX_SEGMENTS S ON S.RDB$INDEX_NAME = C.RDB$INDEX_NAME "

@@ -354,16 +354,27 @@ void TestAtualizaBanco::olderDatabaseReachesNewSchema() {
     // stopped processes reads in order.
     // The table of each process's latest movement arrives with the procedure and triggers that
     // keep it, and is filled once from the movements already there.
+    // The audit trail arrives the same way: its tables, the exception its guards raise, the
+    // procedure that writes it and a trigger on each traced table.
     QCOMPARE(outcome.tablesCreated,
              (QStringList{QStringLiteral("PRAZOS_TIPOPROCESSO"), QStringLiteral("ULTIMA_TRAMITACAO"),
-                          QStringLiteral("CONSULTA_SEGREDO")}));
+                          QStringLiteral("CONSULTA_SEGREDO"), QStringLiteral("TRILHA"),
+                          QStringLiteral("TRILHA_SELOS"), QStringLiteral("TRILHA_PENDENTES"),
+                          QStringLiteral("TRILHA_CABECA")}));
     // The citizens' look-up gets the installation's own random secret.
     QVERIFY(outcome.secretCreated);
     const QByteArray secret = core::consulta::readSecret(conn);
     QCOMPARE(secret.size(), 32);
-    QCOMPARE(outcome.routinesCreated,
-             (QStringList{QStringLiteral("ULTIMA_TRAMITACAO_CALCULA"), QStringLiteral("TRAMITACAO_ULTIMA"),
-                          QStringLiteral("PROCESSOS_ULTIMA"), QStringLiteral("PRAZOS_ULTIMA")}));
+    QStringList routines;
+    for (const auto& list : {db::schemaExceptions(), db::schemaProcedures(), db::schemaTriggers()})
+        for (const db::SchemaObject& object : list)
+            routines << object.name;
+    QCOMPARE(outcome.routinesCreated, routines);
+    for (const QString& name : {QStringLiteral("TRILHA_IMUTAVEL"), QStringLiteral("TRILHA_GRAVA"),
+                                QStringLiteral("PROCESSOS_TRILHA"), QStringLiteral("TRAMITACAO_TRILHA")})
+        QVERIFY2(routines.contains(name), qPrintable(name));
+    // Nothing the update itself wrote is in the trail: the rows were there before it.
+    QCOMPARE(select(conn, QStringLiteral("SELECT COUNT(*) FROM TRILHA")).first().first().toInt(), 0);
     QVERIFY(outcome.latestFilled);
     const QList<QVariantList> latest{
         {"00000001", "2011", "00000001"}, {"00000002", "2012", "00000003"}, {"00000003", "2010", "00000002"}};
@@ -411,6 +422,9 @@ void TestAtualizaBanco::olderDatabaseReachesNewSchema() {
     QCOMPARE(
         select(conn, QStringLiteral("SELECT REGISTRO FROM ULTIMA_TRAMITACAO WHERE IDPROCESSO = '00000001'")),
         (QList<QVariantList>{{"00000004"}}));
+    // ... and the trail's: the sending is traced, by a client that did not say who it is.
+    QCOMPARE(select(conn, QStringLiteral("SELECT USUARIO, TABELA, CHAVE, PROCESSO, ACAO FROM TRILHA")),
+             (QList<QVariantList>{{"desconhecido", "TRAMITACAO", "00000004", "00000001/2011", "I"}}));
     // The new table works as the schema made it: a type's deadline goes with the type.
     QVERIFY(run(conn, QStringLiteral("INSERT INTO TIPOPROCESSO (IDTIPO, TIPO) VALUES ('0900', 'PRAZO')")));
     QVERIFY(run(conn, QStringLiteral("INSERT INTO PRAZOS_TIPOPROCESSO (IDTIPO, DIAS) VALUES ('0900', 30)")));

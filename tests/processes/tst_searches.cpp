@@ -494,7 +494,8 @@ void TestSearches::paperEntriesPrintTheCurrentRow() {
     for (QAction* a : menu->actions())
         entries << a->text();
     QStringList expected = testsupport::PaperRecorder::papers();
-    if (!dispatch) expected.removeLast();
+    // The process search adds the trail of the process (with its own right) to the papers.
+    if (!dispatch) expected.last() = QStringLiteral("Trilha de Auditoria do Processo");
     QCOMPARE(entries, expected);
     menu->actions().at(entries.indexOf(entry))->trigger();
     const QString key = cell(*w, 4, keyField);
