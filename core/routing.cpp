@@ -111,39 +111,11 @@ template <typename Work> Outcome inTransaction(const QSqlDatabase& database, Wor
 
 enum class LockResult { Held, Missing, Failed };
 
-// Locks the process row until the transaction ends: every sending, archiving and unarchiving of
-// the process (and the process form's changes) takes the same lock first, so their checks and
-// writes follow one another instead of crossing. The registrant comes with it.
-LockResult lockProcess(const QSqlDatabase& db, const QString& process, const QString& year,
-                       QString* registrant, QString* error) {
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(
-            QStringLiteral("SELECT COD_USUARIO FROM PROCESSOS WHERE IDPROCESSO=? AND ANO=? WITH LOCK"))) {
-        *error = q.lastError().text();
-        return LockResult::Failed;
-    }
-    q.addBindValue(process);
-    q.addBindValue(year);
-    if (!q.exec()) {
-        *error = q.lastError().text();
-        return LockResult::Failed;
-    }
-    // The lock is taken as the row is fetched: a conflict shows here.
-    if (!q.next()) {
-        if (q.lastError().isValid()) {
-            *error = q.lastError().text();
-            return LockResult::Failed;
-        }
-        return LockResult::Missing;
-    }
-    if (registrant) *registrant = q.value(0).toString().trimmed();
-    return LockResult::Held;
-}
-
-// The lock of lockProcess() and the latest movement of readLatest() in one statement: over a
-// network each statement costs a prepare and an execution round trip, and a sending needs both
-// answers before it can decide. The lock is still taken first, so the latest is read under it.
+// Locks the process row until the transaction ends and reads its latest movement under that lock,
+// in one statement: every sending, archiving and unarchiving of the process (and the process
+// form's changes) takes the same lock first, so their checks and writes follow one another instead
+// of crossing. Over a network each statement costs a prepare and an execution round trip, and the
+// decision needs both answers. The registrant comes with them.
 LockResult lockProcessReadLatest(const QSqlDatabase& db, const QString& process, const QString& year,
                                  QString* registrant, LatestMovement* latest, QString* error) {
     *latest = LatestMovement();
@@ -456,10 +428,18 @@ Outcome stamp(const QSqlDatabase& database, Stamp stamp, const MovementStamps& m
             const QString process = which.value(0).toString();
             const QString year = which.value(1).toString();
             QString error;
-            // A movement of a process that is not registered has no row to lock; it is stamped as before.
-            if (lockProcess(db, process, year, nullptr, &error) == LockResult::Failed) return failed(error);
             LatestMovement latest;
-            if (!readLatest(db, process, year, &latest, &error)) return failed(error);
+            switch (lockProcessReadLatest(db, process, year, nullptr, &latest, &error)) {
+            case LockResult::Failed:
+                return failed(error);
+            case LockResult::Missing:
+                // A movement of a process that is not registered has no row to lock; its latest
+                // movement is still checked.
+                if (!readLatest(db, process, year, &latest, &error)) return failed(error);
+                break;
+            case LockResult::Held:
+                break;
+            }
             if (latest.registro != movement.registro) return refused(alreadyForwardedMessage());
         }
         QSqlQuery q(db);
