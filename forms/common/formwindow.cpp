@@ -40,7 +40,9 @@ protected:
             auto* key = static_cast<QKeyEvent*>(event);
             if (key->key() == Qt::Key_Escape) return true;
             if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
-            QWidget* focused = QApplication::focusWidget();
+            // The window's own focus child: the key came to this window, and while it is still
+            // being activated the application may not yet name it as the focus widget.
+            QWidget* focused = m_dialog->focusWidget();
             // A check box is a field, not a command: Enter moves on from it as from an edit.
             auto* button = qobject_cast<QAbstractButton*>(focused);
             if (button && !qobject_cast<QCheckBox*>(focused)) {

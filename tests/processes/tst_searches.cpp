@@ -651,6 +651,10 @@ void TestSearches::enterPicksOrPresses() {
     testsupport::onNextModal([&](QWidget* modal) {
         auto* w = qobject_cast<TFrm_PesqProcesso*>(modal);
         QVERIFY(w);
+        // Whatever goes wrong below, the window is not left open for the test to wait on.
+        auto closeAnyway = qScopeGuard([w] {
+            if (w->isVisible()) forms::closeWindow(w);
+        });
         chooseYear(*w, QStringLiteral("2018"));
         clickTitle(*w, QStringLiteral("Processo Nº"));
         QLineEdit* box = testsupport::edit(w, "PROCURA");
@@ -660,6 +664,7 @@ void TestSearches::enterPicksOrPresses() {
         if (onFechar) {
             target = w->findChild<QWidget*>(QStringLiteral("Botao_Fechar"));
             target->setFocus();
+            QCOMPARE(w->focusWidget(), target);
         }
         QTest::keyClick(target, Qt::Key_Return);
         closed = !w->isVisible();
