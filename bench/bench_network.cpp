@@ -22,6 +22,7 @@
 #include "core/handoff.h"
 #include "core/session.h"
 #include "forms/common/recordset.h"
+#include "forms/common/gridmodel.h"
 #include "forms/common/windowedsource.h"
 #include "forms/processes/pesqdespacho.h"
 #include "forms/processes/pesqprocesso.h"
@@ -35,7 +36,9 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSqlQuery>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
@@ -98,6 +101,14 @@ private:
     }
     QTemporaryDir m_root;
     QString m_port;
+};
+
+// A list open in its window, for the pauses measured while it reads.
+struct SearchedList {
+    QDialog* window = nullptr;
+    forms::WindowedSource* rows = nullptr;
+    QTableView* grid = nullptr;
+    forms::GridModel* model = nullptr;
 };
 
 struct Action {
@@ -410,6 +421,101 @@ int main(int argc, char** argv) {
                 << ", floor " << qRound(floor) << " ms)" << Qt::endl;
         }
     }
+
+    // A desk far away uses the lists that read in the background: the window must never stand still
+    // for long. Each list is opened, read whole between turns of the event loop, jumped about in
+    // and sorted by a name; the longest turn is the longest the clerk waits with a window that
+    // does not answer. One line per list and delay:
+    //   <list> @<rtt> ms: longest pause <P> ms (<R> rows read in <T> ms), jump <J> ms, name order <N> ms
+    // where a jump is a move to a random place of the list with its screen read, and the name order
+    // the title click on a joined name up to its first screen.
+    struct Paused {
+        QString name;
+        QString nameColumn; // a name read through a link, the list ordered by it
+        std::function<SearchedList()> open;
+    };
+    const QList<Paused> lists{
+        {QStringLiteral("pending list of a busy user"), QStringLiteral("ASSUNTO"),
+         [&]() -> SearchedList {
+             as(busy);
+             auto* w = new processes::TFrm_RecebimentoPendencia(nullptr);
+             window.reset(w);
+             if (!w->reload(busy, &error)) return {};
+             return {w, w->records(), w->findChild<QTableView*>(QStringLiteral("DBGrid1")), w->gridModel()};
+         }},
+        {QStringLiteral("process search, every year"), QStringLiteral("REQUERENTE"),
+         [&]() -> SearchedList {
+             auto* w = new processes::TFrm_PesqProcesso(nullptr);
+             window.reset(w);
+             w->records()->setParameter(QStringLiteral("P_ANO"), QStringLiteral("0000"));
+             if (!w->records()->open()) return {};
+             return {w, w->records(), w->grid(), w->gridModel()};
+         }},
+        {QStringLiteral("dispatch search"), QStringLiteral("ASSUNTO"),
+         [&]() -> SearchedList {
+             auto* w = new processes::TFrm_PesqDespacho(nullptr);
+             window.reset(w);
+             if (!w->reload(&error)) return {};
+             return {w, w->records(), w->grid(), w->gridModel()};
+         }},
+    };
+    for (int rtt : {1, 30}) {
+        proxy.setRoundTrip(rtt);
+        for (const Paused& p : lists) {
+            const SearchedList l = p.open();
+            if (!l.window) {
+                out << p.name << " @" << rtt << " ms: failed " << error << Qt::endl;
+                return 1;
+            }
+            l.window->show();
+            QApplication::processEvents();
+            qint64 longest = 0;
+            QElapsedTimer clock;
+            clock.start();
+            QElapsedTimer turn;
+            while (!l.rows->isComplete() && l.rows->lastError().isEmpty() && clock.elapsed() < 120000) {
+                turn.start();
+                QApplication::processEvents();
+                longest = std::max(longest, turn.elapsed());
+            }
+            const qint64 whole = clock.elapsed();
+            qint64 jump = 0;
+            QRandomGenerator random(7);
+            for (int i = 0; i < 10 && l.rows->rowCount() > 40; ++i) {
+                const int at = int(random.bounded(l.rows->rowCount() - 40));
+                clock.restart();
+                l.grid->scrollTo(l.model->index(at, 0), QAbstractItemView::PositionAtTop);
+                l.rows->setCurrentRow(at);
+                for (int r = at; r < at + 30; ++r)
+                    for (int f = 0; f < l.rows->fieldCount(); ++f)
+                        l.rows->valueAt(r, f);
+                l.window->grab();
+                jump = std::max(jump, clock.elapsed());
+            }
+            clock.restart();
+            qint64 ordered = -1;
+            if (l.rows->sortBy(p.nameColumn)) {
+                for (int r = 0; r < std::min(30, l.rows->rowCount()); ++r)
+                    for (int f = 0; f < l.rows->fieldCount(); ++f)
+                        l.rows->valueAt(r, f);
+                l.window->grab();
+                ordered = clock.elapsed();
+                // The rest of that order read in the background counts as pauses too.
+                clock.restart();
+                while (!l.rows->isComplete() && l.rows->lastError().isEmpty() && clock.elapsed() < 120000) {
+                    turn.start();
+                    QApplication::processEvents();
+                    longest = std::max(longest, turn.elapsed());
+                }
+            }
+            out << p.name << " @" << rtt << " ms: longest pause " << longest << " ms (" << l.rows->rowCount()
+                << " rows read in " << whole << " ms), jump " << jump << " ms, name order " << ordered << " ms"
+                << Qt::endl;
+            window.reset();
+            QApplication::processEvents();
+        }
+    }
+
     if (dialogs.unexpected) out << "unexpected messages: " << dialogs.unexpected << Qt::endl;
     core::mainConnection().close();
     proxy.stop();

@@ -18,6 +18,7 @@ struct LatencyProxy::State {
     std::atomic<int> roundTripMs{0};
     std::atomic<qint64> roundTrips{0};
     std::atomic<qint64> connections{0};
+    std::atomic<bool> linkDown{false};
     QElapsedTimer clock; // started once; every due time is read on it
     QThread thread;
     QObject* anchor = nullptr; // lives in the thread: what work is queued to
@@ -163,8 +164,14 @@ bool LatencyProxy::start(const QString& host, quint16 port, QString* error) {
             auto* server = new QTcpServer;
             s->worker = server;
             QObject::connect(server, &QTcpServer::newConnection, server, [s, server] {
-                while (QTcpSocket* c = server->nextPendingConnection())
+                while (QTcpSocket* c = server->nextPendingConnection()) {
+                    if (s->linkDown) {
+                        c->abort();
+                        c->deleteLater();
+                        continue;
+                    }
                     new Pipe(s, c, server);
+                }
             });
             if (!server->listen(QHostAddress::LocalHost, 0)) reason = server->errorString();
             s->port = server->serverPort();
@@ -194,6 +201,25 @@ void LatencyProxy::stop() {
         },
         Qt::QueuedConnection);
     s->thread.wait();
+}
+
+void LatencyProxy::setLinkDown(bool down) {
+    State* s = m_state.get();
+    s->linkDown = down;
+    if (!down || !s->thread.isRunning()) return;
+    QSemaphore done;
+    QMetaObject::invokeMethod(
+        s->anchor,
+        [s, &done] {
+            // Both ends of every connection, reset rather than closed in order: what was in flight
+            // is lost, as on a real cut.
+            if (s->worker)
+                for (QTcpSocket* socket : s->worker->findChildren<QTcpSocket*>())
+                    socket->abort();
+            done.release();
+        },
+        Qt::QueuedConnection);
+    done.acquire();
 }
 
 quint16 LatencyProxy::port() const {

@@ -35,6 +35,10 @@ public:
     void setRoundTrip(int milliseconds);
     int roundTrip() const;
 
+    // The link cut (true): every open connection is broken off at once, as when the network between
+    // a branch office and the server goes away, and new ones are refused until it is back (false).
+    void setLinkDown(bool down);
+
     // Round trips and connections since the last reset, over every connection.
     qint64 roundTrips() const;
     qint64 connections() const;

@@ -14,6 +14,7 @@
 #include "forms/processes/processos.h"
 #include "forms/processes/recebimentopendencia.h"
 #include "tests/support/formdriving.h"
+#include "tests/support/scripteddialogs.h"
 #include "tests/support/testserver.h"
 
 #include <QApplication>
@@ -56,6 +57,7 @@ private slots:
 
     void roundTripsCountedAndDelayed();
     void mainPathsThroughTheProxy();
+    void lostLinkToldOnceAndTheNextActionReconnects();
 
 private:
     std::unique_ptr<TestServer> m_server;
@@ -203,6 +205,65 @@ void TestNetwork::mainPathsThroughTheProxy() {
         core::routing::stamp(core::mainConnection(), core::routing::Stamp::ElectronicReceipt, movement);
     QVERIFY2(received.done(), qPrintable(received.text));
     QVERIFY(!scalar("SELECT DATA_RECEBIMENTO FROM TRAMITACAO").isNull());
+    core::currentUser() = core::CurrentUser();
+}
+
+void TestNetwork::lostLinkToldOnceAndTheNextActionReconnects() {
+    QVERIFY(exec("INSERT INTO TRAMITACAO (REGISTRO, IDPROCESSO, ANO, COD_USUARIO, COD_USUARIO_DESTINO, DATA, HORA) "
+                 "VALUES ('00009001', '00009001', '2019', ?, ?, '2019-03-06', '10:00:00')",
+                 {kClerk, kDestination}));
+    core::currentUser() = {kDestination, QStringLiteral("PAULO NUNES"), QString(), QStringLiteral("SIM")};
+    processes::TFrm_RecebimentoPendencia w(nullptr);
+    QString error;
+    QVERIFY2(w.reload(kDestination, &error), qPrintable(error));
+    QVERIFY(w.records()->waitForComplete());
+    w.show();
+    // The clerk has the list on screen, the movement chosen.
+    int row = -1;
+    for (int r = 0; r < w.records()->rowCount(); ++r)
+        if (w.records()->valueAt(r, 0).toString() == QLatin1String("00009001")) row = r;
+    QVERIFY(row >= 0);
+    auto receive = [&] {
+        w.records()->setCurrentRow(row);
+        w.RecebeProcessoEletronicoClick();
+        QTest::qWait(50); // a failure of the list is told from the event loop
+    };
+
+    // The branch office's link goes away: the clerk's next action is told, once, in Portuguese.
+    m_proxy.setLinkDown(true);
+    {
+        testsupport::ScriptedDialogs dialogs;
+        dialogs.expectQuestion(processes::TFrm_RecebimentoPendencia::receiveQuestion(), true);
+        dialogs.expectMessage(core::lostConnectionMessage());
+        receive();
+        VERIFY_DIALOGS(dialogs);
+    }
+    QVERIFY(core::mainConnectionLost());
+    {
+        // Tried again while the link is still down: not told again, and the window answers at once.
+        testsupport::ScriptedDialogs dialogs;
+        QElapsedTimer clock;
+        clock.start();
+        w.RecebeProcessoEletronicoClick();
+        QTest::qWait(50);
+        VERIFY_DIALOGS(dialogs);
+        QVERIFY(dialogs.shown().isEmpty());
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    }
+    QVERIFY(core::mainConnectionLost());
+
+    // The link is back: the next action connects again and is done, without a word.
+    m_proxy.setLinkDown(false);
+    m_proxy.resetCounts();
+    {
+        testsupport::ScriptedDialogs dialogs;
+        dialogs.expectQuestion(processes::TFrm_RecebimentoPendencia::receiveQuestion(), true);
+        receive();
+        VERIFY_DIALOGS(dialogs);
+    }
+    QVERIFY(!core::mainConnectionLost());
+    QCOMPARE(m_proxy.connections(), qint64(1));
+    QVERIFY(!scalar("SELECT DATA_RECEBIMENTO FROM TRAMITACAO WHERE REGISTRO = '00009001'").isNull());
     core::currentUser() = core::CurrentUser();
 }
 
