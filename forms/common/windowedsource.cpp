@@ -266,9 +266,15 @@ bool WindowedSource::sortBy(const QString& field) {
 
 bool WindowedSource::serverOrders(const QString& collatedColumn) const {
     if (collatedColumn.isEmpty()) return true;
+    // A column's collation does not change under a running program: asked once per database, not
+    // at every title click (four round trips to a server far away).
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    static QHash<QString, bool> known;
+    const QString knownKey = db.databaseName() + QLatin1Char('|') + collatedColumn;
+    if (const auto it = known.constFind(knownKey); it != known.constEnd()) return *it;
     const QString table = collatedColumn.section(QLatin1Char('.'), 0, 0);
     const QString column = collatedColumn.section(QLatin1Char('.'), 1);
-    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT TRIM(C.RDB$COLLATION_NAME) FROM RDB$RELATION_FIELDS RF "
                              "JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE "
                              "JOIN RDB$COLLATIONS C ON C.RDB$CHARACTER_SET_ID = F.RDB$CHARACTER_SET_ID "
@@ -276,7 +282,10 @@ bool WindowedSource::serverOrders(const QString& collatedColumn) const {
                              "WHERE RF.RDB$RELATION_NAME = ? AND RF.RDB$FIELD_NAME = ?"));
     q.addBindValue(table);
     q.addBindValue(column);
-    return q.exec() && q.next() && q.value(0).toString() == QLatin1String("WIN_PTBR");
+    if (!q.exec()) return false; // asked again next time
+    const bool orders = q.next() && q.value(0).toString() == QLatin1String("WIN_PTBR");
+    known.insert(knownKey, orders);
+    return orders;
 }
 
 bool WindowedSource::startScan() {
@@ -757,7 +766,11 @@ bool WindowedSource::readPlaces(int maxMs) {
         if (clock.elapsed() >= maxMs) break;
     }
     Ranks& r = m_ranks;
-    if (r.next >= r.count() && !r.open) {
+    // The count that ends the order is a statement of its own: after a batch that used the
+    // turn up, it waits for the next turn, so that the window answers in between.
+    // (A call for one batch, maxMs 0, goes on to it as before.)
+    const bool turnUsed = !m_lostChecked && maxMs > 0 && clock.elapsed() >= maxMs;
+    if (r.next >= r.count() && !r.open && !turnUsed) {
         if (!m_lostChecked) r.firstRow[r.count()] = int(m_keys.size());
         if (!readLostRows(int(std::max<qint64>(maxMs - clock.elapsed(), 0)))) return false;
         if (m_lostChecked && !m_lostQuery) {
