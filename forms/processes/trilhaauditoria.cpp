@@ -37,7 +37,7 @@ const QStringList kTables{
     QStringLiteral("EMPRESA"),      QStringLiteral("TIPOUNIDADE"),  QStringLiteral("UNIDADES"),
     QStringLiteral("SETORES"),      QStringLiteral("TIPOPROCESSO"), QStringLiteral("PRAZOS_TIPOPROCESSO"),
     QStringLiteral("INTERESSADOS"), QStringLiteral("USUARIOS"),     QStringLiteral("USUARIOS_ACESSOS"),
-    QStringLiteral("PROCESSOS"),    QStringLiteral("TRAMITACAO")};
+    QStringLiteral("PROCESSOS"),    QStringLiteral("TRAMITACAO"),   QStringLiteral("CONSULTA_SEGREDO")};
 const QString kAll = QStringLiteral("(todas)");
 // The date edits' lowest value, shown as "(sem limite)".
 const QDate kNoDate(2000, 1, 1);

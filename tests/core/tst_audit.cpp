@@ -114,6 +114,9 @@ void TestAudit::writesLeaveTheirRows_data() {
     QTest::newRow("password changed shows no password")
         << "UPDATE USUARIOS SET SENHA = 'outra2', CONFIRMACAO = 'outra2' WHERE COD_USUARIO = '00000002'"
         << QStringList{u + "USUARIOS 00000002 - A | SENHA: alterada; CONFIRMACAO: alterada"};
+    QTest::newRow("look-up secret renewed shows no secret")
+        << "UPDATE CONSULTA_SEGREDO SET SEGREDO = 'segredo-novo', CRIADO = CURRENT_TIMESTAMP WHERE ID = 1"
+        << QStringList{u + "CONSULTA_SEGREDO 1 - A | SEGREDO: alterada"};
     QTest::newRow("subject altered")
         << "UPDATE PROCESSOS SET ASSUNTO = 'ALVARÁ DE OBRA' WHERE IDPROCESSO = '00000001'"
         << QStringList{u + "PROCESSOS 00000001/2026 00000001/2026 A | ASSUNTO: ALVARÁ → ALVARÁ DE OBRA"};

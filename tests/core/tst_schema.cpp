@@ -120,7 +120,7 @@ void TestSchema::keysAndIndices() {
                                  {"TRILHA_SOMENTE_INCLUSAO", "TRILHA"}};
     for (const char* table :
          {"EMPRESA", "TIPOUNIDADE", "UNIDADES", "SETORES", "TIPOPROCESSO", "PRAZOS_TIPOPROCESSO",
-          "INTERESSADOS", "USUARIOS", "USUARIOS_ACESSOS", "PROCESSOS", "TRAMITACAO"})
+          "INTERESSADOS", "USUARIOS", "USUARIOS_ACESSOS", "PROCESSOS", "TRAMITACAO", "CONSULTA_SEGREDO"})
         triggers << QVariantList{QString::fromLatin1(table) + QStringLiteral("_TRILHA"),
                                  QString::fromLatin1(table)};
     std::sort(triggers.begin(), triggers.end(), [](const QVariantList& a, const QVariantList& b) {
