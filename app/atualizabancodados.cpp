@@ -7,10 +7,12 @@
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStorageInfo>
+#include <QThread>
 
 namespace app {
 
@@ -122,8 +124,23 @@ bool TFrm_AtualizaBancoDados::prepare(QSqlDatabase& connection, QString* backupF
     }
     const QString engineBackup = folderOf(engineDatabase) + name;
     QString reason;
-    if (!db::backupDatabase(serviceManager, engineDatabase, engineBackup, target.userName,
-                            QString::fromLatin1(core::kDbaPassword), &reason)) {
+    // The copy of a large database takes minutes: the engine makes it on a thread of its own while
+    // the window goes on drawing itself, its bar busy (the buttons are off until the end).
+    bool copied = false;
+    const int maximum = m_progress->maximum();
+    m_progress->setRange(0, 0);
+    QThread* copying = QThread::create([&] {
+        copied = db::backupDatabase(serviceManager, engineDatabase, engineBackup, target.userName,
+                                    QString::fromLatin1(core::kDbaPassword), &reason);
+    });
+    QEventLoop waiting;
+    connect(copying, &QThread::finished, &waiting, &QEventLoop::quit);
+    copying->start();
+    waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    copying->wait();
+    delete copying;
+    m_progress->setRange(0, maximum);
+    if (!copied) {
         core::dialogs().message(this, backupFailedMessage(reason));
         return false;
     }

@@ -22,6 +22,7 @@
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -267,9 +268,19 @@ void TestAtualizaBanco::runWindow(const QString& expectedMessage, db::UpdateOutc
         steps << value;
         buttonsStayedDisabled = buttonsStayedDisabled && !atualizar->isEnabled() && !fechar->isEnabled();
     });
+    // The window goes on turning while the copy is made (its bar busy meanwhile).
+    bool turnedWhileCopying = false;
+    QTimer watch;
+    watch.setInterval(5);
+    connect(&watch, &QTimer::timeout, &window, [&] {
+        if (progress->maximum() == 0 && progress->minimum() == 0) turnedWhileCopying = true;
+    });
+    watch.start();
     atualizar->click();
+    watch.stop();
     *outcome = window.lastOutcome();
     VERIFY_DIALOGS(dialogs);
+    QCOMPARE(turnedWhileCopying, !backup.isEmpty());
     QCOMPARE(steps.first(), 1);
     QCOMPARE(steps.size(), 25);
     QCOMPARE(progress->maximum(), 25);
