@@ -6,10 +6,6 @@ namespace core::batch {
 
 namespace {
 
-// A register number another desk took between the read of the greatest and the insert is taken
-// again a few times; a desk that keeps losing the race is told by the database's text.
-constexpr int kRegisterAttempts = 3;
-
 routing::Stamp stampOf(Action action) {
     switch (action) {
     case Action::PhysicalReceipt:
@@ -36,21 +32,8 @@ routing::Outcome sendOne(const QSqlDatabase& db, const routing::Sending& common,
     s.year = item.year;
     s.subject = item.subject;
     s.expectedLatest = item.stamps.registro;
-    routing::Outcome outcome;
-    for (int attempt = 1; attempt <= kRegisterAttempts; ++attempt) {
-        QString error;
-        s.registro = routing::nextRegister(db, &error);
-        if (s.registro.isEmpty()) {
-            outcome = {routing::Outcome::Failed, error};
-            outcome.connectionLost = error == lostConnectionMessage();
-            return outcome;
-        }
-        const QDateTime now = routing::workstationNow();
-        s.date = now.date();
-        s.time = now.time();
-        outcome = routing::send(db, s);
-        if (!outcome.registerTaken) break;
-    }
+    s.registro.clear();
+    routing::Outcome outcome = routing::sendDrawingRegister(db, s);
     if (outcome.done()) outcome.text = s.registro;
     return outcome;
 }

@@ -160,6 +160,10 @@ bool isLockConflict(const QString& text) {
            text.contains(QLatin1String("lock conflict"), Qt::CaseInsensitive);
 }
 
+bool isKeyViolation(const QString& text) {
+    return text.contains(QLatin1String("PRIMARY or UNIQUE KEY"), Qt::CaseInsensitive);
+}
+
 QSqlDatabase openNamedConnection(const QString& connectionName, const QString& database, QString* errorText,
                                  const QString& userName) {
     QSqlDatabase db = connectionNamed(connectionName);

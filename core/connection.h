@@ -65,6 +65,8 @@ QString lostConnectionMessage();
 // the work is done again in a fresh transaction (at most kLockAttempts times) so that its checks
 // see what the other desk wrote.
 bool isLockConflict(const QString& errorText);
+// The database refused a row whose key another row holds (a number another desk took first).
+bool isKeyViolation(const QString& errorText);
 inline constexpr int kLockAttempts = 5;
 
 // Opens another named connection on a database (tests, tools, a second workstation).

@@ -70,10 +70,6 @@ Outcome failed(const QString& text) {
     return {Outcome::Failed, text};
 }
 
-bool isKeyViolation(const QString& text) {
-    return text.contains(QLatin1String("PRIMARY or UNIQUE KEY"), Qt::CaseInsensitive);
-}
-
 // Runs `work` in a transaction of its own and commits what it did; a lock another desk held is met
 // by starting again, a refusal or a failure rolls everything back.
 // A failure that found the connection gone: the user has been told once, and the outcome says so.
@@ -518,6 +514,27 @@ Outcome send(const QSqlDatabase& database, const Sending& s) {
         done.sentAt = at;
         return done;
     });
+}
+
+Outcome sendDrawingRegister(const QSqlDatabase& db, Sending& s) {
+    Outcome outcome;
+    for (int attempt = 1; attempt <= kRegisterAttempts; ++attempt) {
+        if (s.registro.isEmpty() || attempt > 1) {
+            QString error;
+            s.registro = nextRegister(db, &error);
+            if (s.registro.isEmpty()) {
+                outcome = Outcome(Outcome::Failed, error);
+                outcome.connectionLost = error == lostConnectionMessage();
+                return outcome;
+            }
+        }
+        const QDateTime now = workstationNow();
+        s.date = now.date();
+        s.time = now.time();
+        outcome = send(db, s);
+        if (!outcome.registerTaken) break;
+    }
+    return outcome;
 }
 
 } // namespace core::routing

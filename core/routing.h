@@ -178,4 +178,13 @@ Outcome stamp(const QSqlDatabase& db, Stamp stamp, const MovementStamps& movemen
 // another workstation took first fails (Failed, registerTaken); nothing is written then.
 Outcome send(const QSqlDatabase& db, const Sending& sending);
 
+// How many register numbers a sending draws before a number taken by other desks is told.
+constexpr int kRegisterAttempts = 5;
+
+// send() with the register number drawn where it has none, and drawn again (read after the other
+// desk's commit) when another desk took it first, up to kRegisterAttempts times; the date and time
+// are the workstation's at each attempt. `sending` holds the number and moment of the last
+// attempt.
+Outcome sendDrawingRegister(const QSqlDatabase& db, Sending& sending);
+
 } // namespace core::routing

@@ -26,6 +26,8 @@ namespace forms {
 namespace {
 
 constexpr int kMaxEditChars = 60;
+// How many codes a record drawn as it is saved takes before a code taken by other desks is told.
+constexpr int kCodeAttempts = 5;
 
 } // namespace
 
@@ -479,18 +481,25 @@ void RegistryForm::Botao_SalvarClick() {
         if (QWidget* target = check.focus.isEmpty() ? nullptr : control(check.focus)) target->setFocus();
         return;
     }
-    if (m_spec.codeOnSaving && m_records->currentIsNew() && m_records->isEditing() &&
-        !m_spec.codeOnSaving(*m_records, this))
-        return;
-    beforePost();
-    if (!m_records->post()) {
-        afterSaveFailed();
-        core::dialogs().message(this, m_spec.postError);
-        return;
-    }
-    QString refusal;
-    if (!writeChanges(&refusal)) {
+    for (int attempt = 1;; ++attempt) {
+        if (m_spec.codeOnSaving && m_records->currentIsNew() && m_records->isEditing() &&
+            !m_spec.codeOnSaving(*m_records, this))
+            return;
+        beforePost();
+        if (!m_records->post()) {
+            afterSaveFailed();
+            core::dialogs().message(this, m_spec.postError);
+            return;
+        }
+        QString refusal;
+        if (writeChanges(&refusal)) break;
         m_records->edit();
+        // A code drawn as the record is saved that another workstation took meanwhile (its row
+        // committed after this one read the greatest) is drawn again, a few times, before the
+        // user is told.
+        if (m_spec.codeOnSaving && refusal.isEmpty() && !m_records->connectionLost() &&
+            m_records->currentIsNew() && attempt < kCodeAttempts && core::isKeyViolation(m_records->lastError()))
+            continue;
         afterSaveFailed();
         // With the connection gone the user has been told so; the record stays on screen, ready
         // to be saved again once the connection is back.

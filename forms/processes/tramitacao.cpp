@@ -651,24 +651,22 @@ void TFrm_Tramitacao::Botao_SalvarClick() {
     // without movements. A process picked through the search was seen nowhere; its holder is
     // checked all the same.
     if (s.process == m_shownProcess && s.year == m_shownYear) s.expectedLatest = m_shown.registro;
-    if (m_saveFailed) {
-        // Another workstation has most likely taken the number: the new attempt takes a fresh one
-        // instead of sending the refused number again.
-        QString error;
-        const QString fresh = routing::nextRegister(m_records->database(), &error);
-        if (fresh.isEmpty()) {
-            if (error != core::lostConnectionMessage()) core::dialogs().error(this, error);
-            return;
-        }
-        m_records->setValue(kRegistro, fresh);
+    // A number another workstation took meanwhile is drawn again by the sending itself; after a
+    // save that failed otherwise, the new attempt takes a fresh number all the same.
+    s.registro = m_saveFailed ? QString() : m_records->text(kRegistro);
+    const routing::Outcome outcome = routing::sendDrawingRegister(m_records->database(), s);
+    if (s.registro.isEmpty()) {
+        // No number could be drawn: the registers ran out, or the database failed.
+        if (outcome.text == routing::registersExhaustedMessage())
+            core::dialogs().message(this, outcome.text);
+        else if (!outcome.connectionLost) // told once already
+            core::dialogs().error(this, outcome.text);
+        m_saveFailed = true;
+        return;
     }
-    const QDateTime now = routing::workstationNow();
-    m_records->setValue(QStringLiteral("DATA"), now.date());
-    m_records->setValue(QStringLiteral("HORA"), now.time());
-    s.registro = m_records->text(kRegistro);
-    s.date = now.date();
-    s.time = now.time();
-    const routing::Outcome outcome = routing::send(m_records->database(), s);
+    m_records->setValue(kRegistro, s.registro);
+    m_records->setValue(QStringLiteral("DATA"), s.date);
+    m_records->setValue(QStringLiteral("HORA"), s.time);
     if (outcome.kind == routing::Outcome::Refused) {
         core::dialogs().message(this, outcome.text);
         if (outcome.text == routing::alreadyForwardedMessage()) {

@@ -1180,20 +1180,12 @@ void TestProcessos::twoWorkstationsRegisterAtOnce() {
         raced = true;
         first->Botao_SalvarClick();
     });
-    dialogs.expectMessage(kDuplicate);
+    // The number taken meanwhile is drawn again by the save itself: nothing to tell, nothing lost.
     second->Botao_SalvarClick();
     VERIFY_DIALOGS(dialogs);
     QVERIFY(raced);
     const QString number = first->records()->text("IDPROCESSO");
     QCOMPARE(first->records()->state(), RecordSet::State::Browse);
-    QCOMPARE(second->records()->text("IDPROCESSO"), number);
-    QCOMPARE(second->records()->state(), RecordSet::State::Edit);
-    QCOMPARE(second->records()->text("ASSUNTO"), QStringLiteral("SEGUNDA ESTAÇÃO"));
-    QCOMPARE(db.rows("SELECT IDPROCESSO, ASSUNTO FROM PROCESSOS"),
-             (QList<QVariantList>{{number, QStringLiteral("PRIMEIRA ESTAÇÃO")}}));
-    // The retry draws a fresh number and nothing is lost.
-    second->Botao_SalvarClick();
-    VERIFY_DIALOGS(dialogs);
     QCOMPARE(second->records()->state(), RecordSet::State::Browse);
     const QString fresh = second->records()->text("IDPROCESSO");
     QCOMPARE(fresh,
