@@ -469,15 +469,17 @@ void Desk::registerProcess() {
             m_registered << process + QLatin1Char('|') + year;
             return;
         }
-        // Two desks drew the same number: the key refused the second save, and the clerk saves
-        // again with a number drawn afresh.
-        if (r->lastError().contains(QLatin1String("PRIMARY or UNIQUE KEY"), Qt::CaseInsensitive) &&
-            attempt < 3) {
+        // Two desks drew the same number: the key refused the second save (the program's way, as
+        // nothing reserves a number), and the clerk saves again with a number drawn afresh.
+        const bool taken = r->lastError().contains(QLatin1String("PRIMARY or UNIQUE KEY"), Qt::CaseInsensitive);
+        if (taken && attempt < 3) {
             note(QStringLiteral("number-taken, saved again"));
             continue;
         }
-        const QString outcome = saidOutcome(QStringLiteral("not saved, nothing said")) +
-                                (r->lastError().isEmpty() ? QString() : QStringLiteral(" / ") + r->lastError());
+        const QString outcome =
+            taken ? QStringLiteral("refused:number-taken")
+                  : saidOutcome(QStringLiteral("not saved, nothing said")) +
+                        (r->lastError().isEmpty() ? QString() : QStringLiteral(" / ") + r->lastError());
         form->Botao_CancelarClick();
         report(QStringLiteral("registration"), clock, outcome);
         return;
