@@ -400,7 +400,7 @@ void Desk::send(const QString& kind, const QString& registro, const QString& pro
         }
         // A register number another desk took meanwhile: the clerk presses "&Enviar" again.
         if (m_dialogs.last() == processes::TFrm_Tramitacao::takenRegisterMessage() && attempt < 3) {
-            note(QStringLiteral("register-taken, sent again"));
+            note(kind + QStringLiteral(": register-taken, sent again"));
             continue;
         }
         report(kind, clock, saidOutcome(QStringLiteral("not sent, nothing said")));
@@ -473,7 +473,7 @@ void Desk::registerProcess() {
         // nothing reserves a number), and the clerk saves again with a number drawn afresh.
         const bool taken = r->lastError().contains(QLatin1String("PRIMARY or UNIQUE KEY"), Qt::CaseInsensitive);
         if (taken && attempt < 3) {
-            note(QStringLiteral("number-taken, saved again"));
+            note(QStringLiteral("registration: number-taken, saved again"));
             continue;
         }
         const QString outcome =
