@@ -731,6 +731,12 @@ QStringList brokenInvariants(const QList<ActionLine>& written, QStringList* timi
               "A.ANO AND BB.COD_USUARIO_DESTINO <> A.COD_USUARIO_DESTINO AND (BB.DATA + 0 > A.DATA OR "
               "(BB.DATA + 0 = A.DATA AND BB.HORA + 0 > A.HORA))) "
               "GROUP BY A.IDPROCESSO, A.ANO HAVING COUNT(DISTINCT A.COD_USUARIO_DESTINO) > 1"));
+    // The other half of one holder: somebody holds every process, the destination of its latest
+    // movement or, before its first sending, the user who registered it.
+    check(QStringLiteral("process held by nobody (process, year)"),
+          QStringLiteral("SELECT FIRST 20 P.IDPROCESSO, P.ANO FROM PROCESSOS P LEFT JOIN ULTIMA_TRAMITACAO U ON "
+                         "U.IDPROCESSO = P.IDPROCESSO AND U.ANO = P.ANO WHERE IIF(U.IDPROCESSO IS NULL, "
+                         "P.COD_USUARIO, U.COD_USUARIO_DESTINO) IS NULL"));
     check(QStringLiteral("two movements of a process sent at the same second (process, year, date, time, count)"),
           QStringLiteral("SELECT FIRST 20 IDPROCESSO, ANO, DATA, HORA, COUNT(*) FROM TRAMITACAO "
                          "GROUP BY IDPROCESSO, ANO, DATA, HORA HAVING COUNT(*) > 1"));
