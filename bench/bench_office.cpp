@@ -165,8 +165,10 @@ private:
     QString outcomeOf(const core::routing::Outcome& o) const {
         if (o.done()) return QStringLiteral("ok");
         const QString kind = refusalKind(o.text);
-        if (o.kind == core::routing::Outcome::Refused && !kind.isEmpty()) return QStringLiteral("refused:") + kind;
-        return QStringLiteral("error:") + (o.text.isEmpty() ? QStringLiteral("failed without a text") : o.text);
+        if (o.kind == core::routing::Outcome::Refused && !kind.isEmpty())
+            return QStringLiteral("refused:") + kind;
+        return QStringLiteral("error:") +
+               (o.text.isEmpty() ? QStringLiteral("failed without a text") : o.text);
     }
     int bounded(int n) { return n <= 0 ? 0 : int(m_random.bounded(quint32(n))); }
 
@@ -179,7 +181,6 @@ private:
     // Other desks' views: what they saw in their in-trays a moment ago.
     QList<Movement> seenByAnotherDesk();
 
-    void receive();
     void stamp(core::routing::Stamp which);
     void sendOn();
     void sendNew();
@@ -320,12 +321,14 @@ void Desk::stamp(core::routing::Stamp which) {
     case Stamp::Archiving:
         kind = QStringLiteral("archiving");
         reason = QStringLiteral("Processo concluído, arquive-se.");
-        m = pick([](const Movement& x) { return x.stamps.received.isValid() && !x.stamps.archived.isValid(); });
+        m = pick(
+            [](const Movement& x) { return x.stamps.received.isValid() && !x.stamps.archived.isValid(); });
         break;
     case Stamp::Unarchiving:
         kind = QStringLiteral("unarchiving");
         reason = QStringLiteral("Desarquivado a pedido do requerente.");
-        m = pick([](const Movement& x) { return x.stamps.archived.isValid() && !x.stamps.unarchived.isValid(); });
+        m = pick(
+            [](const Movement& x) { return x.stamps.archived.isValid() && !x.stamps.unarchived.isValid(); });
         break;
     case Stamp::PhysicalReceipt:
         return;
@@ -394,8 +397,9 @@ void Desk::send(const QString& kind, const QString& registro, const QString& pro
         m_dialogs.said.clear();
         w.Botao_SalvarClick();
         if (!w.sentRegister().isEmpty()) {
-            report(kind, clock, QStringLiteral("ok"),
-                   QStringList{w.sentRegister(), process, year, destination, m_o.user}.join(QLatin1Char('|')));
+            report(
+                kind, clock, QStringLiteral("ok"),
+                QStringList{w.sentRegister(), process, year, destination, m_o.user}.join(QLatin1Char('|')));
             return;
         }
         // A register number another desk took meanwhile: the clerk presses "&Enviar" again.
@@ -471,7 +475,8 @@ void Desk::registerProcess() {
         }
         // Two desks drew the same number: the key refused the second save (the program's way, as
         // nothing reserves a number), and the clerk saves again with a number drawn afresh.
-        const bool taken = r->lastError().contains(QLatin1String("PRIMARY or UNIQUE KEY"), Qt::CaseInsensitive);
+        const bool taken =
+            r->lastError().contains(QLatin1String("PRIMARY or UNIQUE KEY"), Qt::CaseInsensitive);
         if (taken && attempt < 3) {
             note(QStringLiteral("registration: number-taken, saved again"));
             continue;
@@ -510,7 +515,8 @@ void Desk::searchNumber() {
     while (s->isSeeking())
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     const int row = s->currentRow();
-    const QString found = row >= 0 ? s->valueAt(row, s->fieldIndex(QStringLiteral("IDPROCESSO"))).toString() : QString();
+    const QString found =
+        row >= 0 ? s->valueAt(row, s->fieldIndex(QStringLiteral("IDPROCESSO"))).toString() : QString();
     if (found != m.process) {
         report(QStringLiteral("search by number"), clock,
                QStringLiteral("error:process %1 not found (%2)").arg(m.process, found));
@@ -539,7 +545,8 @@ void Desk::searchName() {
     while (s->isSeeking())
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     if (result == forms::LocateResult::Incompatible || result == forms::LocateResult::NoOrder) {
-        report(QStringLiteral("search by applicant"), clock, QStringLiteral("error:the name could not be searched"));
+        report(QStringLiteral("search by applicant"), clock,
+               QStringLiteral("error:the name could not be searched"));
         return;
     }
     const int row = s->currentRow();
@@ -567,8 +574,9 @@ void Desk::paper() {
     clock.start();
     QString error;
     const reports::ProcessLabels labels = reports::processLabels();
-    std::unique_ptr<reports::Report> paperReport = cover ? reports::buildCover(process, year, labels, &error)
-                                                     : reports::buildReceipt(process, year, labels, &error);
+    std::unique_ptr<reports::Report> paperReport = cover
+                                                       ? reports::buildCover(process, year, labels, &error)
+                                                       : reports::buildReceipt(process, year, labels, &error);
     if (!paperReport) {
         report(kind, clock, QStringLiteral("error:") + error);
         return;
@@ -579,7 +587,8 @@ void Desk::paper() {
         report(kind, clock, QStringLiteral("error:") + error);
         return;
     }
-    report(kind, clock, prepared.error.isEmpty() ? QStringLiteral("ok") : QStringLiteral("error:") + prepared.error);
+    report(kind, clock,
+           prepared.error.isEmpty() ? QStringLiteral("ok") : QStringLiteral("error:") + prepared.error);
 }
 
 int Desk::run() {
@@ -734,10 +743,12 @@ QStringList brokenInvariants(const QList<ActionLine>& written, QStringList* timi
     // The other half of one holder: somebody holds every process, the destination of its latest
     // movement or, before its first sending, the user who registered it.
     check(QStringLiteral("process held by nobody (process, year)"),
-          QStringLiteral("SELECT FIRST 20 P.IDPROCESSO, P.ANO FROM PROCESSOS P LEFT JOIN ULTIMA_TRAMITACAO U ON "
-                         "U.IDPROCESSO = P.IDPROCESSO AND U.ANO = P.ANO WHERE IIF(U.IDPROCESSO IS NULL, "
-                         "P.COD_USUARIO, U.COD_USUARIO_DESTINO) IS NULL"));
-    check(QStringLiteral("two movements of a process sent at the same second (process, year, date, time, count)"),
+          QStringLiteral(
+              "SELECT FIRST 20 P.IDPROCESSO, P.ANO FROM PROCESSOS P LEFT JOIN ULTIMA_TRAMITACAO U ON "
+              "U.IDPROCESSO = P.IDPROCESSO AND U.ANO = P.ANO WHERE IIF(U.IDPROCESSO IS NULL, "
+              "P.COD_USUARIO, U.COD_USUARIO_DESTINO) IS NULL"));
+    check(QStringLiteral(
+              "two movements of a process sent at the same second (process, year, date, time, count)"),
           QStringLiteral("SELECT FIRST 20 IDPROCESSO, ANO, DATA, HORA, COUNT(*) FROM TRAMITACAO "
                          "GROUP BY IDPROCESSO, ANO, DATA, HORA HAVING COUNT(*) > 1"));
     const QString ranked = QStringLiteral(
@@ -752,27 +763,30 @@ QStringList brokenInvariants(const QList<ActionLine>& written, QStringList* timi
                          "WHERE IDPROCESSO SIMILAR TO '[0-9]+' GROUP BY 1, 2 HAVING COUNT(*) > 1"));
     // Two halves rather than a full join, which the server answers by reading the ranked movements
     // once for every stored row.
-    check(QStringLiteral("latest-movement row differs from its movements (process, year, computed, stored)"),
-          QStringLiteral(
-              "SELECT FIRST 20 R.IDPROCESSO, R.ANO, R.REGISTRO, COALESCE(U.REGISTRO, '-') FROM (%1) R "
-              "LEFT JOIN PROCESSOS P ON P.IDPROCESSO = R.IDPROCESSO AND P.ANO = R.ANO "
-              "LEFT JOIN PRAZOS_TIPOPROCESSO D ON D.IDTIPO = P.IDTIPOPROCESSO "
-              "LEFT JOIN ULTIMA_TRAMITACAO U ON U.IDPROCESSO = R.IDPROCESSO AND U.ANO = R.ANO "
-              "WHERE R.RN = 1 AND (U.IDPROCESSO IS NULL OR R.REGISTRO IS DISTINCT FROM U.REGISTRO "
-              "OR R.IDUNIDADE IS DISTINCT FROM U.IDUNIDADE OR R.COD_USUARIO_DESTINO IS DISTINCT FROM "
-              "U.COD_USUARIO_DESTINO OR R.DATA IS DISTINCT FROM U.DATA OR "
-              "IIF(R.DATA_ARQUIVAMENTO IS NOT NULL AND R.DATA_DESARQUIVAMENTO IS NULL, 1, 0) <> U.ARQUIVADO OR "
-              "P.IDTIPOPROCESSO IS DISTINCT FROM U.IDTIPOPROCESSO OR D.DIAS IS DISTINCT FROM U.DIAS)")
-              .arg(ranked));
+    check(
+        QStringLiteral("latest-movement row differs from its movements (process, year, computed, stored)"),
+        QStringLiteral(
+            "SELECT FIRST 20 R.IDPROCESSO, R.ANO, R.REGISTRO, COALESCE(U.REGISTRO, '-') FROM (%1) R "
+            "LEFT JOIN PROCESSOS P ON P.IDPROCESSO = R.IDPROCESSO AND P.ANO = R.ANO "
+            "LEFT JOIN PRAZOS_TIPOPROCESSO D ON D.IDTIPO = P.IDTIPOPROCESSO "
+            "LEFT JOIN ULTIMA_TRAMITACAO U ON U.IDPROCESSO = R.IDPROCESSO AND U.ANO = R.ANO "
+            "WHERE R.RN = 1 AND (U.IDPROCESSO IS NULL OR R.REGISTRO IS DISTINCT FROM U.REGISTRO "
+            "OR R.IDUNIDADE IS DISTINCT FROM U.IDUNIDADE OR R.COD_USUARIO_DESTINO IS DISTINCT FROM "
+            "U.COD_USUARIO_DESTINO OR R.DATA IS DISTINCT FROM U.DATA OR "
+            "IIF(R.DATA_ARQUIVAMENTO IS NOT NULL AND R.DATA_DESARQUIVAMENTO IS NULL, 1, 0) <> U.ARQUIVADO OR "
+            "P.IDTIPOPROCESSO IS DISTINCT FROM U.IDTIPOPROCESSO OR D.DIAS IS DISTINCT FROM U.DIAS)")
+            .arg(ranked));
     check(QStringLiteral("latest-movement row of a process without movements (process, year, stored)"),
-          QStringLiteral("SELECT FIRST 20 U.IDPROCESSO, U.ANO, U.REGISTRO FROM ULTIMA_TRAMITACAO U WHERE NOT EXISTS "
-                         "(SELECT 1 FROM TRAMITACAO T WHERE T.IDPROCESSO = U.IDPROCESSO AND T.ANO = U.ANO)"));
+          QStringLiteral(
+              "SELECT FIRST 20 U.IDPROCESSO, U.ANO, U.REGISTRO FROM ULTIMA_TRAMITACAO U WHERE NOT EXISTS "
+              "(SELECT 1 FROM TRAMITACAO T WHERE T.IDPROCESSO = U.IDPROCESSO AND T.ANO = U.ANO)"));
 
     // Every write a desk was told succeeded.
     const QString movementThere = QStringLiteral("SELECT 1 FROM TRAMITACAO WHERE REGISTRO = ? AND %1");
-    const QHash<QString, QString> stampColumn{{QStringLiteral("receipt"), QStringLiteral("DATA_RECEBIMENTO")},
-                                              {QStringLiteral("archiving"), QStringLiteral("DATA_ARQUIVAMENTO")},
-                                              {QStringLiteral("unarchiving"), QStringLiteral("DATA_DESARQUIVAMENTO")}};
+    const QHash<QString, QString> stampColumn{
+        {QStringLiteral("receipt"), QStringLiteral("DATA_RECEBIMENTO")},
+        {QStringLiteral("archiving"), QStringLiteral("DATA_ARQUIVAMENTO")},
+        {QStringLiteral("unarchiving"), QStringLiteral("DATA_DESARQUIVAMENTO")}};
     for (const ActionLine& a : written) {
         QSqlQuery q(core::mainConnection());
         q.setForwardOnly(true);
@@ -781,12 +795,13 @@ QStringList brokenInvariants(const QList<ActionLine>& written, QStringList* timi
             q.prepare(movementThere.arg(stampColumn.value(a.kind) + QStringLiteral(" IS NOT NULL")));
             q.addBindValue(key.value(0));
         } else if (a.kind == QLatin1String("registration")) {
-            q.prepare(QStringLiteral("SELECT 1 FROM PROCESSOS WHERE IDPROCESSO = ? AND ANO = ? AND COD_USUARIO = ?"));
+            q.prepare(QStringLiteral(
+                "SELECT 1 FROM PROCESSOS WHERE IDPROCESSO = ? AND ANO = ? AND COD_USUARIO = ?"));
             for (int i = 0; i < 3; ++i)
                 q.addBindValue(key.value(i));
         } else {
-            q.prepare(movementThere.arg(
-                QStringLiteral("IDPROCESSO = ? AND ANO = ? AND COD_USUARIO_DESTINO = ? AND COD_USUARIO = ?")));
+            q.prepare(movementThere.arg(QStringLiteral(
+                "IDPROCESSO = ? AND ANO = ? AND COD_USUARIO_DESTINO = ? AND COD_USUARIO = ?")));
             for (int i = 0; i < 5; ++i)
                 q.addBindValue(key.value(i));
         }
@@ -807,9 +822,7 @@ struct OfficeOptions {
 };
 
 // One run of `n` desks; prints its lines.
-void runOffice(int n, const OfficeOptions& o, const QString& location, const QString& databasePath,
-               int applicants) {
-    Q_UNUSED(databasePath);
+void runOffice(int n, const OfficeOptions& o, const QString& location, int applicants) {
     QTemporaryDir shared;
     // A fifth of the desks are a second workstation of a clerk who has one already.
     const int users = std::max(1, n - std::max(1, n / 5));
@@ -836,7 +849,8 @@ void runOffice(int n, const OfficeOptions& o, const QString& location, const QSt
         } else if (tag == QLatin1String("R")) {
             ++ready;
         } else if (tag == QLatin1String("F")) {
-            ++failures[QStringLiteral("desk %1 could not start: %2").arg(i).arg(QString::fromUtf8(parts.value(1)))];
+            ++failures
+                [QStringLiteral("desk %1 could not start: %2").arg(i).arg(QString::fromUtf8(parts.value(1)))];
         }
     };
     for (int i = 0; i < n; ++i) {
@@ -858,10 +872,10 @@ void runOffice(int n, const OfficeOptions& o, const QString& location, const QSt
             }
         });
         p->start(QCoreApplication::applicationFilePath(),
-                 {QStringLiteral("--desk"), QString::number(i), userCode(i % users + 1), location, shared.path(),
-                  QString::number(o.seconds), QString::number(o.thinkMin), QString::number(o.thinkMax),
-                  others.join(QLatin1Char(',')), QString::number(twin), QString::number(n),
-                  QString::number(applicants)});
+                 {QStringLiteral("--desk"), QString::number(i), userCode(i % users + 1), location,
+                  shared.path(), QString::number(o.seconds), QString::number(o.thinkMin),
+                  QString::number(o.thinkMax), others.join(QLatin1Char(',')), QString::number(twin),
+                  QString::number(n), QString::number(applicants)});
         desks.push_back(std::move(p));
     }
     QElapsedTimer clock;
@@ -913,10 +927,10 @@ void runOffice(int n, const OfficeOptions& o, const QString& location, const QSt
         errorCount += c;
     QStringList timings;
     const QStringList broken = brokenInvariants(written, &timings);
-    out << "desks " << n << ": " << QString::number(double(lines.size()) / o.seconds, 'f', 1) << " actions/s, p50 "
-        << ms(percentile(times, 0.50)) << " ms, p95 " << ms(percentile(times, 0.95)) << " ms, p99 "
-        << ms(percentile(times, 0.99)) << " ms, errors " << errorCount << ", invariant breaks " << broken.size()
-        << Qt::endl;
+    out << "desks " << n << ": " << QString::number(double(lines.size()) / o.seconds, 'f', 1)
+        << " actions/s, p50 " << ms(percentile(times, 0.50)) << " ms, p95 " << ms(percentile(times, 0.95))
+        << " ms, p99 " << ms(percentile(times, 0.99)) << " ms, errors " << errorCount << ", invariant breaks "
+        << broken.size() << Qt::endl;
     out << "  (" << ready << " of " << n << " desks logged in as " << users << " users, " << lines.size()
         << " actions in " << o.seconds << " s, " << written.size() << " writes checked)" << Qt::endl;
     for (auto it = byKind.cbegin(); it != byKind.cend(); ++it)
@@ -1001,7 +1015,8 @@ int main(int argc, char** argv) {
     volume.applicants = std::max(1000, volume.processes);
     const int most = *std::max_element(options.desks.begin(), options.desks.end());
     if (most > volume.users) {
-        out << "at most " << volume.users << " desks: the data set has " << volume.users << " users" << Qt::endl;
+        out << "at most " << volume.users << " desks: the data set has " << volume.users << " users"
+            << Qt::endl;
         return 2;
     }
     out << "data set: " << volume.processes << " processes, " << volume.movements << " movements, "
@@ -1035,13 +1050,14 @@ int main(int argc, char** argv) {
     core::initialiseAppValues(4);
     core::appValues().profile.remoteLocation =
         QStringLiteral("127.0.0.1/%1:%2").arg(server.port()).arg(database.path());
-    if (!core::openMainConnection(core::buildConnectionTarget(core::appValues().profile, QString()), &error)) {
+    if (!core::openMainConnection(core::buildConnectionTarget(core::appValues().profile, QString()),
+                                  &error)) {
         out << "connection: " << error << Qt::endl;
         return 1;
     }
     const QString location = proxy.address() + QLatin1Char(':') + database.path();
     for (int n : std::as_const(options.desks))
-        runOffice(n, options, location, database.path(), volume.applicants);
+        runOffice(n, options, location, volume.applicants);
     core::mainConnection().close();
     proxy.stop();
     return 0;
