@@ -12,6 +12,9 @@
 //
 // Run by hand: QT_QPA_PLATFORM=offscreen build/bench/bench_network [processes] [movements]
 // With PROTOCOLO_BENCH_DB=/path/file.fdb the data set is kept there and reused by later runs.
+// PROTOCOLO_BENCH_RTT=30 (a comma-separated list) times only those delays besides 0 ms. With
+// LD_PRELOAD=build/bench/libfbtrace.so each timed step is announced on stderr ("== <action> @<rtt>")
+// before the client calls it makes.
 #include "app/principal.h"
 #include "app/senha.h"
 #include "bench/benchdata.h"
@@ -39,6 +42,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -377,7 +381,13 @@ int main(int argc, char** argv) {
                       [&] { preview.reset(); }};
 
     QMap<QString, double> atZero;
-    for (int rtt : {0, 1, 30}) {
+    QList<int> delays{0, 1, 30};
+    if (qEnvironmentVariableIsSet("PROTOCOLO_BENCH_RTT")) {
+        delays = {0};
+        for (const QString& d : qEnvironmentVariable("PROTOCOLO_BENCH_RTT").split(QLatin1Char(',')))
+            delays << d.toInt();
+    }
+    for (int rtt : std::as_const(delays)) {
         proxy.setRoundTrip(rtt);
         const int runs = rtt >= 30 ? 3 : 5;
         for (const Action& a : std::as_const(actions)) {
@@ -388,6 +398,7 @@ int main(int argc, char** argv) {
                     return 1;
                 }
                 QApplication::processEvents();
+                fprintf(stderr, "== %s @%d\n", qPrintable(a.name), rtt);
                 proxy.resetCounts();
                 QElapsedTimer clock;
                 clock.start();
