@@ -67,6 +67,24 @@ bool findUser(const QSqlDatabase& db, const QString& code, UserRecord* user, boo
     return true;
 }
 
+bool findUserNamingSession(const QSqlDatabase& db, const QString& code, UserRecord* user, bool* found,
+                           QString* error) {
+    QSqlQuery q(db);
+    if (!run(q, db,
+             QStringLiteral("SELECT COD_USUARIO, USUARIO, SENHA, CPF, PROTOCOLISTA, RDB$SET_CONTEXT('USER_SESSION', "
+                            "'PROTOCOLO_USUARIO', COD_USUARIO) FROM USUARIOS WHERE COD_USUARIO=CAST(? AS "
+                            "VARCHAR(100))"),
+             {code}, error))
+        return false;
+    *found = q.next();
+    if (!*found && q.lastError().isValid()) return failed(q, db, error);
+    *user = UserRecord();
+    if (*found)
+        *user = {q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                 q.value(4).toString()};
+    return true;
+}
+
 bool userRights(const QSqlDatabase& db, const QString& code, QStringList* titles, QString* error) {
     titles->clear();
     // One statement: the user's existence and his grants are read together (the menu asks this
