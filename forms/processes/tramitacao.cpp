@@ -693,10 +693,11 @@ void TFrm_Tramitacao::Botao_SalvarClick() {
     m_sentRegister = s.registro;
     core::announceFinished(core::processName(s.process, s.year) + QStringLiteral(" enviado para ") +
                            m_records->text(kNomeDestino));
+    // The window closes on the sending: reading the new movement back to show it would cost the
+    // network a statement and its dispatch for nothing anyone sees (every opener reads the window
+    // afresh before showing it again).
     m_records->cancel();
-    QString error;
-    if (!reload(m_sentRegister, &error)) core::dialogs().error(this, error);
-    if (m_incluir->isEnabled()) m_incluir->setFocus();
+    refreshState();
     closeWindow(this, QDialog::Accepted);
 }
 
