@@ -1,7 +1,6 @@
 #include "app/senha.h"
 
 #include "core/appvalues.h"
-#include "core/audit.h"
 #include "core/connection.h"
 #include "core/dialogs.h"
 #include "core/routines.h"
@@ -160,7 +159,7 @@ void TFrm_Senha::Campo1Exit() {
     core::UserRecord user;
     bool found = false;
     QString error;
-    if (!core::findUser(core::mainConnection(), code, &user, &found, &error)) {
+    if (!core::findUserNamingSession(core::mainConnection(), code, &user, &found, &error)) {
         core::dialogs().error(this, error);
         return;
     }
@@ -192,8 +191,8 @@ void TFrm_Senha::Botao_EntrarClick() {
     user.name = m_campoE4->text();
     user.cpf = m_campoE5->text();
     user.protocolist = m_campoE6->text();
-    // From here on the audit trail names this user for every change the connection writes.
-    core::audit::setSessionUser(core::mainConnection(), user.code);
+    // The audit trail names this user for every change the connection writes: his look-up has
+    // already put him in the connection's context.
     accept();
 }
 

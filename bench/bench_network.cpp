@@ -13,6 +13,9 @@
 // Run by hand: QT_QPA_PLATFORM=offscreen build/bench/bench_network [processes] [movements]
 // With PROTOCOLO_BENCH_DB=/path/file.fdb the data set is kept there and reused by later runs; with
 // PROTOCOLO_BENCH_ONLY=pauses only the pauses of the lists read in the background are measured.
+// PROTOCOLO_BENCH_RTT=30 (a comma-separated list) times only those delays besides 0 ms. With
+// LD_PRELOAD=build/bench/libfbtrace.so each timed step is announced on stderr ("== <action> @<rtt>")
+// before the client calls it makes.
 #include "app/principal.h"
 #include "app/senha.h"
 #include "bench/benchdata.h"
@@ -43,6 +46,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -391,7 +395,13 @@ int main(int argc, char** argv) {
     QMap<QString, double> atZero;
     // PROTOCOLO_BENCH_ONLY=pauses: the pauses of the lists alone.
     const bool timeActions = qEnvironmentVariable("PROTOCOLO_BENCH_ONLY") != QLatin1String("pauses");
-    for (int rtt : {0, 1, 30}) {
+    QList<int> delays{0, 1, 30};
+    if (qEnvironmentVariableIsSet("PROTOCOLO_BENCH_RTT")) {
+        delays = {0};
+        for (const QString& d : qEnvironmentVariable("PROTOCOLO_BENCH_RTT").split(QLatin1Char(',')))
+            delays << d.toInt();
+    }
+    for (int rtt : std::as_const(delays)) {
         if (!timeActions) break;
         proxy.setRoundTrip(rtt);
         const int runs = rtt >= 30 ? 3 : 5;
@@ -404,6 +414,7 @@ int main(int argc, char** argv) {
                     break;
                 }
                 QApplication::processEvents();
+                fprintf(stderr, "== %s @%d\n", qPrintable(a.name), rtt);
                 proxy.resetCounts();
                 QElapsedTimer clock;
                 clock.start();

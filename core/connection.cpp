@@ -164,6 +164,18 @@ bool isKeyViolation(const QString& text) {
     return text.contains(QLatin1String("PRIMARY or UNIQUE KEY"), Qt::CaseInsensitive);
 }
 
+SharedRead::SharedRead(const QSqlDatabase& db)
+    : m_db(db) {
+    // A connection known to be lost is left to the reads themselves, which open it again.
+    if (!m_db.isOpen() || (isMain(m_db) && mainState().lost)) return;
+    m_started = m_db.transaction();
+}
+
+SharedRead::~SharedRead() {
+    // A read that met a lost connection has reopened it: there is nothing of ours left to end.
+    if (m_started && m_db.isOpen() && !m_db.commit()) m_db.rollback();
+}
+
 QSqlDatabase openNamedConnection(const QString& connectionName, const QString& database, QString* errorText,
                                  const QString& userName) {
     QSqlDatabase db = connectionNamed(connectionName);

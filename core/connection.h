@@ -69,6 +69,23 @@ bool isLockConflict(const QString& errorText);
 bool isKeyViolation(const QString& errorText);
 inline constexpr int kLockAttempts = 5;
 
+// Reads that belong together (what a window shows when it opens) share one transaction instead of
+// one each: over a network every transaction costs a start and a commit on top of its statements.
+// Started only when no transaction is open on `db`; committed when the guard goes, so the snapshot
+// is held just for the reads. Only for statements read whole inside the guard's scope: no write,
+// and no query kept to be read later (its transaction would be gone).
+class SharedRead {
+public:
+    explicit SharedRead(const QSqlDatabase& db);
+    ~SharedRead();
+    SharedRead(const SharedRead&) = delete;
+    SharedRead& operator=(const SharedRead&) = delete;
+
+private:
+    QSqlDatabase m_db;
+    bool m_started = false;
+};
+
 // Opens another named connection on a database (tests, tools, a second workstation).
 QSqlDatabase openNamedConnection(const QString& connectionName, const QString& database, QString* errorText,
                                  const QString& userName = QString::fromLatin1(kDbaUser));

@@ -22,4 +22,24 @@ bool userHasRight(const QString& menuTitle) {
     return q.exec() && q.next();
 }
 
+QSet<QString> userRightsAmong(const QStringList& menuTitles) {
+    QSet<QString> held;
+    if (currentUser().code.isEmpty() || menuTitles.isEmpty()) return held;
+    QSqlQuery q(mainConnection());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT A.TITULO FROM USUARIOS_ACESSOS A WHERE A.COD_USUARIO = ? AND A.TITULO "
+                                  "IN (%1) AND EXISTS (SELECT 1 FROM USUARIOS U WHERE U.COD_USUARIO = "
+                                  "A.COD_USUARIO)")
+                       .arg(QStringList(menuTitles.size(), QStringLiteral("?")).join(QStringLiteral(", ")))))
+        return held;
+    q.addBindValue(currentUser().code);
+    for (const QString& title : menuTitles)
+        q.addBindValue(title);
+    // A failed read grants nothing: the buttons stay disabled.
+    if (q.exec())
+        while (q.next())
+            held.insert(q.value(0).toString());
+    return held;
+}
+
 } // namespace core

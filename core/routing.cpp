@@ -408,7 +408,10 @@ Outcome stamp(const QSqlDatabase& database, Stamp stamp, const MovementStamps& m
     QString sql =
         QStringLiteral("UPDATE TRAMITACAO SET %1=?, %2=?").arg(QLatin1String(c.date), QLatin1String(c.time));
     if (c.reason) sql += QStringLiteral(", %1=?").arg(QLatin1String(c.reason));
-    sql += QStringLiteral(" WHERE REGISTRO=? AND ") + QLatin1String(c.condition);
+    // The register comes back when the row was stamped (NULL when nothing matched): asking the
+    // statement how many rows it changed would cost one more round trip.
+    sql += QStringLiteral(" WHERE REGISTRO=? AND ") + QLatin1String(c.condition) +
+           QStringLiteral(" RETURNING REGISTRO");
 
     // Archiving decides whether the process can still be sent on: it waits for a sending of the
     // same process and applies only to the movement where the process still stands.
@@ -450,7 +453,7 @@ Outcome stamp(const QSqlDatabase& database, Stamp stamp, const MovementStamps& m
         }
         if (!ok) return failed(q.lastError().text());
         // Nothing matched: another workstation stamped first.
-        if (q.numRowsAffected() != 1) return failed(QString());
+        if (!q.next() || q.value(0).isNull()) return failed(QString());
         return {Outcome::Done, QString()};
     });
     if (outcome.kind != Outcome::Failed || outcome.connectionLost) return outcome;

@@ -67,13 +67,41 @@ bool findUser(const QSqlDatabase& db, const QString& code, UserRecord* user, boo
     return true;
 }
 
+bool findUserNamingSession(const QSqlDatabase& db, const QString& code, UserRecord* user, bool* found,
+                           QString* error) {
+    QSqlQuery q(db);
+    if (!run(q, db,
+             QStringLiteral("SELECT COD_USUARIO, USUARIO, SENHA, CPF, PROTOCOLISTA, RDB$SET_CONTEXT('USER_SESSION', "
+                            "'PROTOCOLO_USUARIO', COD_USUARIO) FROM USUARIOS WHERE COD_USUARIO=CAST(? AS "
+                            "VARCHAR(100))"),
+             {code}, error))
+        return false;
+    *found = q.next();
+    if (!*found && q.lastError().isValid()) return failed(q, db, error);
+    *user = UserRecord();
+    if (*found)
+        *user = {q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                 q.value(4).toString()};
+    return true;
+}
+
 bool userRights(const QSqlDatabase& db, const QString& code, QStringList* titles, QString* error) {
     titles->clear();
-    bool found = false;
-    if (!findUser(db, code, nullptr, &found, error)) return false;
-    if (!found) return true;
+    // One statement: the user's existence and his grants are read together (the menu asks this
+    // at every activation of the main window, over the network). The cast keeps a code longer
+    // than the column finding nothing, as in findUser().
+    QSqlQuery q(db);
+    if (!run(q, db,
+             QStringLiteral("SELECT A.ACESSO, A.TITULO FROM USUARIOS_ACESSOS A WHERE A.COD_USUARIO = CAST(? AS "
+                            "VARCHAR(100)) AND EXISTS (SELECT 1 FROM USUARIOS U WHERE U.COD_USUARIO = "
+                            "A.COD_USUARIO)"),
+             {code}, error))
+        return false;
     QList<QPair<QString, QString>> grants;
-    if (!readGrants(db, code, &grants, error)) return false;
+    while (q.next())
+        grants.append({q.value(0).toString(), q.value(1).toString()});
+    if (q.lastError().isValid()) return failed(q, db, error);
+    std::sort(grants.begin(), grants.end(), byRunningNumber);
     for (const auto& g : std::as_const(grants))
         titles->append(g.second);
     return true;

@@ -28,6 +28,14 @@ struct UserRecord {
 // A code longer than the column finds nobody instead of failing.
 bool findUser(const QSqlDatabase& db, const QString& code, UserRecord* user, bool* found, QString* error);
 
+// findUser() for the login window, which also names the user found in the audit context of the
+// connection (what the trail writes as the author of every change made through it): the sign-in
+// then needs no statement of its own. Nothing can be written while the login window is up, and
+// "Entrar" accepts only the code that was looked up last, so the name left in the context is the
+// user who signs in.
+bool findUserNamingSession(const QSqlDatabase& db, const QString& code, UserRecord* user, bool* found,
+                           QString* error);
+
 // The titles granted to a user in the order of their running numbers; none for a code that no
 // user has (grant rows left behind by a removed user give no rights).
 bool userRights(const QSqlDatabase& db, const QString& code, QStringList* titles, QString* error);

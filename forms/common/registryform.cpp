@@ -111,6 +111,8 @@ void RegistryForm::buildEditingTab() {
     QHBoxLayout* line = nullptr;
     int rowUsed = 0; // width taken by the controls already on the current line
     QLabel* pendingCaption = nullptr;
+    // Buttons that open another window, enabled by the user's rights once all are known.
+    QList<QPair<QWidget*, QString>> rightButtons;
     for (const EditSpec& e : std::as_const(m_spec.edits)) {
         if (e.kind == EditSpec::Caption) {
             pendingCaption = new QLabel(e.caption, m_editingTab);
@@ -161,7 +163,7 @@ void RegistryForm::buildEditingTab() {
             b->setToolTip(e.hint);
             b->setFocusPolicy(Qt::NoFocus);
             b->setFixedSize(28, fm.height() + 10);
-            if (!e.rightTitle.isEmpty()) b->setEnabled(core::userHasRight(e.rightTitle));
+            if (!e.rightTitle.isEmpty()) rightButtons.append({b, e.rightTitle});
             w = b;
             break;
         }
@@ -225,6 +227,14 @@ void RegistryForm::buildEditingTab() {
         }
         line->insertLayout(line->count() - 1, cell);
         line->setAlignment(cell, Qt::AlignBottom);
+    }
+    if (!rightButtons.isEmpty()) {
+        QStringList titles;
+        for (const auto& [button, title] : std::as_const(rightButtons))
+            titles << title;
+        const QSet<QString> held = core::userRightsAmong(titles);
+        for (const auto& [button, title] : std::as_const(rightButtons))
+            button->setEnabled(held.contains(title));
     }
     fields->addStretch(1);
     m_fieldsColumn = fields;

@@ -25,6 +25,8 @@ constexpr int kSliceMs = 30;
 constexpr int kPublishMs = 250;
 // Blocks kept in memory (64 rows each): some screens up and down of where the user has been.
 constexpr int kKeptBlocks = 32;
+// The block statement (and with it its transaction) is let go after this long without a read.
+constexpr int kBlockReleaseMs = 2000;
 
 // A joined order reads the rows of this many links at a time (one statement prepared once, its
 // list filled up with a code no row holds); a link of two columns costs two values. The server
@@ -160,6 +162,10 @@ WindowedSource::WindowedSource(const WindowedSpec& spec, QObject* parent)
         if (m_seeking && (!read || settleSeek() != LocateResult::Pending)) m_seeking = false;
         if (read && !m_complete) m_slice->start();
     });
+    m_blockRelease = new QTimer(this);
+    m_blockRelease->setSingleShot(true);
+    m_blockRelease->setInterval(kBlockReleaseMs);
+    connect(m_blockRelease, &QTimer::timeout, this, [this] { m_blockQuery.reset(); });
 }
 
 WindowedSource::~WindowedSource() = default;
@@ -240,6 +246,7 @@ void WindowedSource::resetOrder() {
     m_answered = false;
     m_seekKey = QVariant();
     m_blockQuery.reset();
+    m_blockRelease->stop();
     dropBlocks();
     m_complete = false;
     m_blankEnd = -1;
@@ -1024,6 +1031,8 @@ const WindowedSource::Block* WindowedSource::block(int index) const {
         return nullptr;
     }
     q.finish();
+    // Scrolling on reads the next blocks through the same statement, one round trip each.
+    m_blockRelease->start();
     if (m_blocks.size() >= kKeptBlocks) {
         auto oldest = m_blocks.begin();
         for (auto i = m_blocks.begin(); i != m_blocks.end(); ++i)

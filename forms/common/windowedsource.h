@@ -253,6 +253,10 @@ private:
 
     mutable QHash<int, Block> m_blocks;
     mutable std::unique_ptr<QSqlQuery> m_blockQuery; // the rows of a block by their keys
+    // Lets the block statement go a moment after its last read: in the driver's autocommit a kept
+    // statement keeps its own transaction open, and a list left on screen for hours would hold the
+    // server's garbage collection back all that time.
+    QTimer* m_blockRelease = nullptr;
     mutable quint64 m_use = 0;
 };
 

@@ -28,6 +28,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTabWidget>
@@ -444,12 +445,18 @@ bool TFrm_Processos::readList(const QString& year, QString* error) {
 
 bool TFrm_Processos::prepare(QString* error) {
     const QString year = core::appValues().exerciseYear;
-    m_exercicios->clear();
-    m_exercicios->addItems(exercicios(year, core::earliestProcessYear(m_list->database())));
-    m_exercicios->setCurrentIndex(0);
-    // No process number yet: the record part opens empty.
-    if (!readRecordPart(year, QVariant(QMetaType::fromType<QString>()), error)) return false;
-    if (!readList(year, error)) return false;
+    {
+        // The opening's reads share one transaction, and the list is read once, below, not again
+        // by each change of the years box while it is filled.
+        core::SharedRead reads(m_list->database());
+        const QSignalBlocker quiet(m_exercicios);
+        m_exercicios->clear();
+        m_exercicios->addItems(exercicios(year, core::earliestProcessYear(m_list->database())));
+        m_exercicios->setCurrentIndex(0);
+        // No process number yet: the record part opens empty.
+        if (!readRecordPart(year, QVariant(QMetaType::fromType<QString>()), error)) return false;
+        if (!readList(year, error)) return false;
+    }
     refreshState();
     return true;
 }

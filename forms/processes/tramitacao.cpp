@@ -596,7 +596,22 @@ void TFrm_Tramitacao::Botao_IncluirClick() {
     // The register number is taken when the sending starts, and again for a new attempt after a
     // save the database refused.
     QString error;
-    const QString registro = routing::nextRegister(m_records->database(), &error);
+    QString registro;
+    {
+        // The number and the names the new movement shows (sender, process) are read in one
+        // transaction rather than one each.
+        core::SharedRead reads(m_records->database());
+        registro = routing::nextRegister(m_records->database(), &error);
+        if (!registro.isEmpty()) {
+            if (!m_records->append()) return;
+            m_saveFailed = false;
+            m_records->setValue(kRegistro, registro);
+            m_records->setValue(kRemetente, core::currentUser().code);
+            const core::RoutingHandOff& handOff = core::routingHandOff();
+            m_records->setValue(kAno, handOff.year);
+            m_records->setValue(kProcesso, handOff.process);
+        }
+    }
     if (registro.isEmpty()) {
         if (error == routing::registersExhaustedMessage())
             core::dialogs().message(this, error);
@@ -604,14 +619,7 @@ void TFrm_Tramitacao::Botao_IncluirClick() {
             core::dialogs().error(this, error);
         return;
     }
-    if (!m_records->append()) return;
-    m_saveFailed = false;
-    m_records->setValue(kRegistro, registro);
-    m_records->setValue(kRemetente, core::currentUser().code);
     refreshState();
-    const core::RoutingHandOff& handOff = core::routingHandOff();
-    m_records->setValue(kAno, handOff.year);
-    m_records->setValue(kProcesso, handOff.process);
     m_campo1->setFocus();
     refreshState();
 }
@@ -691,10 +699,11 @@ void TFrm_Tramitacao::Botao_SalvarClick() {
     m_sentRegister = s.registro;
     core::announceFinished(core::processName(s.process, s.year) + QStringLiteral(" enviado para ") +
                            m_records->text(kNomeDestino));
+    // The window closes on the sending: reading the new movement back to show it would cost the
+    // network a statement and its dispatch for nothing anyone sees (every opener reads the window
+    // afresh before showing it again).
     m_records->cancel();
-    QString error;
-    if (!reload(m_sentRegister, &error)) core::dialogs().error(this, error);
-    if (m_incluir->isEnabled()) m_incluir->setFocus();
+    refreshState();
     closeWindow(this, QDialog::Accepted);
 }
 
