@@ -235,6 +235,48 @@ int main(int argc, char** argv) {
             return true;
         },
         [&] { principal.reset(); }};
+    // The same login as the clerk waits for it, step by step: the program's start (the connection,
+    // 2), leaving the code box (the user looked up, 1), and "Entrar" up to the main window with
+    // the pending list (its first screen, 1) and the rights (1).
+    std::unique_ptr<app::TFrm_Senha> login;
+    actions << Action{QStringLiteral("  login step: connection at start-up"), 2, [&] { return true; },
+                      [&] { return core::openMainConnection(target, &error); }, [] {}};
+    actions << Action{QStringLiteral("  login step: code box left"), 1,
+                      [&] {
+                          login = std::make_unique<app::TFrm_Senha>(nullptr);
+                          login->findChild<QLineEdit*>(QStringLiteral("Campo1"))->setText(QStringLiteral("2"));
+                          return true;
+                      },
+                      [&] {
+                          login->Campo1Exit();
+                          return !login->findChild<QLineEdit*>(QStringLiteral("CampoE4"))->text().isEmpty();
+                      },
+                      [&] { login.reset(); }};
+    actions << Action{QStringLiteral("  login step: Entrar up to the main window"), 2,
+                      [&] {
+                          login = std::make_unique<app::TFrm_Senha>(nullptr);
+                          login->findChild<QLineEdit*>(QStringLiteral("Campo1"))->setText(QStringLiteral("2"));
+                          login->Campo1Exit();
+                          return true;
+                      },
+                      [&] {
+                          login->Botao_EntrarClick();
+                          if (core::currentUser().code != busy) return false;
+                          login.reset();
+                          processes::TFrm_RecebimentoPendencia pending(nullptr);
+                          if (!pending.reload(busy, &error)) return false;
+                          pending.show();
+                          QApplication::processEvents();
+                          pending.grab();
+                          pending.hide();
+                          principal = std::make_unique<app::TFrm_Principal>();
+                          principal->FormActivate();
+                          return true;
+                      },
+                      [&] {
+                          login.reset();
+                          principal.reset();
+                      }};
     // The first screen of the list (1).
     actions << Action{QStringLiteral("pending list of a busy user"), 1,
                       [&] {
