@@ -144,8 +144,23 @@ sed 's/^/    /' "$TARGET/etc/hosts"
 step "copy the working tree to /root/protocolo"
 [ "$KEEP_TREE" -eq 1 ] && [ "$REUSE" -eq 1 ] || rm -rf "$TARGET/root/protocolo"
 mkdir -p "$TARGET/root/protocolo"
-tar -C "$SOURCE" --exclude=./build --exclude=./demo --exclude='./build-*' -cf - . \
-  | tar -C "$TARGET/root/protocolo" -xf -
+if [ "$KEEP_TREE" -eq 1 ] && [ "$REUSE" -eq 1 ]; then
+  # Over a kept build, only the files that differ are written, with the time of the copy: a file
+  # keeping its own older time would look unchanged to the build beside it, which would go on
+  # testing what was built from the earlier copy.
+  STAGE=$(mktemp -d)
+  tar -C "$SOURCE" --exclude=./build --exclude=./demo --exclude='./build-*' -cf - . | tar -C "$STAGE" -xf -
+  (cd "$STAGE" && find . -type f) | while IFS= read -r f; do
+    if ! cmp -s "$STAGE/$f" "$TARGET/root/protocolo/$f"; then
+      mkdir -p "$(dirname "$TARGET/root/protocolo/$f")"
+      cp "$STAGE/$f" "$TARGET/root/protocolo/$f"
+    fi
+  done
+  rm -rf "$STAGE"
+else
+  tar -C "$SOURCE" --exclude=./build --exclude=./demo --exclude='./build-*' -cf - . \
+    | tar -C "$TARGET/root/protocolo" -xf -
+fi
 du -sh "$TARGET/root/protocolo" | sed 's/^/    /'
 step_done
 
