@@ -20,13 +20,14 @@
 #include "app/senha.h"
 #include "bench/benchdata.h"
 #include "bench/latencyproxy.h"
+#include "bench/privateserver.h"
 #include "core/appvalues.h"
 #include "core/connection.h"
 #include "core/dialogs.h"
 #include "core/handoff.h"
 #include "core/session.h"
-#include "forms/common/recordset.h"
 #include "forms/common/gridmodel.h"
+#include "forms/common/recordset.h"
 #include "forms/common/windowedsource.h"
 #include "forms/processes/pesqdespacho.h"
 #include "forms/processes/pesqprocesso.h"
@@ -39,11 +40,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
 #include <cstdio>
@@ -75,37 +74,6 @@ private:
         ++unexpected;
         out << "  (said: " << QString(text).replace(QLatin1Char('\r'), QLatin1Char(' ')) << ")" << Qt::endl;
     }
-};
-
-// The private server, in a folder of its own, stopped at the end.
-class Server {
-public:
-    ~Server() {
-        if (!m_port.isEmpty()) script({QStringLiteral("stop"), m_root.path()}, nullptr);
-    }
-    bool start(QString* error) {
-        QString port;
-        if (!script({QStringLiteral("start"), m_root.path()}, &port)) {
-            *error = port;
-            return false;
-        }
-        m_port = port;
-        return true;
-    }
-    quint16 port() const { return m_port.toUShort(); }
-
-private:
-    static bool script(const QStringList& arguments, QString* output) {
-        QProcess p;
-        p.start(QStringLiteral("/bin/bash"),
-                QStringList{QStringLiteral(PROTOCOLO_SOURCE_DIR "/scripts/firebird-server.sh")} + arguments);
-        p.waitForFinished(60000);
-        if (output)
-            *output = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
-        return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    }
-    QTemporaryDir m_root;
-    QString m_port;
 };
 
 // A list open in its window, for the pauses measured while it reads.
@@ -169,7 +137,7 @@ int main(int argc, char** argv) {
     // The server opens the file alone: the filling connection lets go of it first.
     core::mainConnection().close();
 
-    Server server;
+    bench::PrivateServer server;
     QString error;
     if (!server.start(&error)) {
         out << "server: " << error << Qt::endl;
@@ -212,71 +180,57 @@ int main(int argc, char** argv) {
     std::unique_ptr<QDialog> window;
     std::unique_ptr<app::TFrm_Principal> principal;
     QList<Action> actions;
-    // Connection (2), the user looked up (1), the pending list's first screen (1), the rights (1).
-    actions << Action{
-        QStringLiteral("login up to the main window"), 5, [&] { return true; },
-        [&] {
-            if (!core::openMainConnection(target, &error)) return false;
-            {
-                app::TFrm_Senha login(nullptr);
-                login.findChild<QLineEdit*>(QStringLiteral("Campo1"))->setText(QStringLiteral("2"));
-                login.Campo1Exit();
-                login.Botao_EntrarClick();
-                if (core::currentUser().code != busy) return false;
-            }
-            processes::TFrm_RecebimentoPendencia pending(nullptr);
-            if (!pending.reload(busy, &error)) return false;
-            pending.show();
-            QApplication::processEvents();
-            pending.grab();
-            pending.hide();
-            principal = std::make_unique<app::TFrm_Principal>();
-            principal->FormActivate();
-            return true;
-        },
-        [&] { principal.reset(); }};
-    // The same login as the clerk waits for it, step by step: the program's start (the connection,
-    // 2), leaving the code box (the user looked up, 1), and "Entrar" up to the main window with
-    // the pending list (its first screen, 1) and the rights (1).
+    // The login as the clerk waits for it, step by step: the program's start (the connection, 2),
+    // leaving the code box (the user looked up, 1), and "Entrar" up to the main window with the
+    // pending list (its first screen, 1) and the rights (1). Timed whole, then step by step.
     std::unique_ptr<app::TFrm_Senha> login;
+    auto typeCode = [&] {
+        login = std::make_unique<app::TFrm_Senha>(nullptr);
+        login->findChild<QLineEdit*>(QStringLiteral("Campo1"))->setText(QStringLiteral("2"));
+    };
+    auto leaveCode = [&] {
+        login->Campo1Exit();
+        return !login->findChild<QLineEdit*>(QStringLiteral("CampoE4"))->text().isEmpty();
+    };
+    auto enterUpToMainWindow = [&] {
+        login->Botao_EntrarClick();
+        login.reset();
+        if (core::currentUser().code != busy) return false;
+        processes::TFrm_RecebimentoPendencia pending(nullptr);
+        if (!pending.reload(busy, &error)) return false;
+        pending.show();
+        QApplication::processEvents();
+        pending.grab();
+        pending.hide();
+        principal = std::make_unique<app::TFrm_Principal>();
+        principal->FormActivate();
+        return true;
+    };
+    auto closeLogin = [&] {
+        login.reset();
+        principal.reset();
+    };
+    actions << Action{QStringLiteral("login up to the main window"), 5, [&] { return true; },
+                      [&] {
+                          if (!core::openMainConnection(target, &error)) return false;
+                          typeCode();
+                          return leaveCode() && enterUpToMainWindow();
+                      },
+                      closeLogin};
     actions << Action{QStringLiteral("  login step: connection at start-up"), 2, [&] { return true; },
                       [&] { return core::openMainConnection(target, &error); }, [] {}};
     actions << Action{QStringLiteral("  login step: code box left"), 1,
                       [&] {
-                          login = std::make_unique<app::TFrm_Senha>(nullptr);
-                          login->findChild<QLineEdit*>(QStringLiteral("Campo1"))->setText(QStringLiteral("2"));
+                          typeCode();
                           return true;
                       },
-                      [&] {
-                          login->Campo1Exit();
-                          return !login->findChild<QLineEdit*>(QStringLiteral("CampoE4"))->text().isEmpty();
-                      },
-                      [&] { login.reset(); }};
+                      leaveCode, closeLogin};
     actions << Action{QStringLiteral("  login step: Entrar up to the main window"), 2,
                       [&] {
-                          login = std::make_unique<app::TFrm_Senha>(nullptr);
-                          login->findChild<QLineEdit*>(QStringLiteral("Campo1"))->setText(QStringLiteral("2"));
-                          login->Campo1Exit();
-                          return true;
+                          typeCode();
+                          return leaveCode();
                       },
-                      [&] {
-                          login->Botao_EntrarClick();
-                          if (core::currentUser().code != busy) return false;
-                          login.reset();
-                          processes::TFrm_RecebimentoPendencia pending(nullptr);
-                          if (!pending.reload(busy, &error)) return false;
-                          pending.show();
-                          QApplication::processEvents();
-                          pending.grab();
-                          pending.hide();
-                          principal = std::make_unique<app::TFrm_Principal>();
-                          principal->FormActivate();
-                          return true;
-                      },
-                      [&] {
-                          login.reset();
-                          principal.reset();
-                      }};
+                      enterUpToMainWindow, closeLogin};
     // The first screen of the list (1).
     actions << Action{QStringLiteral("pending list of a busy user"), 1,
                       [&] {

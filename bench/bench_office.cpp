@@ -24,6 +24,7 @@
 #include "app/senha.h"
 #include "bench/benchdata.h"
 #include "bench/latencyproxy.h"
+#include "bench/privateserver.h"
 #include "core/appvalues.h"
 #include "core/connection.h"
 #include "core/dialogs.h"
@@ -649,37 +650,6 @@ int Desk::run() {
 
 // --- the office -----------------------------------------------------------------------------------
 
-// The private server, in a folder of its own, stopped at the end.
-class Server {
-public:
-    ~Server() {
-        if (!m_port.isEmpty()) script({QStringLiteral("stop"), m_root.path()}, nullptr);
-    }
-    bool start(QString* error) {
-        QString port;
-        if (!script({QStringLiteral("start"), m_root.path()}, &port)) {
-            *error = port;
-            return false;
-        }
-        m_port = port;
-        return true;
-    }
-    quint16 port() const { return m_port.toUShort(); }
-
-private:
-    static bool script(const QStringList& arguments, QString* output) {
-        QProcess p;
-        p.start(QStringLiteral("/bin/bash"),
-                QStringList{QStringLiteral(PROTOCOLO_SOURCE_DIR "/scripts/firebird-server.sh")} + arguments);
-        p.waitForFinished(60000);
-        if (output)
-            *output = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
-        return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    }
-    QTemporaryDir m_root;
-    QString m_port;
-};
-
 struct ActionLine {
     QString kind;
     double ms = 0;
@@ -1034,7 +1004,7 @@ int main(int argc, char** argv) {
     // The server opens the file alone: the filling connection lets go of it first.
     core::mainConnection().close();
 
-    Server server;
+    bench::PrivateServer server;
     QString error;
     if (!server.start(&error)) {
         out << "server: " << error << Qt::endl;
