@@ -6,6 +6,7 @@
 #include "app/splash.h"
 #include "app/wiring.h"
 #include "core/connection.h"
+#include "core/readquery.h"
 #include "core/dialogs.h"
 #include "core/menucommands.h"
 #include "core/session.h"
@@ -70,6 +71,7 @@ void closeMainConnection() {
     if (!db.isOpen()) return;
     // Nothing is left half-written: an open transaction is undone before the detach.
     db.rollback();
+    core::releaseReads(db);
     db.close();
 }
 

@@ -1,6 +1,7 @@
 #include "core/connection.h"
 
 #include "core/audit.h"
+#include "core/readquery.h"
 #include "core/dialogs.h"
 #include "core/session.h"
 
@@ -78,6 +79,7 @@ bool isMain(const QSqlDatabase& db) {
 
 bool openMainConnection(const ConnectionTarget& target, QString* errorText) {
     QSqlDatabase db = connectionNamed(QString::fromLatin1(kMainConnection));
+    releaseReads(db);
     db.close();
     applyFixedParameters(db, target.userName);
     db.setDatabaseName(target.database);
@@ -123,6 +125,7 @@ bool ensureConnection(const QSqlDatabase& db) {
     MainConnectionState& state = mainState();
     if (!isMain(db) || !state.lost) return true;
     QSqlDatabase main = connectionNamed(QString::fromLatin1(kMainConnection));
+    releaseReads(main);
     main.close();
     applyFixedParameters(main, state.target.userName);
     main.setDatabaseName(state.target.database);
@@ -179,6 +182,7 @@ SharedRead::~SharedRead() {
 QSqlDatabase openNamedConnection(const QString& connectionName, const QString& database, QString* errorText,
                                  const QString& userName) {
     QSqlDatabase db = connectionNamed(connectionName);
+    releaseReads(db);
     db.close();
     applyFixedParameters(db, userName);
     db.setDatabaseName(database);

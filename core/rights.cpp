@@ -1,16 +1,15 @@
 #include "core/rights.h"
 
 #include "core/connection.h"
+#include "core/readquery.h"
 #include "core/session.h"
-
-#include <QSqlQuery>
 
 namespace core {
 
 bool userHasRight(const QString& menuTitle) {
     if (currentUser().code.isEmpty()) return false;
     // Only grants of a user that still exists count, as for the menu.
-    QSqlQuery q(mainConnection());
+    ReadQuery q(mainConnection());
     q.setForwardOnly(true);
     if (!q.prepare(
             QStringLiteral("SELECT 1 FROM USUARIOS_ACESSOS A WHERE A.COD_USUARIO = ? AND A.TITULO = ? "
@@ -25,12 +24,13 @@ bool userHasRight(const QString& menuTitle) {
 QSet<QString> userRightsAmong(const QStringList& menuTitles) {
     QSet<QString> held;
     if (currentUser().code.isEmpty() || menuTitles.isEmpty()) return held;
-    QSqlQuery q(mainConnection());
+    ReadQuery q(mainConnection());
     q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT A.TITULO FROM USUARIOS_ACESSOS A WHERE A.COD_USUARIO = ? AND A.TITULO "
-                                  "IN (%1) AND EXISTS (SELECT 1 FROM USUARIOS U WHERE U.COD_USUARIO = "
-                                  "A.COD_USUARIO)")
-                       .arg(QStringList(menuTitles.size(), QStringLiteral("?")).join(QStringLiteral(", ")))))
+    if (!q.prepare(
+            QStringLiteral("SELECT A.TITULO FROM USUARIOS_ACESSOS A WHERE A.COD_USUARIO = ? AND A.TITULO "
+                           "IN (%1) AND EXISTS (SELECT 1 FROM USUARIOS U WHERE U.COD_USUARIO = "
+                           "A.COD_USUARIO)")
+                .arg(QStringList(menuTitles.size(), QStringLiteral("?")).join(QStringLiteral(", ")))))
         return held;
     q.addBindValue(currentUser().code);
     for (const QString& title : menuTitles)

@@ -1,5 +1,7 @@
 #include "core/users.h"
 
+#include "core/readquery.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
@@ -8,7 +10,7 @@ namespace core {
 
 namespace {
 
-bool failed(const QSqlQuery& q, const QSqlDatabase& db, QString* error) {
+template <typename Query> bool failed(const Query& q, const QSqlDatabase& db, QString* error) {
     if (error) {
         QString text = q.lastError().text();
         // A connection that went away leaves the statement's own text empty.
@@ -18,8 +20,8 @@ bool failed(const QSqlQuery& q, const QSqlDatabase& db, QString* error) {
     return false;
 }
 
-bool run(QSqlQuery& q, const QSqlDatabase& db, const QString& sql, const QVariantList& values,
-         QString* error) {
+template <typename Query>
+bool run(Query& q, const QSqlDatabase& db, const QString& sql, const QVariantList& values, QString* error) {
     q.setForwardOnly(true);
     if (!q.prepare(sql)) return failed(q, db, error);
     for (const QVariant& v : values)
@@ -69,11 +71,13 @@ bool findUser(const QSqlDatabase& db, const QString& code, UserRecord* user, boo
 
 bool findUserNamingSession(const QSqlDatabase& db, const QString& code, UserRecord* user, bool* found,
                            QString* error) {
-    QSqlQuery q(db);
+    // Read through the kept statement: at the login, over a network, every round trip shows.
+    ReadQuery q(db);
     if (!run(q, db,
-             QStringLiteral("SELECT COD_USUARIO, USUARIO, SENHA, CPF, PROTOCOLISTA, RDB$SET_CONTEXT('USER_SESSION', "
-                            "'PROTOCOLO_USUARIO', COD_USUARIO) FROM USUARIOS WHERE COD_USUARIO=CAST(? AS "
-                            "VARCHAR(100))"),
+             QStringLiteral(
+                 "SELECT COD_USUARIO, USUARIO, SENHA, CPF, PROTOCOLISTA, RDB$SET_CONTEXT('USER_SESSION', "
+                 "'PROTOCOLO_USUARIO', COD_USUARIO) FROM USUARIOS WHERE COD_USUARIO=CAST(? AS "
+                 "VARCHAR(100))"),
              {code}, error))
         return false;
     *found = q.next();
@@ -90,11 +94,12 @@ bool userRights(const QSqlDatabase& db, const QString& code, QStringList* titles
     // One statement: the user's existence and his grants are read together (the menu asks this
     // at every activation of the main window, over the network). The cast keeps a code longer
     // than the column finding nothing, as in findUser().
-    QSqlQuery q(db);
+    ReadQuery q(db);
     if (!run(q, db,
-             QStringLiteral("SELECT A.ACESSO, A.TITULO FROM USUARIOS_ACESSOS A WHERE A.COD_USUARIO = CAST(? AS "
-                            "VARCHAR(100)) AND EXISTS (SELECT 1 FROM USUARIOS U WHERE U.COD_USUARIO = "
-                            "A.COD_USUARIO)"),
+             QStringLiteral(
+                 "SELECT A.ACESSO, A.TITULO FROM USUARIOS_ACESSOS A WHERE A.COD_USUARIO = CAST(? AS "
+                 "VARCHAR(100)) AND EXISTS (SELECT 1 FROM USUARIOS U WHERE U.COD_USUARIO = "
+                 "A.COD_USUARIO)"),
              {code}, error))
         return false;
     QList<QPair<QString, QString>> grants;

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+#include "core/readquery.h"
+
 #include <ibase.h>
 
 namespace db {
@@ -29,24 +31,11 @@ struct Run {
 };
 
 QString statusText(const ISC_STATUS* status) {
-    QString text;
-    char buffer[512];
-    const ISC_STATUS* p = status;
-    while (fb_interpret(buffer, sizeof buffer, &p)) {
-        if (!text.isEmpty()) text += QLatin1Char(' ');
-        text += QString::fromUtf8(buffer);
-    }
-    return text;
+    return core::firebirdStatusText(status);
 }
 
 bool attachmentOf(QSqlDatabase& connection, isc_db_handle* db) {
-    const QVariant handle = connection.driver()->handle();
-    // The Firebird driver hands out its attachment handle (an integer handle type).
-    if (!handle.isValid() || handle.metaType().sizeOf() != int(sizeof(isc_db_handle)) ||
-        qstrcmp(connection.driverName().toLatin1(), "QIBASE") != 0)
-        return false;
-    *db = *static_cast<const isc_db_handle*>(handle.constData());
-    return true;
+    return core::firebirdAttachment(connection, db);
 }
 
 // A transaction of the update's own that does not wait on locks. The program's connection waits
@@ -390,6 +379,9 @@ int pairStartingBefore(int n) {
 UpdateOutcome updateDatabase(QSqlDatabase& connection, const std::function<void(int)>& beforeStatement,
                              const std::function<void(int)>& afterStep) {
     UpdateOutcome outcome;
+    // The statements this workstation keeps prepared hold the tables and indices they read: a
+    // change of those would be refused as "in use".
+    core::releaseReads(connection);
     const QStringList oldKey = primaryKeyColumns(connection, QStringLiteral("PROCESSOS"));
     QString keyError;
     const QStringList statements = updateStatements();

@@ -1,6 +1,7 @@
 #include "tests/support/testdatabase.h"
 
 #include "core/connection.h"
+#include "core/readquery.h"
 #include "db/database.h"
 
 #include <QSqlError>
@@ -27,9 +28,11 @@ TestDatabase::TestDatabase(bool withFirstUser) {
 
 TestDatabase::~TestDatabase() {
     for (const QString& name : m_extraConnections) {
+        core::releaseReads(QSqlDatabase::database(name, false));
         QSqlDatabase::database(name, false).close();
         QSqlDatabase::removeDatabase(name);
     }
+    core::releaseReads(core::mainConnection());
     core::mainConnection().close();
 }
 

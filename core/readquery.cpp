@@ -1,0 +1,682 @@
+#include "core/readquery.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSqlDriver>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+namespace core {
+
+bool firebirdAttachment(const QSqlDatabase& db, isc_db_handle* handle) {
+    if (!db.isValid() || !db.driver() || db.driverName() != QLatin1String("QIBASE")) return false;
+    const QVariant v = db.driver()->handle();
+    // The Firebird driver hands out its attachment handle (an integer handle type).
+    if (!v.isValid() || v.metaType().sizeOf() != int(sizeof(isc_db_handle))) return false;
+    *handle = *static_cast<const isc_db_handle*>(v.constData());
+    return *handle != 0;
+}
+
+QString firebirdStatusText(const ISC_STATUS* status) {
+    QString text;
+    char buffer[512];
+    const ISC_STATUS* p = status;
+    while (fb_interpret(buffer, sizeof buffer, &p)) {
+        if (!text.isEmpty()) text += QLatin1Char(' ');
+        text += QString::fromUtf8(buffer);
+    }
+    return text;
+}
+
+namespace {
+
+// The attachment itself is gone (the server stopped, the link dropped): nothing of it can be
+// freed any more, only forgotten.
+bool connectionGone(const ISC_STATUS* status) {
+    for (const ISC_STATUS* p = status; p[0] != isc_arg_end;) {
+        if (p[0] == isc_arg_gds) {
+            switch (p[1]) {
+            case isc_network_error:
+            case isc_net_read_err:
+            case isc_net_write_err:
+            case isc_lost_db_connection:
+            case isc_att_shutdown:
+            case isc_shutdown:
+            case isc_bad_db_handle:
+                return true;
+            default:
+                break;
+            }
+        }
+        // Every argument but a cstring with its length is one kind and one value.
+        p += (p[0] == isc_arg_cstring) ? 3 : 2;
+    }
+    return false;
+}
+
+XSQLDA* newDescriptor(int columns) {
+    const int n = columns < 1 ? 1 : columns;
+    auto* da = static_cast<XSQLDA*>(::operator new(XSQLDA_LENGTH(n)));
+    std::memset(da, 0, XSQLDA_LENGTH(n));
+    da->version = SQLDA_VERSION1;
+    da->sqln = short(n);
+    return da;
+}
+
+struct DescriptorDeleter {
+    void operator()(XSQLDA* da) const { ::operator delete(da); }
+};
+using Descriptor = std::unique_ptr<XSQLDA, DescriptorDeleter>;
+
+} // namespace
+
+// A prepared statement of a connection, with the buffers its rows arrive in.
+struct Statement {
+    isc_stmt_handle handle = 0;
+    QString sql;
+    Descriptor in;
+    Descriptor out;
+    std::vector<char> row;    // the output columns' data, one after another
+    std::vector<short> nulls; // their null indicators
+    bool ready = false;       // prepared and described: it may be kept
+};
+
+namespace {
+
+// What a connection keeps: its read transaction and its idle statements by text.
+struct Reads {
+    isc_db_handle db = 0;
+    isc_tr_handle transaction = 0;
+    quint64 generation = 0;
+    QMultiHash<QString, Statement*> idle;
+};
+
+QMutex& registryLock() {
+    static QMutex lock;
+    return lock;
+}
+
+QHash<QString, Reads>& registry() {
+    static QHash<QString, Reads> reads;
+    return reads;
+}
+
+quint64 nextGeneration() {
+    static quint64 generation = 0;
+    return ++generation;
+}
+
+void freeStatement(Statement* s, bool release) {
+    if (release && s->handle) {
+        ISC_STATUS_ARRAY status{};
+        isc_dsql_free_statement(status, &s->handle, DSQL_drop);
+    }
+    delete s;
+}
+
+// Forgets (gone) or frees (release) what a connection keeps. The caller holds the lock.
+void dropReads(Reads& r, bool release) {
+    for (Statement* s : std::as_const(r.idle))
+        freeStatement(s, release);
+    r.idle.clear();
+    if (release && r.transaction) {
+        ISC_STATUS_ARRAY status{};
+        if (isc_commit_transaction(status, &r.transaction)) isc_rollback_transaction(status, &r.transaction);
+    }
+    r.transaction = 0;
+    r.db = 0;
+    r.generation = nextGeneration();
+}
+
+// The connection's entry, renewed when its attachment is another than the one it was made for (the
+// connection was opened again: the old handles died with the old attachment).
+Reads& readsOf(const QString& connection, isc_db_handle db) {
+    Reads& r = registry()[connection];
+    if (r.db != db) {
+        dropReads(r, false);
+        r.db = db;
+    }
+    return r;
+}
+
+void allocateRow(Statement& s) {
+    XSQLDA* out = s.out.get();
+    size_t size = 0;
+    std::vector<size_t> offsets(size_t(out->sqld));
+    for (int i = 0; i < out->sqld; ++i) {
+        XSQLVAR& v = out->sqlvar[i];
+        size_t len = size_t(v.sqllen);
+        if ((v.sqltype & ~1) == SQL_VARYING) len += sizeof(short);
+        size = (size + 7) & ~size_t(7);
+        offsets[size_t(i)] = size;
+        size += len;
+    }
+    s.row.assign(size + 8, 0);
+    s.nulls.assign(size_t(out->sqld), 0);
+    for (int i = 0; i < out->sqld; ++i) {
+        XSQLVAR& v = out->sqlvar[i];
+        v.sqldata = s.row.data() + offsets[size_t(i)];
+        v.sqlind = &s.nulls[size_t(i)];
+        v.sqltype |= 1; // every column reports its nulls
+    }
+}
+
+QVariant nullOf(int type) {
+    switch (type) {
+    case SQL_SHORT:
+    case SQL_LONG:
+        return QVariant(QMetaType::fromType<int>());
+    case SQL_INT64:
+        return QVariant(QMetaType::fromType<qlonglong>());
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+        return QVariant(QMetaType::fromType<double>());
+    case SQL_TYPE_DATE:
+        return QVariant(QMetaType::fromType<QDate>());
+    case SQL_TYPE_TIME:
+        return QVariant(QMetaType::fromType<QTime>());
+    case SQL_TIMESTAMP:
+        return QVariant(QMetaType::fromType<QDateTime>());
+    case SQL_BLOB:
+        return QVariant(QMetaType::fromType<QByteArray>());
+    case SQL_BOOLEAN:
+        return QVariant(QMetaType::fromType<bool>());
+    default:
+        return QVariant(QMetaType::fromType<QString>());
+    }
+}
+
+QVariant scaled(qlonglong value, int scale, int type) {
+    if (scale >= 0) return type == SQL_INT64 ? QVariant(value) : QVariant(int(value));
+    double d = double(value);
+    for (int i = 0; i < -scale; ++i)
+        d /= 10.0;
+    return d;
+}
+
+QTime timeOf(ISC_TIME t) {
+    // Units of a ten-thousandth of a second since midnight.
+    return QTime::fromMSecsSinceStartOfDay(int(t / 10));
+}
+
+QDate dateOf(ISC_DATE d) {
+    struct tm tm {};
+    isc_decode_sql_date(&d, &tm);
+    return QDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+}
+
+ISC_DATE encodeDate(const QDate& date) {
+    struct tm tm {};
+    tm.tm_year = date.year() - 1900;
+    tm.tm_mon = date.month() - 1;
+    tm.tm_mday = date.day();
+    ISC_DATE d = 0;
+    isc_encode_sql_date(&tm, &d);
+    return d;
+}
+
+ISC_TIME encodeTime(const QTime& time) {
+    return ISC_TIME(time.msecsSinceStartOfDay()) * 10;
+}
+
+} // namespace
+
+struct ReadQuery::Cursor {
+    QString connection;
+    quint64 generation = 0;
+    isc_db_handle db = 0;
+    isc_tr_handle* transaction = nullptr;
+    std::unique_ptr<Statement> statement;
+    std::vector<char> input;
+    std::vector<short> inputNulls;
+    QVector<QVariant> current;
+    bool open = false;      // executed, its cursor not closed yet
+    bool lookahead = false; // the first row is fetched and waits for next()
+    bool onRow = false;
+};
+
+ReadQuery::ReadQuery(const QSqlDatabase& db)
+    : m_db(db) {}
+
+ReadQuery::~ReadQuery() {
+    finish();
+}
+
+bool ReadQuery::prepare(const QString& sql) {
+    finish();
+    m_sql = sql;
+    m_values.clear();
+    m_error = QSqlError();
+    return true;
+}
+
+void ReadQuery::addBindValue(const QVariant& value) {
+    m_values.append(value);
+}
+
+void ReadQuery::bindValue(int position, const QVariant& value) {
+    if (position >= m_values.size()) m_values.resize(position + 1);
+    m_values[position] = value;
+}
+
+bool ReadQuery::exec(const QString& sql) {
+    prepare(sql);
+    return exec();
+}
+
+bool ReadQuery::fail(const ISC_STATUS* status, const QString& what) {
+    const QString text = status ? firebirdStatusText(status) : QString();
+    m_error =
+        QSqlError(what, text,
+                  status && connectionGone(status) ? QSqlError::ConnectionError : QSqlError::StatementError);
+    if (status && connectionGone(status) && m_cursor) {
+        QMutexLocker lock(&registryLock());
+        auto it = registry().find(m_cursor->connection);
+        if (it != registry().end() && it->generation == m_cursor->generation) dropReads(*it, false);
+        if (m_cursor->statement) m_cursor->statement->handle = 0; // died with the attachment
+    }
+    return false;
+}
+
+void ReadQuery::finish() {
+    if (!m_cursor) return;
+    std::unique_ptr<Cursor> c = std::move(m_cursor);
+    if (!c->statement) return;
+    QMutexLocker lock(&registryLock());
+    auto it = registry().find(c->connection);
+    const bool same = it != registry().end() && it->generation == c->generation && c->statement->handle;
+    if (!c->statement->ready) {
+        freeStatement(c->statement.release(), same);
+        return;
+    }
+    if (c->open && same) {
+        ISC_STATUS_ARRAY status{};
+        // Travels with the next exchange: it costs no round trip of its own.
+        if (isc_dsql_free_statement(status, &c->statement->handle, DSQL_close)) {
+            freeStatement(c->statement.release(), !connectionGone(status));
+            return;
+        }
+    }
+    if (same) {
+        Statement* s = c->statement.release();
+        it->idle.insert(s->sql, s);
+    } else {
+        freeStatement(c->statement.release(), false);
+    }
+}
+
+bool ReadQuery::exec() {
+    finish();
+    m_error = QSqlError();
+    isc_db_handle db = 0;
+    if (!m_db.isOpen() || !firebirdAttachment(m_db, &db))
+        return fail(nullptr, QStringLiteral("A conexão com o banco de dados não está aberta."));
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        auto c = std::make_unique<Cursor>();
+        c->connection = m_db.connectionName();
+        c->db = db;
+        ISC_STATUS_ARRAY status{};
+        {
+            QMutexLocker lock(&registryLock());
+            Reads& r = readsOf(c->connection, db);
+            c->generation = r.generation;
+            if (!r.transaction) {
+                // Read only and read committed: each statement sees what is committed when it
+                // starts, and the server keeps no old versions alive for it.
+                static char tpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed,
+                                     isc_tpb_rec_version, isc_tpb_wait};
+                if (isc_start_transaction(status, &r.transaction, 1, &r.db, short(sizeof tpb), tpb)) {
+                    m_cursor = std::move(c);
+                    return fail(status, QStringLiteral("Não foi possível iniciar a leitura."));
+                }
+            }
+            c->transaction = &r.transaction;
+            auto idle = r.idle.find(m_sql);
+            if (idle != r.idle.end()) {
+                c->statement.reset(idle.value());
+                r.idle.erase(idle);
+            }
+        }
+        m_cursor = std::move(c);
+        Cursor& cur = *m_cursor;
+
+        if (!cur.statement) {
+            auto s = std::make_unique<Statement>();
+            s->sql = m_sql;
+            s->out.reset(newDescriptor(8));
+            if (isc_dsql_allocate_statement(status, &cur.db, &s->handle))
+                return fail(status, QStringLiteral("Não foi possível preparar a leitura."));
+            cur.statement = std::move(s);
+            Statement& st = *cur.statement;
+            const QByteArray text = m_sql.toUtf8();
+            if (isc_dsql_prepare(status, cur.transaction, &st.handle, 0, text.constData(), SQL_DIALECT_V6,
+                                 st.out.get()))
+                return fail(status, QStringLiteral("Não foi possível preparar a leitura."));
+            if (st.out->sqld > st.out->sqln) {
+                st.out.reset(newDescriptor(st.out->sqld));
+                if (isc_dsql_describe(status, &st.handle, SQL_DIALECT_V6, st.out.get()))
+                    return fail(status, QStringLiteral("Não foi possível preparar a leitura."));
+            }
+            st.in.reset(newDescriptor(8));
+            if (isc_dsql_describe_bind(status, &st.handle, SQL_DIALECT_V6, st.in.get()))
+                return fail(status, QStringLiteral("Não foi possível preparar a leitura."));
+            if (st.in->sqld > st.in->sqln) {
+                st.in.reset(newDescriptor(st.in->sqld));
+                if (isc_dsql_describe_bind(status, &st.handle, SQL_DIALECT_V6, st.in.get()))
+                    return fail(status, QStringLiteral("Não foi possível preparar a leitura."));
+            }
+            allocateRow(st);
+            st.ready = true;
+        }
+
+        Statement& st = *cur.statement;
+        XSQLDA* in = st.in.get();
+        if (m_values.size() != in->sqld)
+            return fail(nullptr, QStringLiteral("A leitura espera %1 valores e recebeu %2.")
+                                     .arg(in->sqld)
+                                     .arg(m_values.size()));
+        // Each value is handed over in its own type: the server converts it to the parameter's.
+        std::vector<size_t> offsets(size_t(in->sqld));
+        std::vector<QByteArray> texts(size_t(in->sqld));
+        size_t size = 0;
+        for (int i = 0; i < in->sqld; ++i) {
+            const QVariant& v = m_values[i];
+            XSQLVAR& p = in->sqlvar[i];
+            size_t len = 8;
+            if (v.isNull()) {
+                len = size_t(p.sqllen) + 2;
+            } else {
+                switch (v.metaType().id()) {
+                case QMetaType::QString:
+                case QMetaType::QByteArray:
+                case QMetaType::QChar:
+                    texts[size_t(i)] =
+                        v.metaType().id() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
+                    len = size_t(texts[size_t(i)].size()) + 2;
+                    break;
+                default:
+                    break;
+                }
+            }
+            size = (size + 7) & ~size_t(7);
+            offsets[size_t(i)] = size;
+            size += len;
+        }
+        cur.input.assign(size + 8, 0);
+        cur.inputNulls.assign(size_t(in->sqld), 0);
+        for (int i = 0; i < in->sqld; ++i) {
+            const QVariant& v = m_values[i];
+            XSQLVAR& p = in->sqlvar[i];
+            char* data = cur.input.data() + offsets[size_t(i)];
+            p.sqldata = data;
+            p.sqlind = &cur.inputNulls[size_t(i)];
+            if (v.isNull()) {
+                p.sqltype = short(p.sqltype | 1);
+                cur.inputNulls[size_t(i)] = -1;
+                continue;
+            }
+            switch (v.metaType().id()) {
+            case QMetaType::QString:
+            case QMetaType::QByteArray:
+            case QMetaType::QChar: {
+                const QByteArray& t = texts[size_t(i)];
+                p.sqltype = SQL_TEXT | 1;
+                p.sqlsubtype = 4; // UTF8, the connection's character set
+                p.sqllen = short(t.size());
+                p.sqlscale = 0;
+                std::memcpy(data, t.constData(), size_t(t.size()));
+                break;
+            }
+            case QMetaType::Double:
+            case QMetaType::Float: {
+                const double d = v.toDouble();
+                p.sqltype = SQL_DOUBLE | 1;
+                p.sqllen = sizeof(double);
+                p.sqlscale = 0;
+                std::memcpy(data, &d, sizeof d);
+                break;
+            }
+            case QMetaType::QDate: {
+                const ISC_DATE d = encodeDate(v.toDate());
+                p.sqltype = SQL_TYPE_DATE | 1;
+                p.sqllen = sizeof(ISC_DATE);
+                std::memcpy(data, &d, sizeof d);
+                break;
+            }
+            case QMetaType::QTime: {
+                const ISC_TIME t = encodeTime(v.toTime());
+                p.sqltype = SQL_TYPE_TIME | 1;
+                p.sqllen = sizeof(ISC_TIME);
+                std::memcpy(data, &t, sizeof t);
+                break;
+            }
+            case QMetaType::QDateTime: {
+                const QDateTime dt = v.toDateTime();
+                ISC_TIMESTAMP ts{encodeDate(dt.date()), encodeTime(dt.time())};
+                p.sqltype = SQL_TIMESTAMP | 1;
+                p.sqllen = sizeof(ISC_TIMESTAMP);
+                std::memcpy(data, &ts, sizeof ts);
+                break;
+            }
+            case QMetaType::Bool:
+                if ((p.sqltype & ~1) == SQL_BOOLEAN) {
+                    data[0] = v.toBool() ? 1 : 0;
+                    p.sqltype = SQL_BOOLEAN | 1;
+                    p.sqllen = 1;
+                    break;
+                }
+                [[fallthrough]];
+            default: {
+                bool ok = false;
+                const qlonglong n = v.toLongLong(&ok);
+                if (!ok)
+                    return fail(nullptr, QStringLiteral("Valor de tipo %1 não aceito numa leitura.")
+                                             .arg(QString::fromLatin1(v.typeName())));
+                p.sqltype = SQL_INT64 | 1;
+                p.sqllen = sizeof(ISC_INT64);
+                p.sqlscale = 0;
+                std::memcpy(data, &n, sizeof n);
+                break;
+            }
+            }
+        }
+
+        bool failed = isc_dsql_execute(status, cur.transaction, &st.handle, SQL_DIALECT_V6, in) != 0;
+        if (!failed) {
+            cur.open = true;
+            const ISC_STATUS fetched = isc_dsql_fetch(status, &st.handle, SQL_DIALECT_V6, st.out.get());
+            failed = fetched != 0 && fetched != 100;
+            cur.lookahead = fetched == 0;
+            if (fetched == 100) {
+                cur.open = false;
+                ISC_STATUS_ARRAY ignored{};
+                isc_dsql_free_statement(ignored, &st.handle, DSQL_close);
+            }
+        }
+        if (!failed) return true;
+        if (connectionGone(status) || attempt == 1)
+            return fail(status, QStringLiteral("Não foi possível ler do banco de dados."));
+        // A kept statement the server no longer accepts (the structure it was prepared against
+        // changed): prepared again, once, in a fresh transaction.
+        {
+            QMutexLocker lock(&registryLock());
+            Reads& r = readsOf(cur.connection, db);
+            if (r.generation == cur.generation) {
+                ISC_STATUS_ARRAY ignored{};
+                if (isc_commit_transaction(ignored, &r.transaction))
+                    isc_rollback_transaction(ignored, &r.transaction);
+                r.transaction = 0;
+            }
+        }
+        freeStatement(cur.statement.release(), true);
+        m_cursor.reset();
+    }
+    return false;
+}
+
+bool ReadQuery::next() {
+    if (!m_cursor || !m_cursor->statement) return false;
+    Cursor& c = *m_cursor;
+    c.onRow = false;
+    c.current.clear();
+    Statement& st = *c.statement;
+    if (c.lookahead) {
+        c.lookahead = false;
+    } else {
+        if (!c.open) return false;
+        ISC_STATUS_ARRAY status{};
+        const ISC_STATUS fetched = isc_dsql_fetch(status, &st.handle, SQL_DIALECT_V6, st.out.get());
+        if (fetched == 100) {
+            c.open = false;
+            ISC_STATUS_ARRAY ignored{};
+            isc_dsql_free_statement(ignored, &st.handle, DSQL_close);
+            return false;
+        }
+        if (fetched != 0) {
+            fail(status, QStringLiteral("Não foi possível ler do banco de dados."));
+            c.open = false;
+            return false;
+        }
+    }
+    XSQLDA* out = st.out.get();
+    c.current.reserve(out->sqld);
+    for (int i = 0; i < out->sqld; ++i) {
+        const XSQLVAR& v = out->sqlvar[i];
+        const int type = v.sqltype & ~1;
+        if (*v.sqlind < 0) {
+            c.current.append(nullOf(type));
+            continue;
+        }
+        const char* d = v.sqldata;
+        switch (type) {
+        case SQL_VARYING: {
+            short len = 0;
+            std::memcpy(&len, d, sizeof len);
+            c.current.append(QString::fromUtf8(d + sizeof(short), len));
+            break;
+        }
+        case SQL_TEXT:
+            // Padded as the server hands it over, as Qt's driver reads it.
+            c.current.append(QString::fromUtf8(d, v.sqllen));
+            break;
+        case SQL_SHORT: {
+            short n = 0;
+            std::memcpy(&n, d, sizeof n);
+            c.current.append(scaled(n, v.sqlscale, type));
+            break;
+        }
+        case SQL_LONG: {
+            ISC_LONG n = 0;
+            std::memcpy(&n, d, sizeof n);
+            c.current.append(scaled(n, v.sqlscale, type));
+            break;
+        }
+        case SQL_INT64: {
+            ISC_INT64 n = 0;
+            std::memcpy(&n, d, sizeof n);
+            c.current.append(scaled(n, v.sqlscale, type));
+            break;
+        }
+        case SQL_FLOAT: {
+            float f = 0;
+            std::memcpy(&f, d, sizeof f);
+            c.current.append(double(f));
+            break;
+        }
+        case SQL_DOUBLE: {
+            double f = 0;
+            std::memcpy(&f, d, sizeof f);
+            c.current.append(f);
+            break;
+        }
+        case SQL_TYPE_DATE: {
+            ISC_DATE n = 0;
+            std::memcpy(&n, d, sizeof n);
+            c.current.append(dateOf(n));
+            break;
+        }
+        case SQL_TYPE_TIME: {
+            ISC_TIME n = 0;
+            std::memcpy(&n, d, sizeof n);
+            c.current.append(timeOf(n));
+            break;
+        }
+        case SQL_TIMESTAMP: {
+            ISC_TIMESTAMP ts{};
+            std::memcpy(&ts, d, sizeof ts);
+            c.current.append(QDateTime(dateOf(ts.timestamp_date), timeOf(ts.timestamp_time)));
+            break;
+        }
+        case SQL_BOOLEAN:
+            c.current.append(d[0] != 0);
+            break;
+        case SQL_BLOB: {
+            ISC_QUAD id{};
+            std::memcpy(&id, d, sizeof id);
+            isc_blob_handle blob = 0;
+            ISC_STATUS_ARRAY status{};
+            QByteArray bytes;
+            if (isc_open_blob2(status, &c.db, c.transaction, &blob, &id, 0, nullptr)) {
+                fail(status, QStringLiteral("Não foi possível ler do banco de dados."));
+                return false;
+            }
+            char chunk[16384];
+            for (;;) {
+                unsigned short got = 0;
+                const ISC_STATUS s = isc_get_segment(status, &blob, &got, sizeof chunk, chunk);
+                if (s != 0 && s != isc_segment) break;
+                bytes.append(chunk, got);
+            }
+            const bool broken = status[1] != 0 && status[1] != isc_segstr_eof && status[1] != isc_segment;
+            ISC_STATUS_ARRAY closing{};
+            isc_close_blob(closing, &blob);
+            if (broken) {
+                fail(status, QStringLiteral("Não foi possível ler do banco de dados."));
+                return false;
+            }
+            c.current.append(bytes);
+            break;
+        }
+        default:
+            c.current.append(QVariant());
+            break;
+        }
+    }
+    c.onRow = true;
+    return true;
+}
+
+QVariant ReadQuery::value(int column) const {
+    if (!m_cursor || !m_cursor->onRow || column < 0 || column >= m_cursor->current.size()) return {};
+    return m_cursor->current.at(column);
+}
+
+bool ReadQuery::isNull(int column) const {
+    return value(column).isNull();
+}
+
+int ReadQuery::columnCount() const {
+    return m_cursor && m_cursor->statement ? m_cursor->statement->out->sqld : 0;
+}
+
+bool ReadQuery::isActive() const {
+    return m_cursor && m_cursor->statement && m_error.type() == QSqlError::NoError;
+}
+
+void releaseReads(const QSqlDatabase& db) {
+    QMutexLocker lock(&registryLock());
+    auto it = registry().find(db.connectionName());
+    if (it == registry().end()) return;
+    isc_db_handle current = 0;
+    // Freed only on the attachment they were made on; a closed or reopened connection's are
+    // forgotten.
+    const bool live = db.isOpen() && firebirdAttachment(db, &current) && current == it->db;
+    dropReads(*it, live);
+    registry().erase(it);
+}
+
+} // namespace core

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+#include <ibase.h>
+#include <memory>
+
+namespace core {
+
+// The Firebird attachment behind a QIBASE connection; false on any other driver.
+bool firebirdAttachment(const QSqlDatabase& db, isc_db_handle* handle);
+// The text of a Firebird status vector, its messages joined by spaces.
+QString firebirdStatusText(const ISC_STATUS* status);
+
+// A read standing on its own, run through the Firebird client library on the connection's own
+// attachment. Over a network every exchange with the server is a round trip: Qt's driver starts a
+// transaction, prepares, fetches and commits for each read (4 round trips), where the server needs
+// only the fetch. Here each connection keeps one read-only, read-committed transaction open (the
+// server does not hold back its garbage collection for such a transaction) and every statement is
+// prepared once and kept, so a read costs the round trip of its first fetch.
+//
+// It reads what other transactions have committed, not the writes of a transaction the program has
+// open on the connection: a read inside such a transaction goes through QSqlQuery.
+//
+// The same forward-only subset of QSqlQuery: prepare, bind positional values, exec, next, value.
+// Rows are fetched as next() asks for them, so a long list can be read in slices; the statement
+// goes back to the connection's pool when the query is destroyed or run again.
+class ReadQuery {
+public:
+    explicit ReadQuery(const QSqlDatabase& db);
+    ~ReadQuery();
+    ReadQuery(const ReadQuery&) = delete;
+    ReadQuery& operator=(const ReadQuery&) = delete;
+
+    bool prepare(const QString& sql);
+    void addBindValue(const QVariant& value);
+    void bindValue(int position, const QVariant& value);
+    bool exec();
+    bool exec(const QString& sql);
+    bool next();
+    QVariant value(int column) const;
+    bool isNull(int column) const;
+    int columnCount() const;
+    bool isActive() const;
+    void finish();
+    QSqlError lastError() const { return m_error; }
+    // For code written for QSqlQuery: a kept query is always forward only.
+    void setForwardOnly(bool) {}
+
+private:
+    struct Cursor;
+    bool fail(const ISC_STATUS* status, const QString& what);
+    QSqlDatabase m_db;
+    QString m_sql;
+    QVector<QVariant> m_values;
+    std::unique_ptr<Cursor> m_cursor;
+    QSqlError m_error;
+};
+
+// Ends the connection's kept transaction and frees its kept statements: before the connection is
+// closed (the server refuses to detach an attachment with a transaction open) and before the
+// structure of the database is changed through it.
+void releaseReads(const QSqlDatabase& db);
+
+} // namespace core
