@@ -1,5 +1,6 @@
 #include "core/codes.h"
 
+#include "core/readquery.h"
 #include "core/routines.h"
 
 #include <QSqlError>
@@ -16,7 +17,7 @@ bool allDigits(const QString& text) {
     return true;
 }
 
-QString errorOf(const QSqlQuery& q, const QSqlDatabase& db) {
+template <typename Query> QString errorOf(const Query& q, const QSqlDatabase& db) {
     QString text = q.lastError().text();
     if (text.trimmed().isEmpty()) text = db.lastError().text();
     return text;
@@ -26,8 +27,9 @@ QString errorOf(const QSqlQuery& q, const QSqlDatabase& db) {
 
 bool fetchName(const QSqlDatabase& db, const QString& query, const QString& code, QVariant* name,
                QString* error) {
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
+    // A name is read as a code is typed or a record is shown: through the kept statement, one
+    // round trip to a server far away.
+    ReadQuery q(db);
     if (!q.prepare(query)) {
         if (error) *error = errorOf(q, db);
         return false;

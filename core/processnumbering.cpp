@@ -1,5 +1,7 @@
 #include "core/processnumbering.h"
 
+#include "core/readquery.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -97,8 +99,8 @@ ProcessNumber nextProcessNumber(const QSqlDatabase& db, NumberingScheme scheme, 
 }
 
 QString earliestProcessYear(const QSqlDatabase& db) {
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
+    // Read at every opening of the process form and search: through the kept statement.
+    ReadQuery q(db);
     // Years are four digits; anything else an older program may have stored is no year.
     if (!q.exec(QStringLiteral("SELECT MIN(ANO) FROM PROCESSOS WHERE ANO BETWEEN '1000' AND '9999'")) ||
         !q.next() || q.isNull(0))

@@ -229,6 +229,7 @@ struct ReadQuery::Cursor {
     quint64 generation = 0;
     isc_db_handle db = 0;
     isc_tr_handle* transaction = nullptr;
+    isc_tr_handle own = 0; // a snapshot read's own transaction
     std::unique_ptr<Statement> statement;
     std::vector<char> input;
     std::vector<short> inputNulls;
@@ -238,8 +239,20 @@ struct ReadQuery::Cursor {
     bool onRow = false;
 };
 
-ReadQuery::ReadQuery(const QSqlDatabase& db)
-    : m_db(db) {}
+ReadQuery::ReadQuery(const QSqlDatabase& db, Consistency consistency)
+    : m_db(db)
+    , m_consistency(consistency) {}
+
+namespace {
+
+void endOwnTransaction(isc_tr_handle* own) {
+    if (!*own) return;
+    ISC_STATUS_ARRAY status{};
+    if (isc_commit_transaction(status, own)) isc_rollback_transaction(status, own);
+    *own = 0;
+}
+
+} // namespace
 
 ReadQuery::~ReadQuery() {
     finish();
@@ -247,7 +260,31 @@ ReadQuery::~ReadQuery() {
 
 bool ReadQuery::prepare(const QString& sql) {
     finish();
-    m_sql = sql;
+    m_sql.clear();
+    m_names.clear();
+    // Named placeholders become positional ones, as Qt's driver makes them; quoted text is left
+    // as it is.
+    QChar quote;
+    for (int i = 0; i < sql.size(); ++i) {
+        const QChar ch = sql.at(i);
+        if (!quote.isNull()) {
+            if (ch == quote) quote = QChar();
+        } else if (ch == QLatin1Char('\'') || ch == QLatin1Char('"')) {
+            quote = ch;
+        } else if (ch == QLatin1Char(':') && i + 1 < sql.size() &&
+                   (sql.at(i + 1).isLetter() || sql.at(i + 1) == QLatin1Char('_'))) {
+            int end = i + 1;
+            while (end < sql.size() && (sql.at(end).isLetterOrNumber() || sql.at(end) == QLatin1Char('_')))
+                ++end;
+            m_names << sql.mid(i, end - i).toUpper();
+            m_sql += QLatin1Char('?');
+            i = end - 1;
+            continue;
+        } else if (ch == QLatin1Char('?')) {
+            m_names << QString();
+        }
+        m_sql += ch;
+    }
     m_values.clear();
     m_error = QSqlError();
     return true;
@@ -260,6 +297,12 @@ void ReadQuery::addBindValue(const QVariant& value) {
 void ReadQuery::bindValue(int position, const QVariant& value) {
     if (position >= m_values.size()) m_values.resize(position + 1);
     m_values[position] = value;
+}
+
+void ReadQuery::bindValue(const QString& placeholder, const QVariant& value) {
+    const QString name = placeholder.toUpper();
+    for (int i = 0; i < m_names.size(); ++i)
+        if (m_names.at(i) == name) bindValue(i, value);
 }
 
 bool ReadQuery::exec(const QString& sql) {
@@ -277,6 +320,7 @@ bool ReadQuery::fail(const ISC_STATUS* status, const QString& what) {
         auto it = registry().find(m_cursor->connection);
         if (it != registry().end() && it->generation == m_cursor->generation) dropReads(*it, false);
         if (m_cursor->statement) m_cursor->statement->handle = 0; // died with the attachment
+        m_cursor->own = 0;
     }
     return false;
 }
@@ -284,10 +328,22 @@ bool ReadQuery::fail(const ISC_STATUS* status, const QString& what) {
 void ReadQuery::finish() {
     if (!m_cursor) return;
     std::unique_ptr<Cursor> c = std::move(m_cursor);
-    if (!c->statement) return;
     QMutexLocker lock(&registryLock());
     auto it = registry().find(c->connection);
-    const bool same = it != registry().end() && it->generation == c->generation && c->statement->handle;
+    const bool live = it != registry().end() && it->generation == c->generation;
+    if (c->own) {
+        if (live) {
+            if (c->open && c->statement && c->statement->handle) {
+                ISC_STATUS_ARRAY status{};
+                isc_dsql_free_statement(status, &c->statement->handle, DSQL_close);
+                c->open = false;
+            }
+            endOwnTransaction(&c->own);
+        }
+        c->own = 0;
+    }
+    if (!c->statement) return;
+    const bool same = live && c->statement->handle;
     if (!c->statement->ready) {
         freeStatement(c->statement.release(), same);
         return;
@@ -320,6 +376,7 @@ bool ReadQuery::exec() {
         c->connection = m_db.connectionName();
         c->db = db;
         ISC_STATUS_ARRAY status{};
+        bool startFailed = false;
         {
             QMutexLocker lock(&registryLock());
             Reads& r = readsOf(c->connection, db);
@@ -329,19 +386,26 @@ bool ReadQuery::exec() {
                 // starts, and the server keeps no old versions alive for it.
                 static char tpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed,
                                      isc_tpb_rec_version, isc_tpb_wait};
-                if (isc_start_transaction(status, &r.transaction, 1, &r.db, short(sizeof tpb), tpb)) {
-                    m_cursor = std::move(c);
-                    return fail(status, QStringLiteral("Não foi possível iniciar a leitura."));
-                }
+                startFailed =
+                    isc_start_transaction(status, &r.transaction, 1, &r.db, short(sizeof tpb), tpb) != 0;
             }
             c->transaction = &r.transaction;
-            auto idle = r.idle.find(m_sql);
+            if (m_consistency == Consistency::Snapshot) {
+                static char snapshot[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_concurrency, isc_tpb_wait};
+                if (!startFailed)
+                    startFailed = isc_start_transaction(status, &c->own, 1, &r.db, short(sizeof snapshot),
+                                                        snapshot) != 0;
+                c->transaction = &c->own;
+            }
+            auto idle = startFailed ? r.idle.end() : r.idle.find(m_sql);
             if (idle != r.idle.end()) {
                 c->statement.reset(idle.value());
                 r.idle.erase(idle);
             }
         }
         m_cursor = std::move(c);
+        // Told outside the lock: a connection found gone is forgotten under it.
+        if (startFailed) return fail(status, QStringLiteral("Não foi possível iniciar a leitura."));
         Cursor& cur = *m_cursor;
 
         if (!cur.statement) {
@@ -512,6 +576,7 @@ bool ReadQuery::exec() {
                 r.transaction = 0;
             }
         }
+        endOwnTransaction(&cur.own);
         freeStatement(cur.statement.release(), true);
         m_cursor.reset();
     }

@@ -3,6 +3,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVector>
 #include <ibase.h>
@@ -30,7 +31,13 @@ QString firebirdStatusText(const ISC_STATUS* status);
 // goes back to the connection's pool when the query is destroyed or run again.
 class ReadQuery {
 public:
-    explicit ReadQuery(const QSqlDatabase& db);
+    // Committed: each run sees what is committed when it starts, through the connection's kept
+    // transaction. Snapshot: a list read over many turns of the event loop sees the database as it
+    // was when the read started, in a read-only snapshot of its own (one round trip to start it and
+    // one to end it): read committed, a row changed meanwhile could be met twice or not at all.
+    enum class Consistency { Committed, Snapshot };
+
+    explicit ReadQuery(const QSqlDatabase& db, Consistency consistency = Consistency::Committed);
     ~ReadQuery();
     ReadQuery(const ReadQuery&) = delete;
     ReadQuery& operator=(const ReadQuery&) = delete;
@@ -38,6 +45,8 @@ public:
     bool prepare(const QString& sql);
     void addBindValue(const QVariant& value);
     void bindValue(int position, const QVariant& value);
+    // A named placeholder (":P_ANO"): every place the statement names it gets the value.
+    void bindValue(const QString& placeholder, const QVariant& value);
     bool exec();
     bool exec(const QString& sql);
     bool next();
@@ -54,7 +63,9 @@ private:
     struct Cursor;
     bool fail(const ISC_STATUS* status, const QString& what);
     QSqlDatabase m_db;
-    QString m_sql;
+    Consistency m_consistency;
+    QString m_sql;       // as the server gets it: named placeholders made positional
+    QStringList m_names; // the named placeholder of each position (upper case)
     QVector<QVariant> m_values;
     std::unique_ptr<Cursor> m_cursor;
     QSqlError m_error;

@@ -28,10 +28,13 @@ usage() {
 
 listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
-# The first port from 3051 up nothing listens on (3050 belongs to a real server, if any).
+# A port between 3051 and 3150 nothing listens on (3050 belongs to a real server, if any). The
+# search starts at a random place: a test that stops its server and starts it again on the same
+# port must not find that port taken meanwhile by a server another test started at that moment.
 free_port() {
-  local p
-  for p in $(seq 3051 3150); do
+  local i p start=$((RANDOM % 100))
+  for i in $(seq 0 99); do
+    p=$((3051 + (start + i) % 100))
     listening "$p" || { echo "$p"; return 0; }
   done
   echo "no free port between 3051 and 3150" >&2

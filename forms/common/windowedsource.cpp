@@ -1,12 +1,12 @@
 #include "forms/common/windowedsource.h"
 
 #include "core/connection.h"
+#include "core/readquery.h"
 
 #include <QCursor>
 #include <QGuiApplication>
 #include <QSqlDatabase>
 #include <QSqlError>
-#include <QSqlQuery>
 #include <QTimer>
 #include <algorithm>
 #include <climits>
@@ -72,7 +72,7 @@ QString linkPart(const QVariant& value) {
 
 // A link as read from a row whose first `parts` columns hold it (the names' keys, the listed
 // table's link columns).
-std::string linkOf(const QSqlQuery& q, int parts) {
+template <typename Query> std::string linkOf(const Query& q, int parts) {
     QString link = linkPart(q.value(0));
     for (int p = 1; p < parts; ++p)
         link += QLatin1Char(kKeySeparator) + linkPart(q.value(p));
@@ -281,7 +281,7 @@ bool WindowedSource::serverOrders(const QString& collatedColumn) const {
     if (const auto it = known.constFind(knownKey); it != known.constEnd()) return *it;
     const QString table = collatedColumn.section(QLatin1Char('.'), 0, 0);
     const QString column = collatedColumn.section(QLatin1Char('.'), 1);
-    QSqlQuery q(db);
+    core::ReadQuery q(db);
     q.prepare(QStringLiteral("SELECT TRIM(C.RDB$COLLATION_NAME) FROM RDB$RELATION_FIELDS RF "
                              "JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE "
                              "JOIN RDB$COLLATIONS C ON C.RDB$CHARACTER_SET_ID = F.RDB$CHARACTER_SET_ID "
@@ -341,7 +341,7 @@ bool WindowedSource::startScan() {
                       .arg(field.expr, keys, m_spec.baseFrom, where, order.join(QStringLiteral(", ")));
         }
     }
-    m_scan = std::make_unique<QSqlQuery>(db);
+    m_scan = std::make_unique<core::ReadQuery>(db, core::ReadQuery::Consistency::Snapshot);
     m_scan->setForwardOnly(true);
     if (!m_scan->prepare(sql)) {
         const QString text = m_scan->lastError().text();
@@ -363,7 +363,7 @@ bool WindowedSource::startScan() {
     return true;
 }
 
-std::string WindowedSource::keyOf(const QSqlQuery& q, int firstKeyColumn) const {
+template <typename Query> std::string WindowedSource::keyOf(const Query& q, int firstKeyColumn) const {
     std::string key;
     for (int i = 0; i < m_spec.keyExprs.size(); ++i) {
         if (i) key += kKeySeparator;
@@ -490,7 +490,7 @@ bool WindowedSource::advance(int maxRows, int maxMs) {
     return m_joined ? readPlaces(maxMs) : scanSlice(maxRows, maxMs);
 }
 
-void WindowedSource::bindParameters(QSqlQuery& q, const QString& sql) const {
+template <typename Query> void WindowedSource::bindParameters(Query& q, const QString& sql) const {
     // Only the parameters the statement names: the driver refuses a value it has no place for.
     for (const auto& p : std::as_const(m_params)) {
         const QString mark = QLatin1Char(':') + p.first;
@@ -498,14 +498,14 @@ void WindowedSource::bindParameters(QSqlQuery& q, const QString& sql) const {
     }
 }
 
-bool WindowedSource::bindAndExec(QSqlQuery& q, const QString& sql) const {
+template <typename Query> bool WindowedSource::bindAndExec(Query& q, const QString& sql) const {
     bindParameters(q, sql);
     if (q.exec()) return true;
     fail(q.lastError().text());
     return false;
 }
 
-bool WindowedSource::prepareAndExec(QSqlQuery& q, const QString& sql) const {
+template <typename Query> bool WindowedSource::prepareAndExec(Query& q, const QString& sql) const {
     if (q.prepare(sql)) return bindAndExec(q, sql);
     fail(q.lastError().text());
     return false;
@@ -529,7 +529,7 @@ bool WindowedSource::startJoined(const WindowedField& field) {
             order = field.namesColumn + QStringLiteral(", ") + keys;
     }
     if (!order.isEmpty()) {
-        m_namesQuery = std::make_unique<QSqlQuery>(db);
+        m_namesQuery = std::make_unique<core::ReadQuery>(db, core::ReadQuery::Consistency::Snapshot);
         m_namesQuery->setForwardOnly(true);
         if (!m_namesQuery->exec(QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %4")
                                     .arg(keys, field.namesColumn, field.namesTable, order))) {
@@ -552,8 +552,7 @@ bool WindowedSource::startJoined(const WindowedField& field) {
     } else {
         // The names with their keys, ranked here.
         const BusyCursor busy;
-        QSqlQuery table(db);
-        table.setForwardOnly(true);
+        core::ReadQuery table(db, core::ReadQuery::Consistency::Snapshot);
         if (!table.exec(
                 QStringLiteral("SELECT %1, %2 FROM %3").arg(keys, field.namesColumn, field.namesTable))) {
             fail(table.lastError().text());
@@ -625,7 +624,7 @@ bool WindowedSource::startJoined(const WindowedField& field) {
     const QString sql =
         QStringLiteral("SELECT %1, %2 FROM %3 WHERE (%5)%4")
             .arg(joined(field.linkExprs, QStringLiteral(", ")), keyList, m_spec.baseFrom, where, linkMatch);
-    m_placeQuery = std::make_unique<QSqlQuery>(db);
+    m_placeQuery = std::make_unique<core::ReadQuery>(db);
     m_placeQuery->setForwardOnly(true);
     if (!m_placeQuery->prepare(sql)) {
         fail(m_placeQuery->lastError().text());
@@ -640,8 +639,7 @@ bool WindowedSource::startJoined(const WindowedField& field) {
         // name and is left to the count at the end.
         const QString nullSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 IS NULL%4")
                                     .arg(keyList, m_spec.baseFrom, field.linkExprs.first(), where);
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
+        core::ReadQuery q(db);
         if (!prepareAndExec(q, nullSql)) return false;
         while (q.next())
             zero.push_back(keyOf(q, 0));
@@ -679,7 +677,7 @@ bool WindowedSource::startJoined(const WindowedField& field) {
 // here.
 WindowedSource::NamesRead WindowedSource::readNames(int maxRows, std::vector<std::string>* frontBlanks) {
     Ranks& r = m_ranks;
-    QSqlQuery& q = *m_namesQuery;
+    core::ReadQuery& q = *m_namesQuery;
     const int parts = int(m_spec.fields.at(sortFieldIndex()).linkExprs.size());
     for (int n = 0; n < maxRows; ++n) {
         if (!q.next()) {
@@ -845,8 +843,7 @@ bool WindowedSource::readLostRows(int maxMs) {
         m_lostChecked = true;
         const QString where =
             m_spec.condition.isEmpty() ? QString() : QStringLiteral(" WHERE (%1)").arg(m_spec.condition);
-        QSqlQuery count(db);
-        count.setForwardOnly(true);
+        core::ReadQuery count(db);
         if (!prepareAndExec(count, QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(m_spec.baseFrom, where)))
             return false;
         if (!count.next()) {
@@ -868,7 +865,7 @@ bool WindowedSource::readLostRows(int maxMs) {
                            "THEN 1 ELSE 0 END FROM %2%3")
                 .arg(joined(m_spec.keyExprs, QStringLiteral(", ")), m_spec.baseFrom, where, field.namesTable,
                      match.join(QStringLiteral(" AND ")), field.namesColumn);
-        m_lostQuery = std::make_unique<QSqlQuery>(db);
+        m_lostQuery = std::make_unique<core::ReadQuery>(db, core::ReadQuery::Consistency::Snapshot);
         m_lostQuery->setForwardOnly(true);
         if (!prepareAndExec(*m_lostQuery, sql)) {
             m_lostQuery.reset();
@@ -987,7 +984,7 @@ const WindowedSource::Block* WindowedSource::block(int index) const {
                              .arg(m_spec.keyExprs.first(),
                                   QStringList(kBlockRows, QStringLiteral("?")).join(QStringLiteral(", ")))
                        : match.join(QStringLiteral(" OR "));
-        m_blockQuery = std::make_unique<QSqlQuery>(db);
+        m_blockQuery = std::make_unique<core::ReadQuery>(db);
         m_blockQuery->setForwardOnly(true);
         if (!m_blockQuery->prepare(
                 QStringLiteral("SELECT %1 FROM %2 WHERE %3")
@@ -997,7 +994,7 @@ const WindowedSource::Block* WindowedSource::block(int index) const {
             return nullptr;
         }
     }
-    QSqlQuery& q = *m_blockQuery;
+    core::ReadQuery& q = *m_blockQuery;
     QHash<QByteArray, int> rowOfKey;
     for (int i = 0; i < kBlockRows; ++i) {
         const int r = std::min(first + i, last - 1);

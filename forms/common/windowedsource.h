@@ -14,8 +14,11 @@
 #include <utility>
 #include <vector>
 
-class QSqlQuery;
 class QTimer;
+
+namespace core {
+class ReadQuery;
+}
 
 namespace forms {
 
@@ -197,16 +200,16 @@ private:
                       const std::unordered_map<std::string, int>& placeOf,
                       std::vector<std::pair<int, std::string>>& rows);
     bool advance(int maxRows, int maxMs);
-    void bindParameters(QSqlQuery& q, const QString& sql) const;
-    bool bindAndExec(QSqlQuery& q, const QString& sql) const;
-    bool prepareAndExec(QSqlQuery& q, const QString& sql) const;
+    template <typename Query> void bindParameters(Query& q, const QString& sql) const;
+    template <typename Query> bool bindAndExec(Query& q, const QString& sql) const;
+    template <typename Query> bool prepareAndExec(Query& q, const QString& sql) const;
     bool scanSlice(int maxRows, int maxMs);
     void finishScan();
     void fail(const QString& text) const;
     void publish(bool force);
     void putBlanksInKeyOrder();
     bool serverOrders(const QString& collatedColumn) const;
-    std::string keyOf(const QSqlQuery& q, int firstKeyColumn) const;
+    template <typename Query> std::string keyOf(const Query& q, int firstKeyColumn) const;
     const Block* block(int index) const;
     void dropBlocks();
     int sortFieldIndex() const;
@@ -226,7 +229,7 @@ private:
     KeyList m_keys;
     std::vector<QVariant> m_samples;
     // The scan under way.
-    std::unique_ptr<QSqlQuery> m_scan;
+    std::unique_ptr<core::ReadQuery> m_scan;
     bool m_orderHere = false;
     int m_blankEnd = -1;                   // rows of the leading blank values (nulls, empty texts) once known
     bool m_blankMixed = false;             // empty texts among them: the server put them after the nulls
@@ -235,12 +238,12 @@ private:
     std::vector<QVariant> m_pendingValues; // a stored column's values, by the rows' rank field
     bool m_joined = false;                 // the current order is a joined name's
     Ranks m_ranks;
-    std::unique_ptr<QSqlQuery> m_placeQuery; // a joined order's rows of a batch of links
-    std::unique_ptr<QSqlQuery> m_namesQuery; // the names, in order, as the server hands them over
-    QString m_lastName;                      // the last name it handed over
-    QStringList m_rankedHere;                // joined names the server did not order as the program
-    bool m_lostChecked = false;              // rows whose link finds no name looked for
-    std::unique_ptr<QSqlQuery> m_lostQuery;  // ... and being read
+    std::unique_ptr<core::ReadQuery> m_placeQuery; // a joined order's rows of a batch of links
+    std::unique_ptr<core::ReadQuery> m_namesQuery; // the names, in order, as the server hands them over
+    QString m_lastName;                            // the last name it handed over
+    QStringList m_rankedHere;                      // joined names the server did not order as the program
+    bool m_lostChecked = false;                    // rows whose link finds no name looked for
+    std::unique_ptr<core::ReadQuery> m_lostQuery;  // ... and being read
     std::vector<std::string> m_lostKeys;
     // A nearest-key search waiting for its rows.
     bool m_seeking = false;
@@ -252,7 +255,7 @@ private:
     QElapsedTimer m_sincePublish;
 
     mutable QHash<int, Block> m_blocks;
-    mutable std::unique_ptr<QSqlQuery> m_blockQuery; // the rows of a block by their keys
+    mutable std::unique_ptr<core::ReadQuery> m_blockQuery; // the rows of a block by their keys
     // Lets the block statement go a moment after its last read: in the driver's autocommit a kept
     // statement keeps its own transaction open, and a list left on screen for hours would hold the
     // server's garbage collection back all that time.

@@ -7,6 +7,7 @@
 #include "core/handoff.h"
 #include "core/menucommands.h"
 #include "core/processpapers.h"
+#include "core/readquery.h"
 #include "core/routines.h"
 #include "core/session.h"
 #include "forms/common/formwindow.h"
@@ -459,8 +460,7 @@ void TFrm_Tramitacao::buildStampTab(const QString& caption, const char* pageName
 void TFrm_Tramitacao::lookUp(const QString& sql, const QVariantList& values, const QStringList& into) {
     // The scratch query `sqlBusca`: no row gives empty names.
     if (!core::ensureConnection(m_records->database())) return;
-    QSqlQuery busca(m_records->database());
-    busca.setForwardOnly(true);
+    core::ReadQuery busca(m_records->database());
     bool ok = busca.prepare(sql);
     for (const QVariant& v : values)
         busca.addBindValue(v);
