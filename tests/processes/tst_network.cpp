@@ -6,6 +6,7 @@
 #include "bench/latencyproxy.h"
 #include "core/appvalues.h"
 #include "core/connection.h"
+#include "core/readquery.h"
 #include "core/routing.h"
 #include "core/session.h"
 #include "db/database.h"
@@ -56,6 +57,7 @@ private slots:
     void cleanupTestCase();
 
     void roundTripsCountedAndDelayed();
+    void keptReadIsOneRoundTrip();
     void mainPathsThroughTheProxy();
     void lostLinkToldOnceAndTheNextActionReconnects();
 
@@ -113,6 +115,7 @@ void TestNetwork::initTestCase() {
 }
 
 void TestNetwork::cleanupTestCase() {
+    core::releaseReads(core::mainConnection());
     core::mainConnection().close();
     m_proxy.stop();
 }
@@ -136,6 +139,32 @@ void TestNetwork::roundTripsCountedAndDelayed() {
     // Nothing said while idle: the count stands still.
     QTest::qWait(3 * kRoundTripMs);
     QCOMPARE(m_proxy.roundTrips(), trips);
+}
+
+void TestNetwork::keptReadIsOneRoundTrip() {
+    const QString sql = QStringLiteral("SELECT USUARIO FROM USUARIOS WHERE COD_USUARIO = ?");
+    auto read = [&](const QString& code) {
+        core::ReadQuery q(core::mainConnection());
+        q.prepare(sql);
+        q.addBindValue(code);
+        return q.exec() && q.next() ? q.value(0).toString() : q.lastError().text();
+    };
+    QCOMPARE(read(kClerk), QStringLiteral("CARLA MENDES ROCHA"));
+    // Run again, the kept statement in the kept transaction: the fetch alone crosses the network.
+    m_proxy.resetCounts();
+    QCOMPARE(read(kDestination), QStringLiteral("PAULO NUNES"));
+    QCOMPARE(m_proxy.roundTrips(), qint64(1));
+
+    // Qt's driver, for the same read: a transaction started and committed around a prepare and a
+    // fetch.
+    m_proxy.resetCounts();
+    QSqlQuery q(core::mainConnection());
+    q.setForwardOnly(true);
+    QVERIFY(q.prepare(sql));
+    q.addBindValue(kClerk);
+    QVERIFY(q.exec() && q.next());
+    q.finish();
+    QVERIFY2(m_proxy.roundTrips() >= 3, qPrintable(QString::number(m_proxy.roundTrips())));
 }
 
 void TestNetwork::mainPathsThroughTheProxy() {
