@@ -506,6 +506,7 @@ int main(int argc, char** argv) {
                 l.window->grab();
                 jump = std::max(jump, clock.elapsed());
             }
+            fprintf(stderr, "== %s, name order @%d\n", qPrintable(p.name), rtt);
             clock.restart();
             qint64 ordered = -1;
             qint64 longestOrdered = 0;
@@ -516,6 +517,7 @@ int main(int argc, char** argv) {
                 l.window->grab();
                 ordered = clock.elapsed();
                 // The rest of that order read in the background.
+                fprintf(stderr, "== %s, rest of the name order @%d\n", qPrintable(p.name), rtt);
                 clock.restart();
                 while (!l.rows->isComplete() && l.rows->lastError().isEmpty() && clock.elapsed() < 120000) {
                     turn.start();

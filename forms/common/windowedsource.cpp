@@ -35,8 +35,12 @@ constexpr int kBlockReleaseMs = 2000;
 constexpr int kLinkValues = 100;
 // Rows a joined order reads at a time, about.
 constexpr int kBatchRows = 2000;
-// Names the server hands over in order are read this many at a time, as the places need them.
-constexpr int kNameRows = 2000;
+// Names the server hands over in order are read this many at a time, as the places need them:
+// about one fetch from the server, so that a turn of the event loop waits for one round trip.
+constexpr int kNameRows = 500;
+// ... and this many at the title click: a screen's worth comes in one fetch from a server far
+// away, where two thousand took a dozen before the first rows could show.
+constexpr int kFirstNameRows = 64;
 // A nearest-key search reads on for its rows this long before it leaves them to the background
 // reading: with the screen painted after it, a keystroke stays within a tenth of a second.
 constexpr int kSeekWaitMs = 30;
@@ -545,7 +549,7 @@ bool WindowedSource::startJoined(const WindowedField& field) {
         // screens need only the first names.
         m_ranks.open = true;
         while (m_ranks.open && m_ranks.count() == 1) {
-            const NamesRead read = readNames(kNameRows, &blankLinks);
+            const NamesRead read = readNames(kFirstNameRows, &blankLinks);
             if (read == NamesRead::Failed) return false;
             if (read == NamesRead::Restarted) return true;
         }
@@ -664,8 +668,10 @@ bool WindowedSource::startJoined(const WindowedField& field) {
     for (const std::string& k : zero)
         m_keys.push_back(k);
 
-    // The first screens at once.
-    while (m_joined && !m_complete && m_keys.size() < size_t(4 * kBlockRows))
+    // The first screen at once; the rest in the background. Names of few rows each (applicants
+    // of one or two processes, most of them none in a year) take a statement per hundred names,
+    // each a round trip to a server far away.
+    while (m_joined && !m_complete && m_keys.size() < size_t(kBlockRows))
         if (!readPlaces(0)) return false;
     return true;
 }
@@ -739,6 +745,8 @@ bool WindowedSource::readPlaces(int maxMs) {
             const NamesRead read = readNames(kNameRows, nullptr);
             if (read == NamesRead::Failed) return false;
             if (read == NamesRead::Restarted) return true;
+            // A fetch of names is a round trip of its own: the turn may be used up by it.
+            if (clock.elapsed() >= maxMs) break;
             continue;
         }
         // Whole places (a place of more links than one statement holds takes several), as many
