@@ -1,10 +1,15 @@
 #include "core/readquery.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSqlDriver>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -92,7 +97,20 @@ struct Reads {
     isc_tr_handle transaction = 0;
     quint64 generation = 0;
     QMultiHash<QString, Statement*> idle;
+    int busy = 0;       // queries holding a statement of it
+    qint64 lastUse = 0; // when the last of them let go (ms of the monotonic clock)
 };
+
+qint64 now() {
+    static QElapsedTimer clock;
+    if (!clock.isValid()) clock.start();
+    return clock.elapsed();
+}
+
+int& idleReleaseMs() {
+    static int ms = 60000;
+    return ms;
+}
 
 QMutex& registryLock() {
     static QMutex lock;
@@ -128,7 +146,47 @@ void dropReads(Reads& r, bool release) {
     }
     r.transaction = 0;
     r.db = 0;
+    r.busy = 0;
     r.generation = nextGeneration();
+}
+
+// A connection nobody has read through for a while lets its statements and its transaction go:
+// a prepared statement holds the tables and indices it reads, and a workstation left signed in
+// must not keep the database update from changing them. The next read prepares again.
+void releaseIdle() {
+    QMutexLocker lock(&registryLock());
+    for (auto it = registry().begin(); it != registry().end();) {
+        Reads& r = it.value();
+        if (r.busy > 0 || now() - r.lastUse < idleReleaseMs()) {
+            ++it;
+            continue;
+        }
+        isc_db_handle current = 0;
+        const QSqlDatabase db = QSqlDatabase::database(it.key(), false);
+        dropReads(r, db.isOpen() && firebirdAttachment(db, &current) && current == r.db);
+        it = registry().erase(it);
+    }
+}
+
+QTimer*& idleTimer() {
+    static QTimer* timer = nullptr;
+    return timer;
+}
+
+int idleCheckMs() {
+    return std::min(10000, std::max(idleReleaseMs() / 2, 10));
+}
+
+// Started by the first read of the program's main thread.
+void watchIdle() {
+    QTimer*& timer = idleTimer();
+    if (timer || !QCoreApplication::instance() ||
+        QThread::currentThread() != QCoreApplication::instance()->thread())
+        return;
+    timer = new QTimer(QCoreApplication::instance());
+    timer->setInterval(idleCheckMs());
+    QObject::connect(timer, &QTimer::timeout, timer, &releaseIdle);
+    timer->start();
 }
 
 // The connection's entry, renewed when its attachment is another than the one it was made for (the
@@ -231,6 +289,7 @@ struct ReadQuery::Cursor {
     isc_tr_handle* transaction = nullptr;
     isc_tr_handle own = 0; // a snapshot read's own transaction
     std::unique_ptr<Statement> statement;
+    bool counted = false; // one of its connection's busy queries
     std::vector<char> input;
     std::vector<short> inputNulls;
     QVector<QVariant> current;
@@ -261,7 +320,8 @@ ReadQuery::~ReadQuery() {
 bool ReadQuery::prepare(const QString& sql) {
     finish();
     m_sql.clear();
-    m_names.clear();
+    m_positions.clear();
+    int position = 0;
     // Named placeholders become positional ones, as Qt's driver makes them; quoted text is left
     // as it is.
     QChar quote;
@@ -276,12 +336,12 @@ bool ReadQuery::prepare(const QString& sql) {
             int end = i + 1;
             while (end < sql.size() && (sql.at(end).isLetterOrNumber() || sql.at(end) == QLatin1Char('_')))
                 ++end;
-            m_names << sql.mid(i, end - i).toUpper();
+            m_positions[sql.mid(i, end - i).toUpper()].append(position++);
             m_sql += QLatin1Char('?');
             i = end - 1;
             continue;
         } else if (ch == QLatin1Char('?')) {
-            m_names << QString();
+            ++position;
         }
         m_sql += ch;
     }
@@ -300,9 +360,10 @@ void ReadQuery::bindValue(int position, const QVariant& value) {
 }
 
 void ReadQuery::bindValue(const QString& placeholder, const QVariant& value) {
-    const QString name = placeholder.toUpper();
-    for (int i = 0; i < m_names.size(); ++i)
-        if (m_names.at(i) == name) bindValue(i, value);
+    const auto it = m_positions.constFind(placeholder.toUpper());
+    if (it == m_positions.constEnd()) return;
+    for (const int position : *it)
+        bindValue(position, value);
 }
 
 bool ReadQuery::exec(const QString& sql) {
@@ -331,6 +392,10 @@ void ReadQuery::finish() {
     QMutexLocker lock(&registryLock());
     auto it = registry().find(c->connection);
     const bool live = it != registry().end() && it->generation == c->generation;
+    if (live && c->counted) {
+        --it->busy;
+        it->lastUse = now();
+    }
     if (c->own) {
         if (live) {
             if (c->open && c->statement && c->statement->handle) {
@@ -366,6 +431,7 @@ void ReadQuery::finish() {
 
 bool ReadQuery::exec() {
     finish();
+    watchIdle();
     m_error = QSqlError();
     isc_db_handle db = 0;
     if (!m_db.isOpen() || !firebirdAttachment(m_db, &db))
@@ -381,6 +447,8 @@ bool ReadQuery::exec() {
             QMutexLocker lock(&registryLock());
             Reads& r = readsOf(c->connection, db);
             c->generation = r.generation;
+            c->counted = true;
+            ++r.busy;
             if (!r.transaction) {
                 // Read only and read committed: each statement sees what is committed when it
                 // starts, and the server keeps no old versions alive for it.
@@ -578,7 +646,7 @@ bool ReadQuery::exec() {
         }
         endOwnTransaction(&cur.own);
         freeStatement(cur.statement.release(), true);
-        m_cursor.reset();
+        finish();
     }
     return false;
 }
@@ -730,6 +798,11 @@ int ReadQuery::columnCount() const {
 
 bool ReadQuery::isActive() const {
     return m_cursor && m_cursor->statement && m_error.type() == QSqlError::NoError;
+}
+
+void setIdleRelease(int ms) {
+    idleReleaseMs() = ms;
+    if (idleTimer()) idleTimer()->setInterval(idleCheckMs());
 }
 
 void releaseReads(const QSqlDatabase& db) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
@@ -64,8 +66,8 @@ private:
     bool fail(const ISC_STATUS* status, const QString& what);
     QSqlDatabase m_db;
     Consistency m_consistency;
-    QString m_sql;       // as the server gets it: named placeholders made positional
-    QStringList m_names; // the named placeholder of each position (upper case)
+    QString m_sql;                          // as the server gets it: named placeholders made positional
+    QHash<QString, QList<int>> m_positions; // each named placeholder's positions (upper case)
     QVector<QVariant> m_values;
     std::unique_ptr<Cursor> m_cursor;
     QSqlError m_error;
@@ -75,5 +77,9 @@ private:
 // closed (the server refuses to detach an attachment with a transaction open) and before the
 // structure of the database is changed through it.
 void releaseReads(const QSqlDatabase& db);
+
+// How long a connection nobody reads through keeps its statements and transaction (60 s; tests
+// shorten it). Takes effect for the main thread's connections, checked on a timer.
+void setIdleRelease(int ms);
 
 } // namespace core

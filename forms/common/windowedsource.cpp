@@ -33,6 +33,10 @@ constexpr int kBlockReleaseMs = 2000;
 // tries every row it reads against the whole list: 100 values read a million movements twice as
 // fast as 500, the statements' own cost still small.
 constexpr int kLinkValues = 100;
+// Links of a few rows each or none (applicants: a few processes, most of them none) are read this
+// many at a time: a hundred would bring a screen's worth in a dozen statements, each a round trip.
+// The server tries the few rows it reads against the longer list at no cost worth counting.
+constexpr int kSparseLinkValues = 500;
 // Rows a joined order reads at a time, about.
 constexpr int kBatchRows = 2000;
 // Names the server hands over in order are read this many at a time, as the places need them:
@@ -241,6 +245,7 @@ void WindowedSource::resetOrder() {
     m_joined = false;
     m_ranks = Ranks();
     m_placeQuery.reset();
+    m_sparsePlaceQuery.reset();
     m_namesQuery.reset();
     m_lastName.clear();
     m_lostChecked = false;
@@ -517,6 +522,44 @@ template <typename Query> bool WindowedSource::prepareAndExec(Query& q, const QS
 
 // --- a joined name's order -------------------------------------------------------------------
 
+// The statement that reads the rows of `links` links of the order's field at a time.
+std::unique_ptr<core::ReadQuery> WindowedSource::placeQuery(const WindowedField& field, int links) {
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    const int parts = int(field.linkExprs.size());
+    // The condition after the links: written first, the server's optimizer leaves the (link, key)
+    // index aside for a condition with an OR and scans the whole table.
+    const QString where =
+        m_spec.condition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(m_spec.condition);
+    QString linkMatch;
+    if (parts == 1) {
+        QStringList marks;
+        for (int i = 0; i < links; ++i)
+            marks << QStringLiteral(":L%1_0").arg(i);
+        linkMatch =
+            QStringLiteral("%1 IN (%2)").arg(field.linkExprs.first(), marks.join(QStringLiteral(", ")));
+    } else {
+        QStringList match;
+        for (int i = 0; i < links; ++i) {
+            QStringList one;
+            for (int p = 0; p < parts; ++p)
+                one << QStringLiteral("%1 = :L%2_%3").arg(field.linkExprs.at(p)).arg(i).arg(p);
+            match << QStringLiteral("(%1)").arg(one.join(QStringLiteral(" AND ")));
+        }
+        linkMatch = match.join(QStringLiteral(" OR "));
+    }
+    const QString sql =
+        QStringLiteral("SELECT %1, %2 FROM %3 WHERE (%5)%4")
+            .arg(joined(field.linkExprs, QStringLiteral(", ")), joined(m_spec.keyExprs, QStringLiteral(", ")),
+                 m_spec.baseFrom, where, linkMatch);
+    auto q = std::make_unique<core::ReadQuery>(db);
+    if (!q->prepare(sql)) {
+        fail(q->lastError().text());
+        return nullptr;
+    }
+    bindParameters(*q, sql);
+    return q;
+}
+
 bool WindowedSource::startJoined(const WindowedField& field) {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     const int parts = int(field.linkExprs.size());
@@ -606,36 +649,10 @@ bool WindowedSource::startJoined(const WindowedField& field) {
         m_spec.condition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(m_spec.condition);
     const QString keyList = joined(m_spec.keyExprs, QStringLiteral(", "));
 
-    // The statement that reads the rows of a batch of links through the (link, key) index.
-    const int perStatement = kLinkValues / parts;
-    QString linkMatch;
-    if (parts == 1) {
-        QStringList marks;
-        for (int i = 0; i < perStatement; ++i)
-            marks << QStringLiteral(":L%1_0").arg(i);
-        linkMatch =
-            QStringLiteral("%1 IN (%2)").arg(field.linkExprs.first(), marks.join(QStringLiteral(", ")));
-    } else {
-        QStringList match;
-        for (int i = 0; i < perStatement; ++i) {
-            QStringList one;
-            for (int p = 0; p < parts; ++p)
-                one << QStringLiteral("%1 = :L%2_%3").arg(field.linkExprs.at(p)).arg(i).arg(p);
-            match << QStringLiteral("(%1)").arg(one.join(QStringLiteral(" AND ")));
-        }
-        linkMatch = match.join(QStringLiteral(" OR "));
-    }
-    const QString sql =
-        QStringLiteral("SELECT %1, %2 FROM %3 WHERE (%5)%4")
-            .arg(joined(field.linkExprs, QStringLiteral(", ")), keyList, m_spec.baseFrom, where, linkMatch);
-    m_placeQuery = std::make_unique<core::ReadQuery>(db);
-    m_placeQuery->setForwardOnly(true);
-    if (!m_placeQuery->prepare(sql)) {
-        fail(m_placeQuery->lastError().text());
-        m_placeQuery.reset();
-        return false;
-    }
-    bindParameters(*m_placeQuery, sql);
+    // The statements that read the rows of a batch of links through the (link, key) index.
+    m_placeQuery = placeQuery(field, kLinkValues / parts);
+    if (!m_placeQuery) return false;
+    m_sparsePlaceQuery.reset();
 
     std::vector<std::string> zero;
     {
@@ -681,11 +698,15 @@ bool WindowedSource::startJoined(const WindowedField& field) {
 // go to frontBlanks while no other name has come. A name out of the program's order (the server's
 // collation and the program's rule parting somewhere) starts the order again, its names ranked
 // here.
-WindowedSource::NamesRead WindowedSource::readNames(int maxRows, std::vector<std::string>* frontBlanks) {
+WindowedSource::NamesRead WindowedSource::readNames(int maxRows, std::vector<std::string>* frontBlanks,
+                                                    const QElapsedTimer* clock, int maxMs) {
     Ranks& r = m_ranks;
     core::ReadQuery& q = *m_namesQuery;
     const int parts = int(m_spec.fields.at(sortFieldIndex()).linkExprs.size());
     for (int n = 0; n < maxRows; ++n) {
+        // A fetch from the server is a round trip: after one has used the time up, the rest
+        // waits for the next turn.
+        if (clock && n > 0 && clock->elapsed() >= maxMs) break;
         if (!q.next()) {
             if (q.lastError().isValid()) {
                 fail(q.lastError().text());
@@ -742,7 +763,8 @@ bool WindowedSource::readPlaces(int maxMs) {
         Ranks& r = m_ranks;
         if (r.next >= r.ready()) {
             if (!r.open) break;
-            const NamesRead read = readNames(kNameRows, nullptr);
+            // In a turn of the background reading, names stop at the turn's end like the rows.
+            const NamesRead read = readNames(kNameRows, nullptr, maxMs > 0 ? &clock : nullptr, maxMs);
             if (read == NamesRead::Failed) return false;
             if (read == NamesRead::Restarted) return true;
             // A fetch of names is a round trip of its own: the turn may be used up by it.
@@ -755,10 +777,13 @@ bool WindowedSource::readPlaces(int maxMs) {
         const int first = r.next;
         const quint32 linksRead = r.firstLink[first];
         const size_t rowsRead = m_keys.size() - size_t(r.firstRow[1] < 0 ? m_keys.size() : r.firstRow[1]);
-        const int wanted = linksRead == 0 ? 1
-                                          : int(std::clamp<qint64>(qint64(kBatchRows) * linksRead /
-                                                                       qint64(std::max<size_t>(rowsRead, 1)),
-                                                                   1, perStatement));
+        // Single-column links of few rows each go in the longer statement.
+        const int most = parts == 1 ? kSparseLinkValues : perStatement;
+        const int wanted =
+            linksRead == 0
+                ? 1
+                : int(std::clamp<qint64>(
+                      qint64(kBatchRows) * linksRead / qint64(std::max<size_t>(rowsRead, 1)), 1, most));
         int last = first + 1;
         while (last < r.ready() && int(r.firstLink[last + 1] - r.firstLink[first]) <= wanted)
             ++last;
@@ -812,7 +837,14 @@ bool WindowedSource::readLinkRows(const std::vector<std::string>& links, size_t 
                                   std::vector<std::pair<int, std::string>>& rows) {
     const WindowedField& field = m_spec.fields.at(sortFieldIndex());
     const int parts = int(field.linkExprs.size());
-    const size_t perStatement = size_t(kLinkValues / parts);
+    size_t perStatement = size_t(kLinkValues / parts);
+    core::ReadQuery* q = m_placeQuery.get();
+    if (parts == 1 && end - begin > perStatement) {
+        if (!m_sparsePlaceQuery) m_sparsePlaceQuery = placeQuery(field, kSparseLinkValues);
+        if (!m_sparsePlaceQuery) return false;
+        q = m_sparsePlaceQuery.get();
+        perStatement = kSparseLinkValues;
+    }
     for (size_t at = begin; at < end; at += perStatement) {
         for (size_t i = 0; i < perStatement; ++i) {
             // The rest of the list is filled with a code no row holds: a repeated real link
@@ -821,22 +853,22 @@ bool WindowedSource::readLinkRows(const std::vector<std::string>& links, size_t 
             const QStringList values =
                 l < end ? QString::fromStdString(links[l]).split(QLatin1Char(kKeySeparator)) : QStringList();
             for (int p = 0; p < parts; ++p)
-                m_placeQuery->bindValue(QStringLiteral(":L%1_%2").arg(i).arg(p),
-                                        p < values.size() ? values.at(p) : QStringLiteral("\x01"));
+                q->bindValue(QStringLiteral(":L%1_%2").arg(i).arg(p),
+                             p < values.size() ? values.at(p) : QStringLiteral("\x01"));
         }
-        if (!m_placeQuery->exec()) {
-            fail(m_placeQuery->lastError().text());
+        if (!q->exec()) {
+            fail(q->lastError().text());
             return false;
         }
-        while (m_placeQuery->next()) {
-            const auto it = placeOf.find(linkOf(*m_placeQuery, parts));
-            if (it != placeOf.end()) rows.emplace_back(it->second, keyOf(*m_placeQuery, parts));
+        while (q->next()) {
+            const auto it = placeOf.find(linkOf(*q, parts));
+            if (it != placeOf.end()) rows.emplace_back(it->second, keyOf(*q, parts));
         }
-        if (m_placeQuery->lastError().isValid()) {
-            fail(m_placeQuery->lastError().text());
+        if (q->lastError().isValid()) {
+            fail(q->lastError().text());
             return false;
         }
-        m_placeQuery->finish();
+        q->finish();
     }
     return true;
 }

@@ -20,6 +20,7 @@ private slots:
     void statementPreparedOnce();
     void refusalsCarryTheServersText();
     void closingLeavesNoAttachment();
+    void idleConnectionLetsGo();
 };
 
 void TestReadQuery::sameValuesAsTheDriver_data() {
@@ -195,6 +196,34 @@ void TestReadQuery::closingLeavesNoAttachment() {
     core::ReadQuery q(main);
     QVERIFY2(q.exec(QStringLiteral("SELECT COUNT(*) FROM USUARIOS")) && q.next(),
              qPrintable(q.lastError().text()));
+}
+
+void TestReadQuery::idleConnectionLetsGo() {
+    TestDatabase db;
+    QVERIFY_DB(db);
+    const QString sql = QStringLiteral("SELECT COUNT(*) FROM UNIDADES");
+    auto kept = [&] {
+        QSqlQuery mon(db.connection());
+        mon.prepare(QStringLiteral("SELECT COUNT(*) FROM MON$STATEMENTS WHERE MON$ATTACHMENT_ID = "
+                                   "CURRENT_CONNECTION AND MON$SQL_TEXT = ?"));
+        mon.addBindValue(sql);
+        return mon.exec() && mon.next() ? mon.value(0).toInt() : -1;
+    };
+    core::setIdleRelease(200);
+    {
+        core::ReadQuery q(db.connection());
+        QVERIFY(q.exec(sql) && q.next());
+        // Held by a query: kept however long it takes.
+        QTest::qWait(600);
+        QCOMPARE(kept(), 1);
+    }
+    QCOMPARE(kept(), 1);
+    // Let go by everybody and left alone: the statement goes (the database update could not
+    // change what it reads while it stays).
+    QTRY_COMPARE_WITH_TIMEOUT(kept(), 0, 5000);
+    core::ReadQuery again(db.connection());
+    QVERIFY2(again.exec(sql) && again.next(), qPrintable(again.lastError().text()));
+    core::setIdleRelease(60000);
 }
 
 QTEST_GUILESS_MAIN(TestReadQuery)
