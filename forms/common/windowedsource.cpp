@@ -33,10 +33,6 @@ constexpr int kBlockReleaseMs = 2000;
 // tries every row it reads against the whole list: 100 values read a million movements twice as
 // fast as 500, the statements' own cost still small.
 constexpr int kLinkValues = 100;
-// Links of a few rows each or none (applicants: a few processes, most of them none) are read this
-// many at a time: a hundred would bring a screen's worth in a dozen statements, each a round trip.
-// The server tries the few rows it reads against the longer list at no cost worth counting.
-constexpr int kSparseLinkValues = 500;
 // Rows a joined order reads at a time, about.
 constexpr int kBatchRows = 2000;
 // Names the server hands over in order are read this many at a time, as the places need them:
@@ -245,7 +241,6 @@ void WindowedSource::resetOrder() {
     m_joined = false;
     m_ranks = Ranks();
     m_placeQuery.reset();
-    m_sparsePlaceQuery.reset();
     m_namesQuery.reset();
     m_lastName.clear();
     m_lostChecked = false;
@@ -652,7 +647,6 @@ bool WindowedSource::startJoined(const WindowedField& field) {
     // The statements that read the rows of a batch of links through the (link, key) index.
     m_placeQuery = placeQuery(field, kLinkValues / parts);
     if (!m_placeQuery) return false;
-    m_sparsePlaceQuery.reset();
 
     std::vector<std::string> zero;
     {
@@ -777,13 +771,10 @@ bool WindowedSource::readPlaces(int maxMs) {
         const int first = r.next;
         const quint32 linksRead = r.firstLink[first];
         const size_t rowsRead = m_keys.size() - size_t(r.firstRow[1] < 0 ? m_keys.size() : r.firstRow[1]);
-        // Single-column links of few rows each go in the longer statement.
-        const int most = parts == 1 ? kSparseLinkValues : perStatement;
-        const int wanted =
-            linksRead == 0
-                ? 1
-                : int(std::clamp<qint64>(
-                      qint64(kBatchRows) * linksRead / qint64(std::max<size_t>(rowsRead, 1)), 1, most));
+        const int wanted = linksRead == 0 ? 1
+                                          : int(std::clamp<qint64>(qint64(kBatchRows) * linksRead /
+                                                                       qint64(std::max<size_t>(rowsRead, 1)),
+                                                                   1, perStatement));
         int last = first + 1;
         while (last < r.ready() && int(r.firstLink[last + 1] - r.firstLink[first]) <= wanted)
             ++last;
@@ -837,14 +828,8 @@ bool WindowedSource::readLinkRows(const std::vector<std::string>& links, size_t 
                                   std::vector<std::pair<int, std::string>>& rows) {
     const WindowedField& field = m_spec.fields.at(sortFieldIndex());
     const int parts = int(field.linkExprs.size());
-    size_t perStatement = size_t(kLinkValues / parts);
+    const size_t perStatement = size_t(kLinkValues / parts);
     core::ReadQuery* q = m_placeQuery.get();
-    if (parts == 1 && end - begin > perStatement) {
-        if (!m_sparsePlaceQuery) m_sparsePlaceQuery = placeQuery(field, kSparseLinkValues);
-        if (!m_sparsePlaceQuery) return false;
-        q = m_sparsePlaceQuery.get();
-        perStatement = kSparseLinkValues;
-    }
     for (size_t at = begin; at < end; at += perStatement) {
         for (size_t i = 0; i < perStatement; ++i) {
             // The rest of the list is filled with a code no row holds: a repeated real link

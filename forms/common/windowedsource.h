@@ -240,13 +240,12 @@ private:
     std::vector<QVariant> m_pendingValues; // a stored column's values, by the rows' rank field
     bool m_joined = false;                 // the current order is a joined name's
     Ranks m_ranks;
-    std::unique_ptr<core::ReadQuery> m_placeQuery;       // a joined order's rows of a batch of links
-    std::unique_ptr<core::ReadQuery> m_sparsePlaceQuery; // ... of a longer batch of sparse links
-    std::unique_ptr<core::ReadQuery> m_namesQuery;       // the names, in order, as the server hands them over
-    QString m_lastName;                                  // the last name it handed over
-    QStringList m_rankedHere;                     // joined names the server did not order as the program
-    bool m_lostChecked = false;                   // rows whose link finds no name looked for
-    std::unique_ptr<core::ReadQuery> m_lostQuery; // ... and being read
+    std::unique_ptr<core::ReadQuery> m_placeQuery; // a joined order's rows of a batch of links
+    std::unique_ptr<core::ReadQuery> m_namesQuery; // the names, in order, as the server hands them over
+    QString m_lastName;                            // the last name it handed over
+    QStringList m_rankedHere;                      // joined names the server did not order as the program
+    bool m_lostChecked = false;                    // rows whose link finds no name looked for
+    std::unique_ptr<core::ReadQuery> m_lostQuery;  // ... and being read
     std::vector<std::string> m_lostKeys;
     // A nearest-key search waiting for its rows.
     bool m_seeking = false;
