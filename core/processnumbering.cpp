@@ -3,7 +3,6 @@
 #include "core/readquery.h"
 
 #include <QSqlError>
-#include <QSqlQuery>
 
 namespace core {
 
@@ -24,10 +23,12 @@ ProcessNumber refused(const QString& rest) {
 }
 
 // The single value of a one-row query with bound values; false with the driver's text.
+// Read through the kept statement in the connection's read-committed transaction: the greatest
+// number another desk has committed, at the cost of one round trip (the draw is made again, read
+// the same way, when that desk's number turns out to be taken).
 bool readOne(const QSqlDatabase& db, const QString& sql, const QString& bound, QString* value,
              QString* error) {
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
+    ReadQuery q(db);
     if (!q.prepare(sql)) {
         *error = q.lastError().text();
         return false;
