@@ -97,8 +97,9 @@ struct Reads {
     isc_tr_handle transaction = 0;
     quint64 generation = 0;
     QMultiHash<QString, Statement*> idle;
-    int busy = 0;       // queries holding a statement of it
-    qint64 lastUse = 0; // when the last of them let go (ms of the monotonic clock)
+    QThread* thread = nullptr; // the thread the connection reads in
+    int busy = 0;              // queries holding a statement of it
+    qint64 lastUse = 0;        // when the last of them let go (ms of the monotonic clock)
 };
 
 qint64 now() {
@@ -157,7 +158,8 @@ void releaseIdle() {
     QMutexLocker lock(&registryLock());
     for (auto it = registry().begin(); it != registry().end();) {
         Reads& r = it.value();
-        if (r.busy > 0 || now() - r.lastUse < idleReleaseMs()) {
+        // A connection of another thread is that thread's to end.
+        if (r.thread != QThread::currentThread() || r.busy > 0 || now() - r.lastUse < idleReleaseMs()) {
             ++it;
             continue;
         }
@@ -196,6 +198,7 @@ Reads& readsOf(const QString& connection, isc_db_handle db) {
     if (r.db != db) {
         dropReads(r, false);
         r.db = db;
+        r.thread = QThread::currentThread();
     }
     return r;
 }
