@@ -25,8 +25,6 @@ constexpr int kSliceMs = 30;
 constexpr int kPublishMs = 250;
 // Blocks kept in memory (64 rows each): some screens up and down of where the user has been.
 constexpr int kKeptBlocks = 32;
-// The block statement (and with it its transaction) is let go after this long without a read.
-constexpr int kBlockReleaseMs = 2000;
 
 // A joined order reads the rows of this many links at a time (one statement prepared once, its
 // list filled up with a code no row holds); a link of two columns costs two values. The server
@@ -76,7 +74,7 @@ QString linkPart(const QVariant& value) {
 
 // A link as read from a row whose first `parts` columns hold it (the names' keys, the listed
 // table's link columns).
-template <typename Query> std::string linkOf(const Query& q, int parts) {
+std::string linkOf(const core::ReadQuery& q, int parts) {
     QString link = linkPart(q.value(0));
     for (int p = 1; p < parts; ++p)
         link += QLatin1Char(kKeySeparator) + linkPart(q.value(p));
@@ -166,10 +164,6 @@ WindowedSource::WindowedSource(const WindowedSpec& spec, QObject* parent)
         if (m_seeking && (!read || settleSeek() != LocateResult::Pending)) m_seeking = false;
         if (read && !m_complete) m_slice->start();
     });
-    m_blockRelease = new QTimer(this);
-    m_blockRelease->setSingleShot(true);
-    m_blockRelease->setInterval(kBlockReleaseMs);
-    connect(m_blockRelease, &QTimer::timeout, this, [this] { m_blockQuery.reset(); });
 }
 
 WindowedSource::~WindowedSource() = default;
@@ -250,7 +244,6 @@ void WindowedSource::resetOrder() {
     m_answered = false;
     m_seekKey = QVariant();
     m_blockQuery.reset();
-    m_blockRelease->stop();
     dropBlocks();
     m_complete = false;
     m_blankEnd = -1;
@@ -367,7 +360,7 @@ bool WindowedSource::startScan() {
     return true;
 }
 
-template <typename Query> std::string WindowedSource::keyOf(const Query& q, int firstKeyColumn) const {
+std::string WindowedSource::keyOf(const core::ReadQuery& q, int firstKeyColumn) const {
     std::string key;
     for (int i = 0; i < m_spec.keyExprs.size(); ++i) {
         if (i) key += kKeySeparator;
@@ -494,7 +487,7 @@ bool WindowedSource::advance(int maxRows, int maxMs) {
     return m_joined ? readPlaces(maxMs) : scanSlice(maxRows, maxMs);
 }
 
-template <typename Query> void WindowedSource::bindParameters(Query& q, const QString& sql) const {
+void WindowedSource::bindParameters(core::ReadQuery& q, const QString& sql) const {
     // Only the parameters the statement names: the driver refuses a value it has no place for.
     for (const auto& p : std::as_const(m_params)) {
         const QString mark = QLatin1Char(':') + p.first;
@@ -502,58 +495,20 @@ template <typename Query> void WindowedSource::bindParameters(Query& q, const QS
     }
 }
 
-template <typename Query> bool WindowedSource::bindAndExec(Query& q, const QString& sql) const {
+bool WindowedSource::bindAndExec(core::ReadQuery& q, const QString& sql) const {
     bindParameters(q, sql);
     if (q.exec()) return true;
     fail(q.lastError().text());
     return false;
 }
 
-template <typename Query> bool WindowedSource::prepareAndExec(Query& q, const QString& sql) const {
+bool WindowedSource::prepareAndExec(core::ReadQuery& q, const QString& sql) const {
     if (q.prepare(sql)) return bindAndExec(q, sql);
     fail(q.lastError().text());
     return false;
 }
 
 // --- a joined name's order -------------------------------------------------------------------
-
-// The statement that reads the rows of `links` links of the order's field at a time.
-std::unique_ptr<core::ReadQuery> WindowedSource::placeQuery(const WindowedField& field, int links) {
-    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    const int parts = int(field.linkExprs.size());
-    // The condition after the links: written first, the server's optimizer leaves the (link, key)
-    // index aside for a condition with an OR and scans the whole table.
-    const QString where =
-        m_spec.condition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(m_spec.condition);
-    QString linkMatch;
-    if (parts == 1) {
-        QStringList marks;
-        for (int i = 0; i < links; ++i)
-            marks << QStringLiteral(":L%1_0").arg(i);
-        linkMatch =
-            QStringLiteral("%1 IN (%2)").arg(field.linkExprs.first(), marks.join(QStringLiteral(", ")));
-    } else {
-        QStringList match;
-        for (int i = 0; i < links; ++i) {
-            QStringList one;
-            for (int p = 0; p < parts; ++p)
-                one << QStringLiteral("%1 = :L%2_%3").arg(field.linkExprs.at(p)).arg(i).arg(p);
-            match << QStringLiteral("(%1)").arg(one.join(QStringLiteral(" AND ")));
-        }
-        linkMatch = match.join(QStringLiteral(" OR "));
-    }
-    const QString sql =
-        QStringLiteral("SELECT %1, %2 FROM %3 WHERE (%5)%4")
-            .arg(joined(field.linkExprs, QStringLiteral(", ")), joined(m_spec.keyExprs, QStringLiteral(", ")),
-                 m_spec.baseFrom, where, linkMatch);
-    auto q = std::make_unique<core::ReadQuery>(db);
-    if (!q->prepare(sql)) {
-        fail(q->lastError().text());
-        return nullptr;
-    }
-    bindParameters(*q, sql);
-    return q;
-}
 
 bool WindowedSource::startJoined(const WindowedField& field) {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
@@ -644,9 +599,31 @@ bool WindowedSource::startJoined(const WindowedField& field) {
         m_spec.condition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(m_spec.condition);
     const QString keyList = joined(m_spec.keyExprs, QStringLiteral(", "));
 
-    // The statements that read the rows of a batch of links through the (link, key) index.
-    m_placeQuery = placeQuery(field, kLinkValues / parts);
-    if (!m_placeQuery) return false;
+    // The statement that reads the rows of a batch of links through the (link, key) index.
+    const int perStatement = kLinkValues / parts;
+    QString linkMatch;
+    if (parts == 1) {
+        QStringList marks;
+        for (int i = 0; i < perStatement; ++i)
+            marks << QStringLiteral(":L%1_0").arg(i);
+        linkMatch =
+            QStringLiteral("%1 IN (%2)").arg(field.linkExprs.first(), marks.join(QStringLiteral(", ")));
+    } else {
+        QStringList match;
+        for (int i = 0; i < perStatement; ++i) {
+            QStringList one;
+            for (int p = 0; p < parts; ++p)
+                one << QStringLiteral("%1 = :L%2_%3").arg(field.linkExprs.at(p)).arg(i).arg(p);
+            match << QStringLiteral("(%1)").arg(one.join(QStringLiteral(" AND ")));
+        }
+        linkMatch = match.join(QStringLiteral(" OR "));
+    }
+    const QString sql =
+        QStringLiteral("SELECT %1, %2 FROM %3 WHERE (%5)%4")
+            .arg(joined(field.linkExprs, QStringLiteral(", ")), keyList, m_spec.baseFrom, where, linkMatch);
+    m_placeQuery = std::make_unique<core::ReadQuery>(db);
+    m_placeQuery->prepare(sql);
+    bindParameters(*m_placeQuery, sql);
 
     std::vector<std::string> zero;
     {
@@ -829,7 +806,7 @@ bool WindowedSource::readLinkRows(const std::vector<std::string>& links, size_t 
     const WindowedField& field = m_spec.fields.at(sortFieldIndex());
     const int parts = int(field.linkExprs.size());
     const size_t perStatement = size_t(kLinkValues / parts);
-    core::ReadQuery* q = m_placeQuery.get();
+    core::ReadQuery& q = *m_placeQuery;
     for (size_t at = begin; at < end; at += perStatement) {
         for (size_t i = 0; i < perStatement; ++i) {
             // The rest of the list is filled with a code no row holds: a repeated real link
@@ -838,22 +815,22 @@ bool WindowedSource::readLinkRows(const std::vector<std::string>& links, size_t 
             const QStringList values =
                 l < end ? QString::fromStdString(links[l]).split(QLatin1Char(kKeySeparator)) : QStringList();
             for (int p = 0; p < parts; ++p)
-                q->bindValue(QStringLiteral(":L%1_%2").arg(i).arg(p),
-                             p < values.size() ? values.at(p) : QStringLiteral("\x01"));
+                q.bindValue(QStringLiteral(":L%1_%2").arg(i).arg(p),
+                            p < values.size() ? values.at(p) : QStringLiteral("\x01"));
         }
-        if (!q->exec()) {
-            fail(q->lastError().text());
+        if (!q.exec()) {
+            fail(q.lastError().text());
             return false;
         }
-        while (q->next()) {
-            const auto it = placeOf.find(linkOf(*q, parts));
-            if (it != placeOf.end()) rows.emplace_back(it->second, keyOf(*q, parts));
+        while (q.next()) {
+            const auto it = placeOf.find(linkOf(q, parts));
+            if (it != placeOf.end()) rows.emplace_back(it->second, keyOf(q, parts));
         }
-        if (q->lastError().isValid()) {
-            fail(q->lastError().text());
+        if (q.lastError().isValid()) {
+            fail(q.lastError().text());
             return false;
         }
-        q->finish();
+        q.finish();
     }
     return true;
 }
@@ -1052,9 +1029,9 @@ const WindowedSource::Block* WindowedSource::block(int index) const {
         fail(q.lastError().text());
         return nullptr;
     }
+    // The statement goes back to the connection's kept ones: scrolling on reads the next blocks
+    // through it, one round trip each.
     q.finish();
-    // Scrolling on reads the next blocks through the same statement, one round trip each.
-    m_blockRelease->start();
     if (m_blocks.size() >= kKeptBlocks) {
         auto oldest = m_blocks.begin();
         for (auto i = m_blocks.begin(); i != m_blocks.end(); ++i)

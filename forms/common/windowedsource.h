@@ -188,7 +188,6 @@ private:
 
     bool startScan();
     bool startJoined(const WindowedField& field);
-    std::unique_ptr<core::ReadQuery> placeQuery(const WindowedField& field, int links);
     bool readPlaces(int maxMs);
     NamesRead readNames(int maxRows, std::vector<std::string>* frontBlanks,
                         const QElapsedTimer* clock = nullptr, int maxMs = 0);
@@ -202,16 +201,16 @@ private:
                       const std::unordered_map<std::string, int>& placeOf,
                       std::vector<std::pair<int, std::string>>& rows);
     bool advance(int maxRows, int maxMs);
-    template <typename Query> void bindParameters(Query& q, const QString& sql) const;
-    template <typename Query> bool bindAndExec(Query& q, const QString& sql) const;
-    template <typename Query> bool prepareAndExec(Query& q, const QString& sql) const;
+    void bindParameters(core::ReadQuery& q, const QString& sql) const;
+    bool bindAndExec(core::ReadQuery& q, const QString& sql) const;
+    bool prepareAndExec(core::ReadQuery& q, const QString& sql) const;
     bool scanSlice(int maxRows, int maxMs);
     void finishScan();
     void fail(const QString& text) const;
     void publish(bool force);
     void putBlanksInKeyOrder();
     bool serverOrders(const QString& collatedColumn) const;
-    template <typename Query> std::string keyOf(const Query& q, int firstKeyColumn) const;
+    std::string keyOf(const core::ReadQuery& q, int firstKeyColumn) const;
     const Block* block(int index) const;
     void dropBlocks();
     int sortFieldIndex() const;
@@ -258,10 +257,6 @@ private:
 
     mutable QHash<int, Block> m_blocks;
     mutable std::unique_ptr<core::ReadQuery> m_blockQuery; // the rows of a block by their keys
-    // Lets the block statement go a moment after its last read: in the driver's autocommit a kept
-    // statement keeps its own transaction open, and a list left on screen for hours would hold the
-    // server's garbage collection back all that time.
-    QTimer* m_blockRelease = nullptr;
     mutable quint64 m_use = 0;
 };
 
