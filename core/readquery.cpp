@@ -128,6 +128,15 @@ quint64 nextGeneration() {
     return ++generation;
 }
 
+// Ends a read transaction: there is nothing of it to keep, and a commit that fails (the link
+// gone) leaves the rollback to try.
+void endTransaction(isc_tr_handle* transaction) {
+    if (!*transaction) return;
+    ISC_STATUS_ARRAY status{};
+    if (isc_commit_transaction(status, transaction)) isc_rollback_transaction(status, transaction);
+    *transaction = 0;
+}
+
 void freeStatement(Statement* s, bool release) {
     if (release && s->handle) {
         ISC_STATUS_ARRAY status{};
@@ -141,10 +150,7 @@ void dropReads(Reads& r, bool release) {
     for (Statement* s : std::as_const(r.idle))
         freeStatement(s, release);
     r.idle.clear();
-    if (release && r.transaction) {
-        ISC_STATUS_ARRAY status{};
-        if (isc_commit_transaction(status, &r.transaction)) isc_rollback_transaction(status, &r.transaction);
-    }
+    if (release) endTransaction(&r.transaction);
     r.transaction = 0;
     r.db = 0;
     r.busy = 0;
@@ -283,6 +289,63 @@ ISC_TIME encodeTime(const QTime& time) {
     return ISC_TIME(time.msecsSinceStartOfDay()) * 10;
 }
 
+template <typename T> QByteArray bytesOf(const T& value) {
+    return QByteArray(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+// A parameter's value in its own type (the server converts it to the parameter's): the
+// descriptor's type set, the bytes in *bytes. A null keeps the described type and room for it.
+bool encodeParameter(const QVariant& v, XSQLVAR* p, QByteArray* bytes) {
+    p->sqltype = short(p->sqltype | 1);
+    if (v.isNull()) {
+        *bytes = QByteArray(p->sqllen + int(sizeof(short)), '\0');
+        return true;
+    }
+    p->sqlscale = 0;
+    switch (v.metaType().id()) {
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+    case QMetaType::QChar:
+        *bytes = v.metaType().id() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
+        p->sqltype = SQL_TEXT | 1;
+        p->sqlsubtype = 4; // UTF8, the connection's character set
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        *bytes = bytesOf(v.toDouble());
+        p->sqltype = SQL_DOUBLE | 1;
+        break;
+    case QMetaType::QDate:
+        *bytes = bytesOf(encodeDate(v.toDate()));
+        p->sqltype = SQL_TYPE_DATE | 1;
+        break;
+    case QMetaType::QTime:
+        *bytes = bytesOf(encodeTime(v.toTime()));
+        p->sqltype = SQL_TYPE_TIME | 1;
+        break;
+    case QMetaType::QDateTime: {
+        const QDateTime dt = v.toDateTime();
+        *bytes = bytesOf(ISC_TIMESTAMP{encodeDate(dt.date()), encodeTime(dt.time())});
+        p->sqltype = SQL_TIMESTAMP | 1;
+        break;
+    }
+    default: {
+        if (v.metaType().id() == QMetaType::Bool && (p->sqltype & ~1) == SQL_BOOLEAN) {
+            *bytes = QByteArray(1, v.toBool() ? '\1' : '\0');
+            break;
+        }
+        bool ok = false;
+        const ISC_INT64 n = v.toLongLong(&ok);
+        if (!ok) return false;
+        *bytes = bytesOf(n);
+        p->sqltype = SQL_INT64 | 1;
+        break;
+    }
+    }
+    p->sqllen = short(bytes->size());
+    return true;
+}
+
 } // namespace
 
 struct ReadQuery::Cursor {
@@ -304,17 +367,6 @@ struct ReadQuery::Cursor {
 ReadQuery::ReadQuery(const QSqlDatabase& db, Consistency consistency)
     : m_db(db)
     , m_consistency(consistency) {}
-
-namespace {
-
-void endOwnTransaction(isc_tr_handle* own) {
-    if (!*own) return;
-    ISC_STATUS_ARRAY status{};
-    if (isc_commit_transaction(status, own)) isc_rollback_transaction(status, own);
-    *own = 0;
-}
-
-} // namespace
 
 ReadQuery::~ReadQuery() {
     finish();
@@ -406,7 +458,7 @@ void ReadQuery::finish() {
                 isc_dsql_free_statement(status, &c->statement->handle, DSQL_close);
                 c->open = false;
             }
-            endOwnTransaction(&c->own);
+            endTransaction(&c->own);
         }
         c->own = 0;
     }
@@ -430,6 +482,77 @@ void ReadQuery::finish() {
     } else {
         freeStatement(c->statement.release(), false);
     }
+}
+
+bool ReadQuery::prepareStatement(ISC_STATUS* status) {
+    Cursor& cur = *m_cursor;
+    auto s = std::make_unique<Statement>();
+    s->sql = m_sql;
+    s->out.reset(newDescriptor(8));
+    if (isc_dsql_allocate_statement(status, &cur.db, &s->handle)) return false;
+    cur.statement = std::move(s);
+    Statement& st = *cur.statement;
+    const QByteArray text = m_sql.toUtf8();
+    if (isc_dsql_prepare(status, cur.transaction, &st.handle, 0, text.constData(), SQL_DIALECT_V6,
+                         st.out.get()))
+        return false;
+    if (st.out->sqld > st.out->sqln) {
+        st.out.reset(newDescriptor(st.out->sqld));
+        if (isc_dsql_describe(status, &st.handle, SQL_DIALECT_V6, st.out.get())) return false;
+    }
+    st.in.reset(newDescriptor(8));
+    if (isc_dsql_describe_bind(status, &st.handle, SQL_DIALECT_V6, st.in.get())) return false;
+    if (st.in->sqld > st.in->sqln) {
+        st.in.reset(newDescriptor(st.in->sqld));
+        if (isc_dsql_describe_bind(status, &st.handle, SQL_DIALECT_V6, st.in.get())) return false;
+    }
+    allocateRow(st);
+    st.ready = true;
+    return true;
+}
+
+ISC_STATUS ReadQuery::fetchRow(ISC_STATUS* status) {
+    Cursor& c = *m_cursor;
+    Statement& st = *c.statement;
+    const ISC_STATUS fetched = isc_dsql_fetch(status, &st.handle, SQL_DIALECT_V6, st.out.get());
+    if (fetched == 100) {
+        c.open = false;
+        ISC_STATUS_ARRAY ignored{};
+        isc_dsql_free_statement(ignored, &st.handle, DSQL_close);
+    }
+    return fetched;
+}
+
+bool ReadQuery::bindInput() {
+    Cursor& cur = *m_cursor;
+    XSQLDA* in = cur.statement->in.get();
+    if (m_values.size() != in->sqld)
+        return fail(
+            nullptr,
+            QStringLiteral("A leitura espera %1 valores e recebeu %2.").arg(in->sqld).arg(m_values.size()));
+    // Each value is handed over in its own type: the server converts it to the parameter's.
+    std::vector<QByteArray> bytes(size_t(in->sqld));
+    std::vector<size_t> offsets(size_t(in->sqld));
+    size_t size = 0;
+    for (int i = 0; i < in->sqld; ++i) {
+        const QVariant& v = m_values[i];
+        if (!encodeParameter(v, &in->sqlvar[i], &bytes[size_t(i)]))
+            return fail(nullptr, QStringLiteral("Valor de tipo %1 não aceito numa leitura.")
+                                     .arg(QString::fromLatin1(v.typeName())));
+        size = (size + 7) & ~size_t(7);
+        offsets[size_t(i)] = size;
+        size += size_t(bytes[size_t(i)].size());
+    }
+    cur.input.assign(size + 8, 0);
+    cur.inputNulls.assign(size_t(in->sqld), 0);
+    for (int i = 0; i < in->sqld; ++i) {
+        XSQLVAR& p = in->sqlvar[i];
+        p.sqldata = cur.input.data() + offsets[size_t(i)];
+        p.sqlind = &cur.inputNulls[size_t(i)];
+        std::memcpy(p.sqldata, bytes[size_t(i)].constData(), size_t(bytes[size_t(i)].size()));
+        if (m_values[i].isNull()) cur.inputNulls[size_t(i)] = -1;
+    }
+    return true;
 }
 
 bool ReadQuery::exec() {
@@ -479,158 +602,18 @@ bool ReadQuery::exec() {
         if (startFailed) return fail(status, QStringLiteral("Não foi possível iniciar a leitura."));
         Cursor& cur = *m_cursor;
 
-        if (!cur.statement) {
-            auto s = std::make_unique<Statement>();
-            s->sql = m_sql;
-            s->out.reset(newDescriptor(8));
-            if (isc_dsql_allocate_statement(status, &cur.db, &s->handle))
-                return fail(status, QStringLiteral("Não foi possível preparar a leitura."));
-            cur.statement = std::move(s);
-            Statement& st = *cur.statement;
-            const QByteArray text = m_sql.toUtf8();
-            if (isc_dsql_prepare(status, cur.transaction, &st.handle, 0, text.constData(), SQL_DIALECT_V6,
-                                 st.out.get()))
-                return fail(status, QStringLiteral("Não foi possível preparar a leitura."));
-            if (st.out->sqld > st.out->sqln) {
-                st.out.reset(newDescriptor(st.out->sqld));
-                if (isc_dsql_describe(status, &st.handle, SQL_DIALECT_V6, st.out.get()))
-                    return fail(status, QStringLiteral("Não foi possível preparar a leitura."));
-            }
-            st.in.reset(newDescriptor(8));
-            if (isc_dsql_describe_bind(status, &st.handle, SQL_DIALECT_V6, st.in.get()))
-                return fail(status, QStringLiteral("Não foi possível preparar a leitura."));
-            if (st.in->sqld > st.in->sqln) {
-                st.in.reset(newDescriptor(st.in->sqld));
-                if (isc_dsql_describe_bind(status, &st.handle, SQL_DIALECT_V6, st.in.get()))
-                    return fail(status, QStringLiteral("Não foi possível preparar a leitura."));
-            }
-            allocateRow(st);
-            st.ready = true;
-        }
+        if (!cur.statement && !prepareStatement(status))
+            return fail(status, QStringLiteral("Não foi possível preparar a leitura."));
 
+        if (!bindInput()) return false;
         Statement& st = *cur.statement;
-        XSQLDA* in = st.in.get();
-        if (m_values.size() != in->sqld)
-            return fail(nullptr, QStringLiteral("A leitura espera %1 valores e recebeu %2.")
-                                     .arg(in->sqld)
-                                     .arg(m_values.size()));
-        // Each value is handed over in its own type: the server converts it to the parameter's.
-        std::vector<size_t> offsets(size_t(in->sqld));
-        std::vector<QByteArray> texts(size_t(in->sqld));
-        size_t size = 0;
-        for (int i = 0; i < in->sqld; ++i) {
-            const QVariant& v = m_values[i];
-            XSQLVAR& p = in->sqlvar[i];
-            size_t len = 8;
-            if (v.isNull()) {
-                len = size_t(p.sqllen) + 2;
-            } else {
-                switch (v.metaType().id()) {
-                case QMetaType::QString:
-                case QMetaType::QByteArray:
-                case QMetaType::QChar:
-                    texts[size_t(i)] =
-                        v.metaType().id() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
-                    len = size_t(texts[size_t(i)].size()) + 2;
-                    break;
-                default:
-                    break;
-                }
-            }
-            size = (size + 7) & ~size_t(7);
-            offsets[size_t(i)] = size;
-            size += len;
-        }
-        cur.input.assign(size + 8, 0);
-        cur.inputNulls.assign(size_t(in->sqld), 0);
-        for (int i = 0; i < in->sqld; ++i) {
-            const QVariant& v = m_values[i];
-            XSQLVAR& p = in->sqlvar[i];
-            char* data = cur.input.data() + offsets[size_t(i)];
-            p.sqldata = data;
-            p.sqlind = &cur.inputNulls[size_t(i)];
-            if (v.isNull()) {
-                p.sqltype = short(p.sqltype | 1);
-                cur.inputNulls[size_t(i)] = -1;
-                continue;
-            }
-            switch (v.metaType().id()) {
-            case QMetaType::QString:
-            case QMetaType::QByteArray:
-            case QMetaType::QChar: {
-                const QByteArray& t = texts[size_t(i)];
-                p.sqltype = SQL_TEXT | 1;
-                p.sqlsubtype = 4; // UTF8, the connection's character set
-                p.sqllen = short(t.size());
-                p.sqlscale = 0;
-                std::memcpy(data, t.constData(), size_t(t.size()));
-                break;
-            }
-            case QMetaType::Double:
-            case QMetaType::Float: {
-                const double d = v.toDouble();
-                p.sqltype = SQL_DOUBLE | 1;
-                p.sqllen = sizeof(double);
-                p.sqlscale = 0;
-                std::memcpy(data, &d, sizeof d);
-                break;
-            }
-            case QMetaType::QDate: {
-                const ISC_DATE d = encodeDate(v.toDate());
-                p.sqltype = SQL_TYPE_DATE | 1;
-                p.sqllen = sizeof(ISC_DATE);
-                std::memcpy(data, &d, sizeof d);
-                break;
-            }
-            case QMetaType::QTime: {
-                const ISC_TIME t = encodeTime(v.toTime());
-                p.sqltype = SQL_TYPE_TIME | 1;
-                p.sqllen = sizeof(ISC_TIME);
-                std::memcpy(data, &t, sizeof t);
-                break;
-            }
-            case QMetaType::QDateTime: {
-                const QDateTime dt = v.toDateTime();
-                ISC_TIMESTAMP ts{encodeDate(dt.date()), encodeTime(dt.time())};
-                p.sqltype = SQL_TIMESTAMP | 1;
-                p.sqllen = sizeof(ISC_TIMESTAMP);
-                std::memcpy(data, &ts, sizeof ts);
-                break;
-            }
-            case QMetaType::Bool:
-                if ((p.sqltype & ~1) == SQL_BOOLEAN) {
-                    data[0] = v.toBool() ? 1 : 0;
-                    p.sqltype = SQL_BOOLEAN | 1;
-                    p.sqllen = 1;
-                    break;
-                }
-                [[fallthrough]];
-            default: {
-                bool ok = false;
-                const qlonglong n = v.toLongLong(&ok);
-                if (!ok)
-                    return fail(nullptr, QStringLiteral("Valor de tipo %1 não aceito numa leitura.")
-                                             .arg(QString::fromLatin1(v.typeName())));
-                p.sqltype = SQL_INT64 | 1;
-                p.sqllen = sizeof(ISC_INT64);
-                p.sqlscale = 0;
-                std::memcpy(data, &n, sizeof n);
-                break;
-            }
-            }
-        }
 
-        bool failed = isc_dsql_execute(status, cur.transaction, &st.handle, SQL_DIALECT_V6, in) != 0;
+        bool failed = isc_dsql_execute(status, cur.transaction, &st.handle, SQL_DIALECT_V6, st.in.get()) != 0;
         if (!failed) {
             cur.open = true;
-            const ISC_STATUS fetched = isc_dsql_fetch(status, &st.handle, SQL_DIALECT_V6, st.out.get());
+            const ISC_STATUS fetched = fetchRow(status);
             failed = fetched != 0 && fetched != 100;
             cur.lookahead = fetched == 0;
-            if (fetched == 100) {
-                cur.open = false;
-                ISC_STATUS_ARRAY ignored{};
-                isc_dsql_free_statement(ignored, &st.handle, DSQL_close);
-            }
         }
         if (!failed) return true;
         if (connectionGone(status) || attempt == 1)
@@ -640,148 +623,121 @@ bool ReadQuery::exec() {
         {
             QMutexLocker lock(&registryLock());
             Reads& r = readsOf(cur.connection, db);
-            if (r.generation == cur.generation) {
-                ISC_STATUS_ARRAY ignored{};
-                if (isc_commit_transaction(ignored, &r.transaction))
-                    isc_rollback_transaction(ignored, &r.transaction);
-                r.transaction = 0;
-            }
+            if (r.generation == cur.generation) endTransaction(&r.transaction);
         }
-        endOwnTransaction(&cur.own);
+        endTransaction(&cur.own);
         freeStatement(cur.statement.release(), true);
         finish();
     }
     return false;
 }
 
+namespace {
+
+// A column's value of type T at `data` (the row buffer keeps no alignment for it).
+template <typename T> T scalarAt(const char* data) {
+    T value{};
+    std::memcpy(&value, data, sizeof value);
+    return value;
+}
+
+} // namespace
+
+bool ReadQuery::readColumn(int column, QVariant* value) {
+    Cursor& c = *m_cursor;
+    const XSQLVAR& v = c.statement->out->sqlvar[column];
+    const int type = v.sqltype & ~1;
+    if (*v.sqlind < 0) {
+        *value = nullOf(type);
+        return true;
+    }
+    const char* d = v.sqldata;
+    switch (type) {
+    case SQL_VARYING:
+        *value = QString::fromUtf8(d + sizeof(short), scalarAt<short>(d));
+        return true;
+    case SQL_TEXT:
+        // Padded as the server hands it over, as Qt's driver reads it.
+        *value = QString::fromUtf8(d, v.sqllen);
+        return true;
+    case SQL_SHORT:
+        *value = scaled(scalarAt<short>(d), v.sqlscale, type);
+        return true;
+    case SQL_LONG:
+        *value = scaled(scalarAt<ISC_LONG>(d), v.sqlscale, type);
+        return true;
+    case SQL_INT64:
+        *value = scaled(scalarAt<ISC_INT64>(d), v.sqlscale, type);
+        return true;
+    case SQL_FLOAT:
+        *value = double(scalarAt<float>(d));
+        return true;
+    case SQL_DOUBLE:
+        *value = scalarAt<double>(d);
+        return true;
+    case SQL_TYPE_DATE:
+        *value = dateOf(scalarAt<ISC_DATE>(d));
+        return true;
+    case SQL_TYPE_TIME:
+        *value = timeOf(scalarAt<ISC_TIME>(d));
+        return true;
+    case SQL_TIMESTAMP: {
+        const auto ts = scalarAt<ISC_TIMESTAMP>(d);
+        *value = QDateTime(dateOf(ts.timestamp_date), timeOf(ts.timestamp_time));
+        return true;
+    }
+    case SQL_BOOLEAN:
+        *value = d[0] != 0;
+        return true;
+    case SQL_BLOB: {
+        ISC_QUAD id = scalarAt<ISC_QUAD>(d);
+        isc_blob_handle blob = 0;
+        ISC_STATUS_ARRAY status{};
+        if (isc_open_blob2(status, &c.db, c.transaction, &blob, &id, 0, nullptr))
+            return fail(status, QStringLiteral("Não foi possível ler do banco de dados."));
+        QByteArray bytes;
+        char chunk[16384];
+        for (;;) {
+            unsigned short got = 0;
+            const ISC_STATUS s = isc_get_segment(status, &blob, &got, sizeof chunk, chunk);
+            if (s != 0 && s != isc_segment) break;
+            bytes.append(chunk, got);
+        }
+        const bool broken = status[1] != 0 && status[1] != isc_segstr_eof && status[1] != isc_segment;
+        ISC_STATUS_ARRAY closing{};
+        isc_close_blob(closing, &blob);
+        if (broken) return fail(status, QStringLiteral("Não foi possível ler do banco de dados."));
+        *value = bytes;
+        return true;
+    }
+    default:
+        *value = QVariant();
+        return true;
+    }
+}
+
 bool ReadQuery::next() {
     if (!m_cursor || !m_cursor->statement) return false;
     Cursor& c = *m_cursor;
     c.onRow = false;
-    c.current.clear();
     Statement& st = *c.statement;
     if (c.lookahead) {
         c.lookahead = false;
     } else {
         if (!c.open) return false;
         ISC_STATUS_ARRAY status{};
-        const ISC_STATUS fetched = isc_dsql_fetch(status, &st.handle, SQL_DIALECT_V6, st.out.get());
-        if (fetched == 100) {
-            c.open = false;
-            ISC_STATUS_ARRAY ignored{};
-            isc_dsql_free_statement(ignored, &st.handle, DSQL_close);
-            return false;
-        }
+        const ISC_STATUS fetched = fetchRow(status);
+        if (fetched == 100) return false;
         if (fetched != 0) {
             fail(status, QStringLiteral("Não foi possível ler do banco de dados."));
             c.open = false;
             return false;
         }
     }
-    XSQLDA* out = st.out.get();
-    c.current.reserve(out->sqld);
-    for (int i = 0; i < out->sqld; ++i) {
-        const XSQLVAR& v = out->sqlvar[i];
-        const int type = v.sqltype & ~1;
-        if (*v.sqlind < 0) {
-            c.current.append(nullOf(type));
-            continue;
-        }
-        const char* d = v.sqldata;
-        switch (type) {
-        case SQL_VARYING: {
-            short len = 0;
-            std::memcpy(&len, d, sizeof len);
-            c.current.append(QString::fromUtf8(d + sizeof(short), len));
-            break;
-        }
-        case SQL_TEXT:
-            // Padded as the server hands it over, as Qt's driver reads it.
-            c.current.append(QString::fromUtf8(d, v.sqllen));
-            break;
-        case SQL_SHORT: {
-            short n = 0;
-            std::memcpy(&n, d, sizeof n);
-            c.current.append(scaled(n, v.sqlscale, type));
-            break;
-        }
-        case SQL_LONG: {
-            ISC_LONG n = 0;
-            std::memcpy(&n, d, sizeof n);
-            c.current.append(scaled(n, v.sqlscale, type));
-            break;
-        }
-        case SQL_INT64: {
-            ISC_INT64 n = 0;
-            std::memcpy(&n, d, sizeof n);
-            c.current.append(scaled(n, v.sqlscale, type));
-            break;
-        }
-        case SQL_FLOAT: {
-            float f = 0;
-            std::memcpy(&f, d, sizeof f);
-            c.current.append(double(f));
-            break;
-        }
-        case SQL_DOUBLE: {
-            double f = 0;
-            std::memcpy(&f, d, sizeof f);
-            c.current.append(f);
-            break;
-        }
-        case SQL_TYPE_DATE: {
-            ISC_DATE n = 0;
-            std::memcpy(&n, d, sizeof n);
-            c.current.append(dateOf(n));
-            break;
-        }
-        case SQL_TYPE_TIME: {
-            ISC_TIME n = 0;
-            std::memcpy(&n, d, sizeof n);
-            c.current.append(timeOf(n));
-            break;
-        }
-        case SQL_TIMESTAMP: {
-            ISC_TIMESTAMP ts{};
-            std::memcpy(&ts, d, sizeof ts);
-            c.current.append(QDateTime(dateOf(ts.timestamp_date), timeOf(ts.timestamp_time)));
-            break;
-        }
-        case SQL_BOOLEAN:
-            c.current.append(d[0] != 0);
-            break;
-        case SQL_BLOB: {
-            ISC_QUAD id{};
-            std::memcpy(&id, d, sizeof id);
-            isc_blob_handle blob = 0;
-            ISC_STATUS_ARRAY status{};
-            QByteArray bytes;
-            if (isc_open_blob2(status, &c.db, c.transaction, &blob, &id, 0, nullptr)) {
-                fail(status, QStringLiteral("Não foi possível ler do banco de dados."));
-                return false;
-            }
-            char chunk[16384];
-            for (;;) {
-                unsigned short got = 0;
-                const ISC_STATUS s = isc_get_segment(status, &blob, &got, sizeof chunk, chunk);
-                if (s != 0 && s != isc_segment) break;
-                bytes.append(chunk, got);
-            }
-            const bool broken = status[1] != 0 && status[1] != isc_segstr_eof && status[1] != isc_segment;
-            ISC_STATUS_ARRAY closing{};
-            isc_close_blob(closing, &blob);
-            if (broken) {
-                fail(status, QStringLiteral("Não foi possível ler do banco de dados."));
-                return false;
-            }
-            c.current.append(bytes);
-            break;
-        }
-        default:
-            c.current.append(QVariant());
-            break;
-        }
-    }
+    const int columns = st.out->sqld;
+    c.current.resize(columns);
+    for (int i = 0; i < columns; ++i)
+        if (!readColumn(i, &c.current[i])) return false;
     c.onRow = true;
     return true;
 }

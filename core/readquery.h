@@ -64,6 +64,13 @@ public:
 private:
     struct Cursor;
     bool fail(const ISC_STATUS* status, const QString& what);
+    // The steps of exec() on the cursor: the statement prepared and described, the values laid
+    // out in its input, and a row fetched (0; 100 at the end, the cursor closed; else a failure).
+    bool prepareStatement(ISC_STATUS* status);
+    bool bindInput();
+    ISC_STATUS fetchRow(ISC_STATUS* status);
+    // The current row's column, as Qt's driver gives it; false when a blob cannot be read.
+    bool readColumn(int column, QVariant* value);
     QSqlDatabase m_db;
     Consistency m_consistency;
     QString m_sql;                          // as the server gets it: named placeholders made positional
