@@ -3,6 +3,7 @@
 #include "core/connection.h"
 #include "core/menutree.h"
 #include "core/publiclookup.h"
+#include "core/readquery.h"
 #include "core/routines.h"
 #include "db/update.h"
 #include "schema_sql.h"
@@ -122,17 +123,6 @@ QList<SchemaIndex> schemaIndices() {
     return indices;
 }
 
-static QString statusText(const ISC_STATUS* status) {
-    QString text;
-    char buffer[512];
-    const ISC_STATUS* p = status;
-    while (fb_interpret(buffer, sizeof buffer, &p)) {
-        if (!text.isEmpty()) text += QLatin1Char(' ');
-        text += QString::fromLocal8Bit(buffer);
-    }
-    return text;
-}
-
 static bool isLocalPath(const QString& location) {
     // "host:/path" and "host/port:/path" name a server; "/path" and "C:\path" a file.
     const int colon = location.indexOf(QLatin1Char(':'));
@@ -157,7 +147,7 @@ bool createEmptyDatabase(const QString& location, QString* errorText, bool* crea
     isc_db_handle handle = 0;
     isc_tr_handle transaction = 0;
     if (isc_dsql_execute_immediate(status, &handle, &transaction, 0, sql.constData(), 3, nullptr)) {
-        if (errorText) *errorText = statusText(status);
+        if (errorText) *errorText = core::firebirdStatusText(status);
         return false;
     }
     isc_detach_database(status, &handle);
@@ -223,7 +213,7 @@ bool dropDatabase(const QString& location, QString* errorText) {
     bool ok =
         !isc_attach_database(status, 0, name.constData(), &handle, short(dpb.size()), dpb.constData()) &&
         !isc_drop_database(status, &handle);
-    if (!ok && errorText) *errorText = statusText(status);
+    if (!ok && errorText) *errorText = core::firebirdStatusText(status);
     if (!ok && handle) isc_detach_database(status, &handle);
     // A file too damaged to attach to is removed as a file.
     if (!ok && isLocalPath(location) && QFile::remove(location)) ok = true;

@@ -30,14 +30,6 @@ struct Run {
     QString error;
 };
 
-QString statusText(const ISC_STATUS* status) {
-    return core::firebirdStatusText(status);
-}
-
-bool attachmentOf(QSqlDatabase& connection, isc_db_handle* db) {
-    return core::firebirdAttachment(connection, db);
-}
-
 // A transaction of the update's own that does not wait on locks. The program's connection waits
 // on locks, and a change of structure waits for every other workstation to let go of the table:
 // through it the update would hang for as long as anyone keeps a window open. Refused at once
@@ -46,7 +38,7 @@ bool attachmentOf(QSqlDatabase& connection, isc_db_handle* db) {
 class Transaction {
 public:
     explicit Transaction(QSqlDatabase& connection) {
-        if (!attachmentOf(connection, &m_db)) {
+        if (!core::firebirdAttachment(connection, &m_db)) {
             m_error = QStringLiteral("A conexão não é uma conexão Firebird.");
             return;
         }
@@ -54,7 +46,7 @@ public:
                              isc_tpb_nowait};
         ISC_STATUS_ARRAY status{};
         if (isc_start_transaction(status, &m_transaction, 1, &m_db, short(sizeof tpb), tpb))
-            m_error = statusText(status);
+            m_error = core::firebirdStatusText(status);
     }
     ~Transaction() { rollback(); }
     bool started() const { return m_transaction != 0; }
@@ -65,7 +57,7 @@ public:
         ISC_STATUS_ARRAY status{};
         const QByteArray text = sql.toUtf8();
         if (isc_dsql_execute_immediate(status, &m_db, &m_transaction, 0, text.constData(), 3, nullptr))
-            return {false, statusText(status)};
+            return {false, core::firebirdStatusText(status)};
         return {true, QString()};
     }
     // Structure changes are checked and applied at commit: a refusal shows here, and undoes all.
@@ -73,7 +65,7 @@ public:
         if (!started()) return {false, m_error};
         ISC_STATUS_ARRAY status{};
         if (isc_commit_transaction(status, &m_transaction)) {
-            const QString error = statusText(status);
+            const QString error = core::firebirdStatusText(status);
             rollback();
             return {false, error};
         }
@@ -665,7 +657,7 @@ bool backupDatabase(const QString& serviceManager, const QString& database, cons
     attach.append(pass);
     QByteArray name = serviceManager.toUtf8();
     if (isc_service_attach(status, 0, name.data(), &service, ushort(attach.size()), attach.data()))
-        return fail(statusText(status));
+        return fail(core::firebirdStatusText(status));
     const auto detach = [&] {
         ISC_STATUS_ARRAY ignored{};
         isc_service_detach(ignored, &service);
@@ -676,7 +668,7 @@ bool backupDatabase(const QString& serviceManager, const QString& database, cons
     addSpbText(&start, isc_spb_bkp_file, backupFile.toUtf8());
     start.append(char(isc_spb_verbose));
     if (isc_service_start(status, &service, nullptr, ushort(start.size()), start.data())) {
-        const QString why = statusText(status);
+        const QString why = core::firebirdStatusText(status);
         detach();
         return fail(why);
     }
@@ -688,7 +680,7 @@ bool backupDatabase(const QString& serviceManager, const QString& database, cons
     while (!finished) {
         if (isc_service_query(status, &service, nullptr, 0, nullptr, sizeof request, request, sizeof buffer,
                               buffer)) {
-            const QString why = statusText(status);
+            const QString why = core::firebirdStatusText(status);
             detach();
             return fail(why + QLatin1Char('\n') + output.right(2000));
         }
