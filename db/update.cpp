@@ -1,16 +1,14 @@
 #include "db/update.h"
 
 #include "core/publiclookup.h"
+#include "core/readquery.h"
 #include "db/database.h"
 
 #include <QRegularExpression>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <memory>
-
-#include "core/readquery.h"
 
 #include <ibase.h>
 
