@@ -139,16 +139,9 @@ int main(int argc, char** argv) {
     core::mainConnection().close();
 
     bench::PrivateServer server;
-    QString error;
-    if (!server.start(&error)) {
-        out << "server: " << error << Qt::endl;
-        return 1;
-    }
     bench::LatencyProxy proxy;
-    if (!proxy.start(QStringLiteral("127.0.0.1"), server.port(), &error)) {
-        out << "proxy: " << error << Qt::endl;
-        return 1;
-    }
+    if (!bench::startBehindProxy(server, proxy, out)) return 1;
+    QString error;
     core::initialiseAppValues(4); // remote mode, as a workstation of the office
     core::appValues().profileNumber = 0;
     core::appValues().exerciseYear = QStringLiteral("2019");

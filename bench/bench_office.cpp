@@ -1005,16 +1005,9 @@ int main(int argc, char** argv) {
     core::mainConnection().close();
 
     bench::PrivateServer server;
-    QString error;
-    if (!server.start(&error)) {
-        out << "server: " << error << Qt::endl;
-        return 1;
-    }
     bench::LatencyProxy proxy;
-    if (!proxy.start(QStringLiteral("127.0.0.1"), server.port(), &error)) {
-        out << "proxy: " << error << Qt::endl;
-        return 1;
-    }
+    if (!bench::startBehindProxy(server, proxy, out)) return 1;
+    QString error;
     proxy.setRoundTrip(options.rtt);
     // The benchmark itself reads the invariants straight from the server, not through the network.
     core::initialiseAppValues(4);

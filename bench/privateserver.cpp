@@ -1,7 +1,10 @@
 #include "bench/privateserver.h"
 
+#include "bench/latencyproxy.h"
+
 #include <QProcess>
 #include <QStringList>
+#include <QTextStream>
 
 namespace bench {
 
@@ -29,6 +32,19 @@ bool PrivateServer::start(QString* error) {
         return false;
     }
     m_port = port;
+    return true;
+}
+
+bool startBehindProxy(PrivateServer& server, LatencyProxy& proxy, QTextStream& out) {
+    QString error;
+    if (!server.start(&error)) {
+        out << "server: " << error << Qt::endl;
+        return false;
+    }
+    if (!proxy.start(QStringLiteral("127.0.0.1"), server.port(), &error)) {
+        out << "proxy: " << error << Qt::endl;
+        return false;
+    }
     return true;
 }
 

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+class QTextStream;
+
 namespace bench {
 
 // A Firebird server of the benchmark's own, started by scripts/firebird-server.sh in a temporary
@@ -22,5 +24,11 @@ private:
     QTemporaryDir m_root;
     QString m_port;
 };
+
+class LatencyProxy;
+
+// Starts the private server and the latency proxy in front of it (no delay yet); false with the
+// reason written to out.
+bool startBehindProxy(PrivateServer& server, LatencyProxy& proxy, QTextStream& out);
 
 } // namespace bench
